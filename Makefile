@@ -1,0 +1,62 @@
+# The two commands of the README do all the set-up on a fresh Debian 12 machine:
+#   make demo   installs what is missing, builds, and runs the main job on the samples
+#   make test   installs what is missing, builds, and runs the whole test suite
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+FUZZ_SECONDS ?= 60
+CTEST_FLAGS ?=
+
+PACKAGES := $(shell cat deps/*.txt 2>/dev/null | sed -e 's/\#.*//' | tr -s ' \n' ' ')
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: all deps configure build demo test test-unit test-interop fuzz bench format install clean
+
+all: build
+
+# Installs the Debian packages that are not there yet (none when all are).
+deps:
+	@missing=$$(for p in $(PACKAGES); do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; \
+	  done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:" $$missing; \
+	  $(SUDO) apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+configure: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+demo: build
+	bash samples/demo.sh $(BUILD)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) $(CTEST_FLAGS)
+
+test-unit: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L unit
+
+test-interop: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L interop
+
+# libFuzzer runs of every target for FUZZ_SECONDS each (clang, AddressSanitizer).
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQUENDROLIX_FUZZ=ON -DQUENDROLIX_GUI=OFF
+	cmake --build build-fuzz -j $(JOBS)
+	bash fuzz/run_all.sh build-fuzz $(FUZZ_SECONDS)
+
+bench: build
+	bash bench/run_all.sh $(BUILD)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+install: build
+	cmake --install $(BUILD)
+
+clean:
+	rm -rf $(BUILD) build-fuzz
