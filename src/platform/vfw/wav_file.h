@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/vfw/mmreg.h"
+
+namespace quendrolix {
+
+// A RIFF WAVE file opened for reading. The format chunk is kept as stored (it may be
+// longer than WAVEFORMATEX); `format()` gives its first 18 bytes, with a short PCM chunk
+// (16 bytes) read as cbSize 0. A data chunk that claims more than the file holds is cut
+// to what is there, so truncated recordings still play to their end.
+class WavFile {
+ public:
+  // Null with a reason in `error` when the file cannot be opened or is not a usable WAVE.
+  static std::unique_ptr<WavFile> Open(const std::string& path, std::string* error = nullptr);
+  ~WavFile();
+  WavFile(const WavFile&) = delete;
+  WavFile& operator=(const WavFile&) = delete;
+
+  const WAVEFORMATEX& format() const { return format_; }
+  const std::vector<uint8_t>& formatBytes() const { return formatBytes_; }
+  // PCM proper, or WAVE_FORMAT_EXTENSIBLE whose sub-format is PCM.
+  bool IsPcm() const;
+  uint64_t dataOffset() const { return dataOffset_; }
+  uint64_t dataBytes() const { return dataBytes_; }
+  // Whole sample frames (blocks) in the data chunk.
+  uint64_t lengthInBlocks() const;
+
+  // Reads up to `count` blocks starting at block `start` into `buffer` (at most
+  // `bufferBytes`). Returns the blocks read (0 at or past the end, -1 on a read error).
+  int64_t Read(uint64_t start, uint64_t count, void* buffer, size_t bufferBytes);
+
+ private:
+  WavFile() = default;
+  std::FILE* file_ = nullptr;
+  WAVEFORMATEX format_{};
+  std::vector<uint8_t> formatBytes_;
+  uint64_t dataOffset_ = 0;
+  uint64_t dataBytes_ = 0;
+};
+
+// Writes a WAV file as it streams in and fixes the chunk sizes at Close(). The file is
+// written under a temporary name beside the target and renamed into place on Close(), so
+// an interrupted write never replaces a good file.
+class WavWriter {
+ public:
+  WavWriter() = default;
+  ~WavWriter();  // an unclosed writer removes its temporary file
+  WavWriter(const WavWriter&) = delete;
+  WavWriter& operator=(const WavWriter&) = delete;
+
+  // `formatBytes` is the whole format chunk (at least 16 bytes).
+  bool Open(const std::string& path, const std::vector<uint8_t>& formatBytes);
+  bool Open(const std::string& path, const WAVEFORMATEX& format);
+  bool Write(const void* data, size_t bytes);
+  bool Close();
+  uint64_t dataBytes() const { return dataBytes_; }
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::string path_;
+  std::string tempPath_;
+  uint64_t dataBytes_ = 0;
+  bool failed_ = false;
+};
+
+// A PCM format record for the given layout.
+WAVEFORMATEX PcmFormat(uint32_t samplesPerSec, uint16_t channels, uint16_t bitsPerSample);
+
+}  // namespace quendrolix
