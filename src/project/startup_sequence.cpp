@@ -28,7 +28,9 @@ StartupReport RunStartupSequence(CFramewrightDoc& doc, ViewSettings& view, int s
 
   doc.initialised = true;
   if (doc.settingsFilePath.empty()) doc.settingsFilePath = ProgramFolder::Join("Clipora.ini");
-  list.ResetToHeader("Image", "Frames");
+  // Only the header: an image named on the command line is already in the list.
+  list.SetCell(0, FrameList::kNameColumn, "Image");
+  list.SetCell(0, FrameList::kFramesColumn, "Frames");
   report.settingsLoaded = store.Load(doc.settingsFilePath);
   if (hooks.loadGifSettings) hooks.loadGifSettings(store);
 
