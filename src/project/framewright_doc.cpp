@@ -2,14 +2,13 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdio>
 #include <filesystem>
 #include <iterator>
 
 #include "platform/host/conversion_log.h"
 #include "platform/host/program_folder.h"
 #include "platform/host/user_prompts.h"
-#include "project/atomic_file.h"
+#include "project/file_io.h"
 #include "project/project_file.h"
 
 namespace quendrolix {
@@ -255,15 +254,7 @@ OpenOutcome CFramewrightDoc::OpenDocument(const std::string& path) {
 
 ProjectReadStatus CFramewrightDoc::ReadProjectFile(const std::string& path) {
   std::string bytes;
-  bool readable = false;
-  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-    char buffer[1 << 16];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
-    readable = !std::ferror(file);
-    std::fclose(file);
-  }
-  if (!readable) {
+  if (!ReadWholeFile(path, bytes)) {
     Prompts().ShowMessage(StringPrintf("Cannot open the file %s.", path.c_str()));
     return ProjectReadStatus::kCannotOpen;
   }

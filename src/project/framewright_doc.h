@@ -97,7 +97,7 @@ class CFramewrightDoc {
   LogoSettings logo;
   // The framework's document name: the project file's path and title ("Untitled" after New).
   std::string pathName;
-  std::string title;
+  std::string title = "Untitled";
 
   // --- Image names ---------------------------------------------------------------
   // Display name -> full path. Keyed by name alone: the path stored last wins for every

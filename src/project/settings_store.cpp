@@ -1,12 +1,10 @@
 #include "project/settings_store.h"
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "platform/host/conversion_log.h"
 #include "platform/host/program_folder.h"
-#include "project/atomic_file.h"
+#include "project/file_io.h"
 #include "project/text_numbers.h"
 
 namespace quendrolix {
@@ -42,9 +40,8 @@ bool SettingsStore::Load(const std::string& path) {
   path_ = path;
   Clear();
   changed_ = false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string text;
+  if (!ReadWholeFile(path, text)) return false;
   Parse(text);
   changed_ = false;
   return true;

@@ -1,10 +1,11 @@
-#include "project/atomic_file.h"
+#include "project/file_io.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -76,6 +77,19 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
   if (::rename(tempPath.c_str(), path.c_str()) != 0)
     return abandon("cannot replace " + path, errno);
   return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+  bytes.clear();
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return false;
+  char buffer[1 << 16];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
+  bool ok = !std::ferror(file);
+  std::fclose(file);
+  if (!ok) bytes.clear();
+  return ok;
 }
 
 }  // namespace quendrolix

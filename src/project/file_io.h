@@ -13,4 +13,8 @@ namespace quendrolix {
 bool WriteFileAtomically(const std::string& path, std::string_view bytes,
                          std::string* error = nullptr);
 
+// Reads a whole file into `bytes`; false (and `bytes` empty) when it cannot be opened
+// or read, a folder included.
+bool ReadWholeFile(const std::string& path, std::string& bytes);
+
 }  // namespace quendrolix
