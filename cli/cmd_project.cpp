@@ -1,0 +1,142 @@
+// quendrolix-cli project: make a project file from a list of images, and show one.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli_command.h"
+#include "platform/host/program_folder.h"
+#include "platform/host/user_prompts.h"
+#include "project/framewright_doc.h"
+#include "project/text_numbers.h"
+
+namespace quendrolix::cli {
+namespace {
+namespace fs = std::filesystem;
+
+const char* const kUsage =
+    "Usage: quendrolix-cli project new OUT.qdx [--fps N] [--bpp 8|16|24] [--sound FILE]\n"
+    "                                  IMAGE[,COUNT]...\n"
+    "       quendrolix-cli project show FILE\n"
+    "\n"
+    "new   writes a new project file holding the images in the order given. COUNT is the\n"
+    "      number of frames the image stays on screen (as in the \"Images\" entries of a\n"
+    "      settings file); without it, or when it is not above 0, the default frame count\n"
+    "      (\"Replicate\" of the program folder's Clipora.ini, else 1) is used.\n"
+    "      --fps N      frames per second (default: \"FPS\" of Clipora.ini, else 10)\n"
+    "      --bpp B      colour depth 8, 16 or 24 (default: \"BPP\" of Clipora.ini, else 24)\n"
+    "      --sound FILE the sound file to attach\n"
+    "show  opens FILE as the program's Open does (a project file, or a single image) and\n"
+    "      prints fps, bpp and sound, then one line per image: row, name, frame count as\n"
+    "      built, full path, separated by tabs. Exit status 1 when FILE could not be read\n"
+    "      as a project.";
+
+// The document with the program folder's settings behind it, as after start-up.
+struct HeadlessProject {
+  FrameList list;
+  SettingsStore store;
+  CFramewrightDoc doc{list, store};
+
+  HeadlessProject() {
+    store.Load(ProgramFolder::Join("Clipora.ini"));
+    store.SetWritable(false);  // showing or making a project never changes the settings
+    int16_t value = 10;
+    store.GetInteger("General", "FPS", value);
+    doc.framesPerSecond = value;
+    value = 24;
+    store.GetInteger("General", "BPP", value);
+    doc.bitsPerPixel = value;
+    doc.initialised = true;
+  }
+};
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "quendrolix-cli project: %s\n", message.c_str());
+  return kExitFailure;
+}
+
+int RunNew(const std::vector<std::string>& args) {
+  std::string out, sound;
+  long fps = -1, bpp = -1;
+  std::vector<std::string> images;
+  bool optionsDone = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string& into) {
+      if (i + 1 >= args.size()) return false;
+      into = args[++i];
+      return true;
+    };
+    std::string text;
+    if (!optionsDone && a == "--") {
+      optionsDone = true;
+    } else if (!optionsDone && a == "--fps") {
+      if (!value(text) || !ParseInt(text, fps) || fps < 1 || fps > 32767)
+        return UsageError("project", "--fps needs a number from 1 to 32767");
+    } else if (!optionsDone && a == "--bpp") {
+      if (!value(text) || !ParseInt(text, bpp) || (bpp != 8 && bpp != 16 && bpp != 24))
+        return UsageError("project", "--bpp needs 8, 16 or 24");
+    } else if (!optionsDone && a == "--sound") {
+      if (!value(sound) || sound.empty()) return UsageError("project", "--sound needs a file");
+    } else if (!optionsDone && a.size() > 1 && a[0] == '-') {
+      return UsageError("project", "unknown option " + a);
+    } else if (out.empty()) {
+      out = a;
+    } else {
+      images.push_back(a);
+    }
+  }
+  if (out.empty()) return UsageError("project", "new needs the project file to write");
+
+  HeadlessProject project;
+  CFramewrightDoc& doc = project.doc;
+  if (fps > 0) doc.framesPerSecond = static_cast<int16_t>(fps);
+  if (bpp > 0) doc.bitsPerPixel = static_cast<int16_t>(bpp);
+  std::error_code ec;
+  if (!sound.empty()) {
+    if (!fs::is_regular_file(sound, ec)) return Fail("no such sound file: " + sound);
+    doc.AttachSound(fs::absolute(sound).lexically_normal().string());
+  }
+  for (const std::string& entry : images) {
+    // As an "Images" entry: the path before the first comma, the count after it.
+    size_t comma = entry.find(',');
+    std::string path = entry.substr(0, comma);
+    int count = comma == std::string::npos ? -1 : LeadingInteger(entry.substr(comma + 1));
+    if (path.empty() || !fs::is_regular_file(path, ec)) return Fail("no such image: " + path);
+    std::string full = fs::absolute(path).lexically_normal().string();
+    std::string name = DisplayNameOf(full);
+    doc.SetImagePath(name, full);
+    doc.AddImage(name, -1, count);
+  }
+  return doc.SaveProjectFile(out) ? kExitOk : kExitFailure;
+}
+
+int RunShow(const std::vector<std::string>& args) {
+  if (args.size() != 1) return UsageError("project", "show needs one file");
+  HeadlessProject project;
+  switch (project.doc.OpenDocument(args[0])) {
+    case OpenOutcome::kProjectRead:
+    case OpenOutcome::kImageImported:
+      break;
+    case OpenOutcome::kSettingsFile:
+      return Fail(args[0] + " is a settings file (see quendrolix-cli run)");
+    default:
+      return kExitFailure;  // the reader has said why
+  }
+  std::fputs(DescribeProject(project.doc).c_str(), stdout);
+  return kExitOk;
+}
+
+int RunProject(const std::vector<std::string>& args) {
+  if (args.empty()) return UsageError("project", "which: new or show?");
+  std::vector<std::string> rest(args.begin() + 1, args.end());
+  if (args[0] == "new") return RunNew(rest);
+  if (args[0] == "show") return RunShow(rest);
+  return UsageError("project", "unknown subcommand " + args[0]);
+}
+
+CliRegistration registration({"project", "make a project file from images, or show one", kUsage,
+                              RunProject});
+
+}  // namespace
+}  // namespace quendrolix::cli

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <string>
+
+#include "project/framewright_doc.h"
+
+namespace quendrolix {
+
+// The rules of "AVI Output Options": the project's frame rate in an edit box with a spin
+// range of 1 to 500, and the colour depth as three radio buttons.
+struct AviOutputOptionsDialog {
+  static constexpr int kSpinMin = 1;
+  static constexpr int kSpinMax = 500;
+  enum Depth { k256Colours = 0, kPlentyOfColours = 1, kMillionsOfColours = 2 };
+
+  std::string rateText;              // the edit box
+  Depth depth = kMillionsOfColours;  // the radio choice
+
+  // Opened on the project: the rate as "%d"; 8 bits picks the first button, 16 the
+  // second, any other depth the third.
+  static AviOutputOptionsDialog ForProject(const CFramewrightDoc& doc);
+  // OK: the rate becomes the typed number read as a leading integer (not clamped to the
+  // spin range), the depth 8, 16 or 24 by the button.
+  void Apply(CFramewrightDoc& doc) const;
+  static int DepthBits(Depth depth);
+};
+
+// The rules of "Frame Replication": a number in an edit box with a spin range of -100 to
+// 100 and the modes "Set for all images" and "Add to current settings".
+struct FrameReplicationDialog {
+  static constexpr int kSpinMin = -100;
+  static constexpr int kSpinMax = 100;
+
+  std::string countText;  // the edit box
+  ReplicationMode mode = ReplicationMode::kSetForAll;
+
+  // Opened with the project's default frame count.
+  static FrameReplicationDialog ForProject(const CFramewrightDoc& doc);
+  // The typed number (a leading integer).
+  int Typed() const;
+  // OK, before the list is changed: the typed number clamped to -100..100, and in
+  // "Set for all images" a value <= 0 made 1; the edit text is rewritten as "%d" of it.
+  int Accept();
+  // OK as a whole: Accept, then the replication over every row. Returns the number used.
+  int Apply(CFramewrightDoc& doc);
+  // "Save as default": max(typed, 1) becomes "Replicate", saved at once.
+  bool SaveAsDefault(CFramewrightDoc& doc) const;
+};
+
+}  // namespace quendrolix

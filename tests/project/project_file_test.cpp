@@ -1,0 +1,209 @@
+#include "project/project_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/host/user_prompts.h"
+#include "support/test_support.h"
+
+namespace quendrolix {
+namespace {
+using testing::RunCli;
+using testing::TempDir;
+
+struct Project {
+  FrameList list;
+  SettingsStore store;
+  CFramewrightDoc doc{list, store};
+  RecordingPrompts prompts;
+  ScopedPrompts scoped{prompts};
+
+  std::string Listing() const { return DescribeProject(doc); }
+};
+
+std::string Bytes(std::initializer_list<int> values) {
+  std::string bytes;
+  for (int v : values) bytes += static_cast<char>(v);
+  return bytes;
+}
+
+// A file as an older program wrote it.
+std::string OldFile(int16_t version, bool withSound, int32_t count) {
+  ArchiveWriter out;
+  out.WriteString("QDXC");
+  out.WriteInt16(version);
+  if (withSound) out.WriteString("/s/new.wav");
+  out.WriteInt32(count);
+  out.WriteInt16(12);
+  out.WriteInt16(8);
+  for (int32_t i = 0; i < count; ++i) {
+    out.WriteString("p" + std::to_string(i) + ".bmp");
+    out.WriteString("/old/p" + std::to_string(i) + ".bmp");
+    if (version >= 30) out.WriteInt32(i);
+  }
+  return out.bytes();
+}
+
+TEST(ArchiveStrings, LengthFormsAtTheirBoundaries) {
+  for (size_t n : {0u, 254u, 255u, 65533u, 65534u, 70000u}) {
+    ArchiveWriter out;
+    out.WriteString(std::string(n, 'q'));
+    const std::string& bytes = out.bytes();
+    size_t prefix = n < 255 ? 1 : n < 65534 ? 3 : 7;
+    ASSERT_EQ(bytes.size(), prefix + n) << n;
+    if (prefix > 1) {
+      EXPECT_EQ(static_cast<uint8_t>(bytes[0]), 0xFF);
+    }
+    if (prefix == 7) {
+      EXPECT_EQ(bytes.substr(1, 2), Bytes({0xFF, 0xFF}));
+    }
+    ArchiveReader in(bytes);
+    EXPECT_EQ(in.ReadString().size(), n);
+    EXPECT_EQ(in.remaining(), 0u);
+  }
+  // The wide form: 0xFF 0xFFFE, then a count of UTF-16 units.
+  ArchiveReader wide(Bytes({0xFF, 0xFE, 0xFF, 3, 'a', 0, 0xE9, 0, 0xAC, 0x20}));
+  EXPECT_EQ(wide.ReadString(), "a\xC3\xA9\xE2\x82\xAC");
+  // Lengths that claim more than there is.
+  ArchiveReader cut(Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 'x'}));
+  EXPECT_THROW(cut.ReadString(), ArchivePastEnd);
+  ArchiveReader cutWide(Bytes({0xFF, 0xFE, 0xFF, 5, 'a', 0}));
+  EXPECT_THROW(cutWide.ReadString(), ArchivePastEnd);
+}
+
+TEST(ProjectFile, RoundTripsRowsCountsAndOddCells) {
+  Project p;
+  p.doc.framesPerSecond = 15;
+  p.doc.bitsPerPixel = 16;
+  p.doc.AttachSound("/s/a.wav");
+  p.doc.ImportImages({"/x/a.bmp", "/x/b.bmp"});
+  p.list.SetCell(1, 1, "abc");  // written as 0, read back as the default
+  p.list.SetCell(2, 1, "9");
+  p.doc.AddImage("lost.bmp", -1, 4);  // no path in the table: written empty
+  std::string bytes = WriteProject(p.doc);
+
+  Project q;
+  q.store.Parse("[General]\nReplicate=3\n");
+  ASSERT_EQ(ReadProject(q.doc, bytes, "x.qdx"), ProjectReadStatus::kOk);
+  EXPECT_EQ(q.Listing(),
+            "fps: 15\nbpp: 16\nsound: /s/a.wav\n"
+            "1\ta.bmp\t3\t/x/a.bmp\n2\tb.bmp\t9\t/x/b.bmp\n3\tlost.bmp\t4\t\n");
+  EXPECT_EQ(q.list.FocusRow(), 1);  // refreshed
+  EXPECT_TRUE(q.prompts.messages.empty());
+
+  Project empty;
+  empty.doc.framesPerSecond = 7;
+  empty.doc.AttachSound("/s/only.wav");
+  Project back;
+  back.doc.ImportImages({"/old/row.bmp"});
+  ASSERT_EQ(ReadProject(back.doc, WriteProject(empty.doc), "e.qdx"), ProjectReadStatus::kOk);
+  EXPECT_EQ(back.Listing(), "fps: 7\nbpp: 24\nsound: /s/only.wav\n");
+  EXPECT_EQ(back.doc.LookUpPath("row.bmp"), "/old/row.bmp");  // the table is never emptied
+}
+
+TEST(ProjectFile, OlderVersionsAndRefusedFiles) {
+  Project v25;
+  ASSERT_EQ(ReadProject(v25.doc, OldFile(25, true, 2), "v25.qdx"), ProjectReadStatus::kOk);
+  EXPECT_EQ(v25.Listing(),
+            "fps: 12\nbpp: 8\nsound: /s/new.wav\n1\tp0.bmp\t1\t/old/p0.bmp\n"
+            "2\tp1.bmp\t1\t/old/p1.bmp\n");
+
+  Project v19;
+  v19.doc.AttachSound("/s/before.wav");
+  ASSERT_EQ(ReadProject(v19.doc, OldFile(19, false, 1), "v19.qdx"), ProjectReadStatus::kOk);
+  EXPECT_EQ(v19.doc.soundFile(), "/s/before.wav");
+  EXPECT_EQ(v19.list.EntryCount(), 1);
+
+  Project v31;
+  v31.doc.ImportImages({"/x/a.bmp"});
+  EXPECT_EQ(ReadProject(v31.doc, OldFile(31, true, 1), "v31.qdx"),
+            ProjectReadStatus::kUnsupportedVersion);
+  EXPECT_EQ(v31.prompts.messages, std::vector<std::string>{"Unsupported file version"});
+  EXPECT_EQ(v31.list.EntryCount(), 0);
+
+  Project magic;
+  std::string bytes = OldFile(30, true, 1);
+  bytes[4] = 'c';  // "QDXc": the magic is case-sensitive
+  EXPECT_EQ(ReadProject(magic.doc, bytes, "m.qdx"), ProjectReadStatus::kUnknownFormat);
+  EXPECT_EQ(magic.prompts.messages, std::vector<std::string>{"Unknown file format"});
+}
+
+TEST(ProjectFile, ATruncatedFileKeepsTheRowsReadSoFar) {
+  std::string whole = OldFile(30, true, 3);
+  Project p;
+  // Cut inside the third entry's path.
+  ASSERT_EQ(ReadProject(p.doc, whole.substr(0, whole.size() - 6), "/d/cut.qdx"),
+            ProjectReadStatus::kPastEnd);
+  EXPECT_EQ(p.prompts.messages,
+            std::vector<std::string>{"An attempt was made to access /d/cut.qdx past its end."});
+  EXPECT_EQ(p.list.EntryCount(), 2);
+  // Every shorter prefix is refused without a crash, and never reads as complete.
+  for (size_t n = 0; n < whole.size(); ++n) {
+    Project q;
+    EXPECT_NE(ReadProject(q.doc, whole.substr(0, n), "c.qdx"), ProjectReadStatus::kOk) << n;
+  }
+  // A count far beyond the bytes stops at the end of the bytes.
+  Project huge;
+  std::string lying = OldFile(30, false, 0);
+  lying[8] = 0x7F;
+  EXPECT_EQ(ReadProject(huge.doc, lying, "h.qdx"), ProjectReadStatus::kPastEnd);
+}
+
+TEST(ProjectFileCli, WritesTheDocumentedBytesAndShowsThemBack) {
+  TempDir dir;
+  std::string a = dir.File("a.bmp"), b = dir.File("b.bmp");
+  testing::WriteText(a, "BM");
+  testing::WriteText(b, "BM");
+  std::string qdx = dir.File("two.qdx");
+  auto made = RunCli({"--home", dir.File("home"), "project", "new", qdx, "--fps", "10", "--bpp",
+                      "24", a + ",1", b + ",3"});
+  ASSERT_EQ(made.status, 0) << made.errors;
+
+  auto entry = [](const std::string& name, const std::string& path, int count) {
+    return static_cast<char>(name.size()) + name + static_cast<char>(path.size()) + path +
+           Bytes({count, 0, 0, 0});
+  };
+  std::string expected = Bytes({0x04, 'Q', 'D', 'X', 'C', 0x1E, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00,
+                                0x0A, 0x00, 0x18, 0x00}) +
+                         entry("a.bmp", a, 1) + entry("b.bmp", b, 3);
+  auto bytes = testing::ReadBytes(qdx);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), expected);
+
+  auto shown = RunCli({"--home", dir.File("home"), "project", "show", qdx});
+  EXPECT_EQ(shown.status, 0) << shown.errors;
+  EXPECT_EQ(shown.output,
+            "fps: 10\nbpp: 24\nsound: \n1\ta.bmp\t1\t" + a + "\n2\tb.bmp\t3\t" + b + "\n");
+
+  testing::WriteBytes(dir.File("cut.qdx"), {bytes.begin(), bytes.begin() + 20});
+  auto cut = RunCli({"--home", dir.File("home"), "project", "show", dir.File("cut.qdx")});
+  EXPECT_EQ(cut.status, 1);
+  EXPECT_NE(cut.errors.find("past its end"), std::string::npos);
+  EXPECT_EQ(RunCli({"project", "new", qdx, "--bpp", "12", a}).status, 2);
+  EXPECT_EQ(RunCli({"project", "new", qdx, dir.File("none.bmp")}).status, 1);
+}
+
+// A save that cannot be completed (here the file-size limit of the process) must leave
+// the previous project file whole, with no temporary file beside it.
+TEST(ProjectFileCli, FailedSaveKeepsTheOldFile) {
+  TempDir dir;
+  std::string qdx = dir.File("p.qdx");
+  std::string image = dir.File(std::string(200, 'i') + ".bmp");
+  testing::WriteText(image, "BM");
+  ASSERT_EQ(RunCli({"--home", dir.File("home"), "project", "new", qdx, image}).status, 0);
+  auto old = testing::ReadBytes(qdx);
+
+  std::string cli = testing::ShellQuote(QUENDROLIX_CLI);
+  std::string command = "trap '' XFSZ; ulimit -f 1; " + cli + " --home " +
+                        testing::ShellQuote(dir.File("home")) + " project new " +
+                        testing::ShellQuote(qdx);
+  for (int i = 0; i < 5; ++i) command += " " + testing::ShellQuote(image);
+  auto result = testing::RunCommand(command);
+  EXPECT_EQ(result.status, 1) << result.errors;
+  EXPECT_EQ(testing::ReadBytes(qdx), old);
+  for (const auto& file : std::filesystem::directory_iterator(dir.path()))
+    EXPECT_EQ(file.path().filename().string().find(".new"), std::string::npos) << file.path();
+}
+
+}  // namespace
+}  // namespace quendrolix
