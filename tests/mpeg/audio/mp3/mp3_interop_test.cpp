@@ -73,5 +73,21 @@ TEST(Mp3InteropTest, FfmpegDecodesOurMp3sAsTheSourceWas) {
   }
 }
 
+TEST(Mp3InteropTest, FfmpegDecodesARecordingSavedAsMp3) {
+  QUENDROLIX_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  TempDir dir;
+  WriteToneWav(dir.File("mic.wav"), 44100, 2, 3.0);
+  CommandResult run =
+      RunCli({"record", dir.File("take.mp3"), "--seconds", "2", "--from", dir.File("mic.wav")});
+  ASSERT_EQ(run.status, 0) << run.output << run.errors;
+  CommandResult decode = RunCommand(ShellQuote(ffmpeg) + " -nostdin -v warning -i " +
+                                    ShellQuote(dir.File("take.mp3")) + " -f s16le -ac 2 -");
+  ASSERT_EQ(decode.status, 0);
+  EXPECT_EQ(Complaints(decode.errors), "");
+  const double frames = double(decode.output.size()) / 4;
+  EXPECT_GE(frames, 2 * 44100.0);
+  EXPECT_LE(frames, 2 * 44100.0 + 576 + 2 * 1152);
+}
+
 }  // namespace
 }  // namespace quendrolix
