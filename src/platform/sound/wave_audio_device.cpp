@@ -40,7 +40,7 @@ bool WaveAudioDevice::Open() {
 
 bool WaveAudioDevice::SetFormat(uint16_t bitsPerSample, uint16_t channels, uint32_t samplesPerSec) {
   if (!spool_) return Fail("the device is not open");
-  if (recordedBytes_ != 0) return Fail("the recording already holds sound");
+  if (busy_ || recordedBytes_ != 0) return Fail("the recording already holds sound");
   if ((bitsPerSample != 8 && bitsPerSample != 16) || channels < 1 || channels > 2 ||
       samplesPerSec < 1000 || samplesPerSec > 192000)
     return Fail("unsupported recording format");

@@ -265,11 +265,5 @@ TEST(Mp3CommandTest, SuccessRemembersTheLastOutputAndSavingDeletesTheWavOnReques
   EXPECT_EQ(host.hides, 2);
 }
 
-TEST(Mp3EncoderJobTest, OutputPathReplacesTheExtension) {
-  EXPECT_EQ(Mp3EncoderJob::Mp3PathFor("/a/b.c/song.wav"), "/a/b.c/song.mp3");
-  EXPECT_EQ(Mp3EncoderJob::Mp3PathFor("/a/b.c/song"), "/a/b.c/song.mp3");
-  EXPECT_EQ(Mp3EncoderJob::Mp3PathFor("take.WAV"), "take.mp3");
-}
-
 }  // namespace
 }  // namespace quendrolix
