@@ -106,7 +106,8 @@ struct Stream {
   bool present = false;
   std::string path;
   FilePtr list;
-  FilePtr file;
+  std::unique_ptr<char[]> fileBuffer;
+  FilePtr file;  // after its buffer, so it is closed first
   std::unique_ptr<StreamSource> source;
   uint64_t inputLeft = 0;  // analysed bytes not read yet; trailing bytes are never sent
   // The current access unit; length 0 once the list is exhausted. Audio keeps its PTS in
@@ -181,6 +182,9 @@ void Multiplexer::OpenStream(Stream& s, const std::string& path, const std::stri
   s.path = path;
   s.file.reset(std::fopen(path.c_str(), "rb"));
   if (!s.file) Abort(StringPrintf("Error: couldn't open %s", path.c_str()));
+  constexpr size_t kBufferSize = 1 << 16;
+  s.fileBuffer.reset(new char[kBufferSize]);
+  std::setvbuf(s.file.get(), s.fileBuffer.get(), _IOFBF, kBufferSize);
   s.source = std::make_unique<StreamSource>(s.file.get());
   s.list.reset(std::fopen(listPath.c_str(), "rb"));
   if (!s.list) Abort(StringPrintf("Error: couldn't open %s", listPath.c_str()));

@@ -50,10 +50,20 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-FilePtr OpenInput(const std::string& path) {
-  FilePtr file(std::fopen(path.c_str(), "rb"));
-  if (!file) Abort(StringPrintf("Error: %s not found", path.c_str()));
-  return file;
+// An input with a stdio buffer large enough that a long stream costs few system calls.
+struct InputFile {
+  std::unique_ptr<char[]> buffer;
+  FilePtr file;  // after its buffer, so it is closed first
+};
+
+InputFile OpenInput(const std::string& path) {
+  InputFile input;
+  input.file.reset(std::fopen(path.c_str(), "rb"));
+  if (!input.file) Abort(StringPrintf("Error: %s not found", path.c_str()));
+  constexpr size_t kBufferSize = 1 << 16;
+  input.buffer.reset(new char[kBufferSize]);
+  std::setvbuf(input.file.get(), input.buffer.get(), _IOFBF, kBufferSize);
+  return input;
 }
 
 FilePtr CreateList(const std::string& path) {
@@ -188,9 +198,9 @@ void AnalyseVideoStream(std::FILE* video, std::FILE* list, VideoStreamInfo& info
 
 void AnalyseVideoStream(const std::string& videoPath, const std::string& listPath,
                         VideoStreamInfo& info, double& startupTime) {
-  FilePtr video = OpenInput(videoPath);
+  InputFile video = OpenInput(videoPath);
   FilePtr list = CreateList(listPath);
-  AnalyseVideoStream(video.get(), list.get(), info, startupTime);
+  AnalyseVideoStream(video.file.get(), list.get(), info, startupTime);
   CloseList(list);
 }
 
@@ -248,9 +258,9 @@ void AnalyseAudioStream(std::FILE* audio, std::FILE* list, double startupTime,
 
 void AnalyseAudioStream(const std::string& audioPath, const std::string& listPath,
                         double startupTime, AudioStreamInfo& info) {
-  FilePtr audio = OpenInput(audioPath);
+  InputFile audio = OpenInput(audioPath);
   FilePtr list = CreateList(listPath);
-  AnalyseAudioStream(audio.get(), list.get(), startupTime, info);
+  AnalyseAudioStream(audio.file.get(), list.get(), startupTime, info);
   CloseList(list);
 }
 
