@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Multiplex unless a lying bit_rate field would make the padding run to gigabytes.
   const double seconds = info.pictures * info.secondsPerPicture + 1;
   const unsigned rate = info.bitRate == 0x3FFFF ? 0 : info.bitRate;
-  if (seconds * 50.0 * std::max(rate, info.computedBitRate) > 8e6) return 0;
+  if (seconds * 50.0 * std::max(rate, info.computedBitRate) > 5e5) return 0;
   const PrivateTempFolder& scratch = Scratch();
   if (!scratch.ok()) return 0;
   WriteFile(scratch.File("video"), std::vector<uint8_t>(data, data + size));

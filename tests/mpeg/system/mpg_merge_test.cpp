@@ -202,21 +202,6 @@ TEST_F(MergeTest, RefusedInputsLeaveThePreviousOutputAndNoTemporaryFiles) {
   }
 }
 
-TEST_F(MergeTest, CommandLogsAroundTheMergeAndNamesTheOutput) {
-  testing::WriteBytes(dir.File("anim.mpg"), Video());
-  testing::WriteBytes(dir.File("tune.mp2"), Audio());
-  std::string written;
-  {
-    ScopedConversionLog logScope(said.log);
-    ScopedPrompts promptScope(said.prompts);
-    ASSERT_TRUE(
-        MergeMpgCommand(dir.File("anim.mpg"), dir.File("tune.mp2"), dir.File("movie"), &written));
-  }
-  EXPECT_EQ(written, dir.File("movie.mpg"));
-  EXPECT_TRUE(fs::exists(written));
-  EXPECT_EQ(said.log.lines, (std::vector<std::string>{"Multiplexing...", "Mp2 engine closed"}));
-}
-
 TEST(MergeCliTest, MergeMpgWritesTheSystemStreamAndFailsWithStatus1) {
   TempDir dir;
   testing::WriteBytes(dir.File("anim.m1v"), Video());
