@@ -30,6 +30,10 @@ struct Case {
   bool appendSequenceEnd;  // ffmpeg's elementary streams end without one
 };
 
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << c.name;
+}
+
 // key=value lines of an ffprobe -of default=noprint_wrappers=1 call.
 std::vector<std::pair<std::string, std::string>> Probe(const std::string& ffprobe,
                                                        const std::string& args) {
