@@ -1,0 +1,267 @@
+#include "mpeg/system/stream_analysis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "mpeg/system/access_unit_list.h"
+#include "mpeg/system/bit_reader.h"
+#include "platform/host/conversion_log.h"
+#include "platform/host/file_exception.h"
+
+namespace quendrolix {
+namespace {
+
+constexpr uint32_t kSequenceHeaderCode = 0x000001B3;
+constexpr uint32_t kPictureStart = 0x00;
+constexpr uint32_t kSequenceHeader = 0xB3;
+constexpr uint32_t kSequenceEnd = 0xB7;
+constexpr uint32_t kGroupStart = 0xB8;
+
+// Pictures per second of frame_rate_code 1 to 8.
+constexpr double kPictureRates[8] = {23.976, 24, 25, 29.97, 30, 50, 59.94, 60};
+
+// ISO/IEC 11172-3 bit rates in kbit/s, by layer (I, II, III) and bitrate_index.
+constexpr unsigned kBitRates[3][15] = {
+    {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+    {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},
+};
+constexpr unsigned kSamplingFrequencies[3] = {44100, 48000, 32000};
+
+[[noreturn]] void Abort(const std::string& line) {
+  ReportLine("%s", line.c_str());
+  throw CFileException(line);
+}
+
+[[noreturn]] void MarkerBitMissing(uint64_t bitPosition) {
+  Abort(StringPrintf("Error: MPEG stream at %llul: marker bit not found",
+                     static_cast<unsigned long long>(bitPosition)));
+}
+
+void WriteOrAbort(bool written) {
+  if (!written) Abort("Error: couldn't write the access-unit list");
+}
+
+struct FileCloser {
+  void operator()(std::FILE* f) const {
+    if (f) std::fclose(f);
+  }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// An input with a stdio buffer large enough that a long stream costs few system calls.
+struct InputFile {
+  std::unique_ptr<char[]> buffer;
+  FilePtr file;  // after its buffer, so it is closed first
+};
+
+InputFile OpenInput(const std::string& path) {
+  InputFile input;
+  input.file.reset(std::fopen(path.c_str(), "rb"));
+  if (!input.file) Abort(StringPrintf("Error: %s not found", path.c_str()));
+  constexpr size_t kBufferSize = 1 << 16;
+  input.buffer.reset(new char[kBufferSize]);
+  std::setvbuf(input.file.get(), input.buffer.get(), _IOFBF, kBufferSize);
+  return input;
+}
+
+FilePtr CreateList(const std::string& path) {
+  FilePtr file(std::fopen(path.c_str(), "wb"));
+  if (!file) Abort(StringPrintf("Error: couldn't open %s", path.c_str()));
+  return file;
+}
+
+void CloseList(FilePtr& list) {
+  std::FILE* f = list.release();
+  if (std::fclose(f) != 0) Abort("Error: couldn't write the access-unit list");
+}
+
+}  // namespace
+
+unsigned AudioBitRateKbps(unsigned layerCode, unsigned bitrateIndex) {
+  if (layerCode < 1 || layerCode > 3 || bitrateIndex > 14) return 0;
+  return kBitRates[3 - layerCode][bitrateIndex];
+}
+
+unsigned AudioSamplingFrequency(unsigned code) {
+  return code < 3 ? kSamplingFrequencies[code] : 0;
+}
+
+unsigned AudioSamplesPerFrame(unsigned layerCode) {
+  return layerCode == 3 ? 384 : 1152;
+}
+
+unsigned AudioFrameLength(unsigned layerCode, unsigned bitrateIndex, unsigned frequencyCode,
+                          bool padded) {
+  unsigned kbps = AudioBitRateKbps(layerCode, bitrateIndex);
+  unsigned hz = AudioSamplingFrequency(frequencyCode);
+  if (kbps == 0 || hz == 0) return 0;
+  // Integer arithmetic: 144 x 56 / 48 must give 168, not 167.99...
+  if (layerCode == 3) return (12 * kbps * 1000 / hz + (padded ? 1 : 0)) * 4;  // 4-byte slots
+  return 144 * kbps * 1000 / hz + (padded ? 1 : 0);
+}
+
+void AnalyseVideoStream(std::FILE* video, std::FILE* list, VideoStreamInfo& info,
+                        double& startupTime) {
+  info = VideoStreamInfo{};
+  StreamSource source(video);
+  BitReader bits(source);
+
+  if (bits.Read(32) != kSequenceHeaderCode) Abort("Error: invalid MPG header");
+  info.horizontalSize = bits.Read(12);
+  info.verticalSize = bits.Read(12);
+  info.aspectRatioCode = bits.Read(4);
+  info.pictureRateCode = bits.Read(4);
+  info.bitRate = bits.Read(18);
+  const unsigned marker = bits.Read(1);
+  if (bits.endOfStream()) Abort("Error: invalid MPG header");
+  if (marker == 0) MarkerBitMissing(bits.bitsConsumed() - 1);
+  info.vbvBufferSize = bits.Read(10);
+  info.constrainedParametersFlag = bits.Read(1);
+  info.sequenceHeaders = 1;
+
+  const unsigned code = info.pictureRateCode;
+  const double secondsPerPicture = code >= 1 && code <= 8 ? 1.0 / kPictureRates[code - 1] : 0.04;
+  info.secondsPerPicture = secondsPerPicture;
+
+  // The open unit runs from unitStart to the next picture start code (or just past a
+  // sequence end code), so the headers before a picture travel with the unit before it.
+  uint64_t unitStart = 0;
+  bool unitOpen = false;
+  VideoAccessUnit unit;
+  unsigned picturesSinceGroup = 0;
+  auto closeUnit = [&](uint64_t end) {
+    uint64_t length = end - unitStart;
+    if (length > UINT32_MAX)
+      Abort(StringPrintf("Error: picture at byte %llu is too large",
+                         static_cast<unsigned long long>(unitStart)));
+    unit.length = static_cast<uint32_t>(length);
+    WriteOrAbort(WriteVideoAccessUnit(list, unit));
+    if (unit.type >= kPictureI && unit.type <= kPictureD)
+      info.totalSizePerType[unit.type - 1] += length;
+    ++info.recordedPictures;
+    info.streamLength = end;
+    unitStart = end;
+  };
+
+  while (bits.NextStartCode()) {
+    const uint64_t codePosition = bits.bytePosition() - 3;
+    const uint32_t value = bits.Read(8);
+    if (bits.endOfStream()) break;
+    switch (value) {
+      case kPictureStart: {
+        if (unitOpen) closeUnit(codePosition);
+        const unsigned temporalReference = bits.Read(10);
+        unit.type = bits.Read(3);
+        const double n = info.pictures;
+        const double g = picturesSinceGroup;
+        unit.dts = TimeStampFromTicks(n * secondsPerPicture * 90000);
+        const double pts = (temporalReference + n - g + 1) * secondsPerPicture * 90000;
+        unit.pts = TimeStampFromTicks(pts);
+        startupTime = std::min(startupTime, pts);
+        ++info.pictures;
+        ++picturesSinceGroup;
+        if (unit.type >= kPictureI && unit.type <= kPictureD) ++info.picturesPerType[unit.type - 1];
+        unitOpen = true;
+        break;
+      }
+      case kSequenceHeader:
+        ++info.sequenceHeaders;
+        break;
+      case kSequenceEnd:
+        // Without a picture in it the bytes so far stay with the next unit, so the units
+        // always tile the stream from its first byte.
+        if (unitOpen) closeUnit(codePosition + 4);
+        unitOpen = false;
+        ++info.sequenceEndCodes;
+        break;
+      case kGroupStart:
+        ++info.groupsOfPictures;
+        picturesSinceGroup = 0;
+        break;
+      default:
+        break;
+    }
+  }
+
+  for (int t = 0; t < 4; ++t)
+    if (info.picturesPerType[t] != 0)
+      info.averageSizePerType[t] =
+          static_cast<unsigned>(info.totalSizePerType[t] / info.picturesPerType[t]);
+  if (info.pictures != 0) {
+    double unitsOf10k = std::ceil(static_cast<double>(info.streamLength) / info.pictures /
+                                  secondsPerPicture / 1250);
+    info.computedBitRate = static_cast<unsigned>(std::min(unitsOf10k * 25, 4.0e9));
+  }
+}
+
+void AnalyseVideoStream(const std::string& videoPath, const std::string& listPath,
+                        VideoStreamInfo& info, double& startupTime) {
+  InputFile video = OpenInput(videoPath);
+  FilePtr list = CreateList(listPath);
+  AnalyseVideoStream(video.file.get(), list.get(), info, startupTime);
+  CloseList(list);
+}
+
+void AnalyseAudioStream(std::FILE* audio, std::FILE* list, double startupTime,
+                        AudioStreamInfo& info) {
+  info = AudioStreamInfo{};
+  StreamSource source(audio);
+  BitReader bits(source);
+
+  if (bits.Read(12) != 0xFFF) Abort("Error: invalid audio header");
+  const unsigned id = bits.Read(1);
+  if (bits.endOfStream()) Abort("Error: invalid audio header");
+  if (id == 0) MarkerBitMissing(bits.bitsConsumed() - 1);
+  info.layerCode = bits.Read(2);
+  info.protectionBit = bits.Read(1);
+  info.bitrateIndex = bits.Read(4);
+  info.samplingFrequencyCode = bits.Read(2);
+  unsigned padding = bits.Read(1);
+  bits.Read(1);  // private bit
+  info.mode = bits.Read(2);
+  info.modeExtension = bits.Read(2);
+  info.copyright = bits.Read(1);
+  info.originalOrCopy = bits.Read(1);
+  info.emphasis = bits.Read(2);
+  // Free format, a bad bit rate or frequency would give no frame length to walk by.
+  info.frameLength =
+      AudioFrameLength(info.layerCode, info.bitrateIndex, info.samplingFrequencyCode, false);
+  info.paddedFrameLength =
+      AudioFrameLength(info.layerCode, info.bitrateIndex, info.samplingFrequencyCode, true);
+  if (bits.endOfStream() || info.frameLength == 0) Abort("Error: invalid audio header");
+
+  const double ticksPerFrame = static_cast<double>(AudioSamplesPerFrame(info.layerCode)) /
+                               (AudioSamplingFrequency(info.samplingFrequencyCode) / 1000.0) * 90;
+  for (;;) {
+    const unsigned length = padding ? info.paddedFrameLength : info.frameLength;
+    // A frame cut short by the end of the file is left out: the multiplexer must find
+    // every byte that a record promises.
+    if (bits.SkipBytes(length - 4) < length - 4) break;
+    AudioAccessUnit unit;
+    unit.length = length;
+    unit.pts = TimeStampFromTicks(info.frames * ticksPerFrame + startupTime);
+    WriteOrAbort(WriteAudioAccessUnit(list, unit));
+    ++info.frames;
+    ++(padding ? info.framesWithPadding : info.framesWithoutPadding);
+    info.streamLength = bits.bytePosition();
+
+    if (bits.Read(12) != 0xFFF || bits.endOfStream()) break;
+    if (bits.Read(1) == 0) MarkerBitMissing(bits.bitsConsumed() - 1);
+    bits.Read(9);  // layer, protection, bitrate_index, sampling_frequency: the first frame's
+    padding = bits.Read(1);
+    bits.Read(9);
+    if (bits.endOfStream()) break;
+  }
+}
+
+void AnalyseAudioStream(const std::string& audioPath, const std::string& listPath,
+                        double startupTime, AudioStreamInfo& info) {
+  InputFile audio = OpenInput(audioPath);
+  FilePtr list = CreateList(listPath);
+  AnalyseAudioStream(audio.file.get(), list.get(), startupTime, info);
+  CloseList(list);
+}
+
+}  // namespace quendrolix
