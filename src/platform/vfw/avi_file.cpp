@@ -358,7 +358,10 @@ class AviWriteFile : public AviFile {
   bool failed = false;
 
   ~AviWriteFile() override {
-    bool ok = !failed && writer.streamCount() > 0 && writer.Finish();
+    // A stream left without a format means the caller gave up half-way.
+    bool ok = !failed && writer.streamCount() > 0;
+    for (int i = 0; ok && i < writer.streamCount(); ++i) ok = writer.HasFormat(i);
+    ok = ok && writer.Finish();
     std::error_code ec;
     if (ok) std::filesystem::rename(tempPath, path, ec);
     if (!ok || ec) std::filesystem::remove(tempPath, ec);
@@ -403,6 +406,10 @@ class AviWriteStream : public AviStream {
   }
   bool Writable() const override { return true; }
   AviFile* WritableFile() override { return file_; }
+  void SetHandler(FOURCC handler) override {
+    file_->infos[index_].fccHandler = handler;
+    if (!file_->writer.laidOut()) file_->writer.Header(index_).fccHandler = handler;
+  }
 
   HRESULT SetFormat(LONG, const void* format, LONG size) override {
     if (!format || size <= 0 || static_cast<uint32_t>(size) > kMaxFormatBytes)
@@ -658,6 +665,7 @@ class CompressedStream : public AviStream {
     const HRESULT hr = OpenCompressor(handler_, input, settings, compressor_);
     if (hr != AVIERR_OK) return Fail(hr);
     const std::vector<uint8_t>& out = compressor_->OutputFormat();
+    target_->SetHandler(handler_);
     return target_->SetFormat(pos, out.data(), static_cast<LONG>(out.size()));
   }
 
@@ -842,11 +850,16 @@ HRESULT AVIMakeCompressedStream(PAVISTREAM* ppsCompressed, PAVISTREAM source,
   *ppsCompressed = nullptr;
   if (!source) return AVIERR_BADHANDLE;
   if (!options || clsid) return AVIERR_BADPARAM;
+  // A write that cannot go on as asked must not leave a file behind.
+  auto fail = [&](HRESULT code) {
+    if (AviFile* f = source->WritableFile()) f->MarkFailed();
+    return code;
+  };
   const CodecDescription* codec = FindCodec(options->fccHandler);
-  if (!codec) return AVIERR_NOCOMPRESSOR;
+  if (!codec) return fail(AVIERR_NOCOMPRESSOR);
   AVISTREAMINFO info{};
   source->Info(info);
-  if (!source->Writable() || info.fccType != streamtypeVIDEO) return AVIERR_UNSUPPORTED;
+  if (!source->Writable() || info.fccType != streamtypeVIDEO) return fail(AVIERR_UNSUPPORTED);
   *ppsCompressed = new (std::nothrow) CompressedStream(source, *options, codec->handler);
   return *ppsCompressed ? AVIERR_OK : AVIERR_MEMORY;
 }

@@ -57,6 +57,8 @@ class AviStream {
   virtual bool Writable() const { return false; }
   // The file a writable stream belongs to (null for readable streams).
   virtual AviFile* WritableFile() { return nullptr; }
+  // A compressed stream names its compressor in the stream it writes to.
+  virtual void SetHandler(FOURCC) {}
 
  private:
   ULONG refs_ = 1;

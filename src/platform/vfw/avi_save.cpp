@@ -213,7 +213,10 @@ HRESULT AVISaveV(const std::string& path, const void* handler, const AVISAVECALL
       if (hr != AVIERR_OK) return fail(hr);
       allDone = allDone && lane->done();
     }
-    if (allDone) break;
+    if (allDone) {
+      if (callback && lastPercent != 100 && callback(100)) return fail(AVIERR_USERABORT);
+      break;
+    }
     if (callback && end > 0) {
       const int percent = static_cast<int>(std::min(100.0, 100.0 * until / end));
       if (percent != lastPercent) {

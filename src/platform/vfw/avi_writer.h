@@ -29,6 +29,7 @@ class AviWriter {
   // Sets a stream's format: any size before the first chunk, the same size after it.
   bool SetFormat(int stream, const std::vector<uint8_t>& format);
   bool laidOut() const { return laidOut_; }
+  bool HasFormat(int stream) const { return !streams_[stream].format.empty(); }
   int streamCount() const { return static_cast<int>(streams_.size()); }
   // Appends one chunk of `stream` holding `samples` samples.
   bool WriteChunk(int stream, const void* data, uint32_t size, bool key, uint32_t samples);

@@ -113,20 +113,22 @@ class Video1Compressor : public VideoCompressor {
     for (int by = 0; by < blocksHigh_; ++by) {
       for (int bx = 0; bx < blocksWide_; ++bx) {
         const size_t base = static_cast<size_t>(rowOffset_ + 4 * by) * g_.width + 4 * bx;
-        bool skip;
-        if (eight_)
-          skip = !key && SkipError8(base) <= threshold;
-        else
-          skip = !key && SkipError16(base) <= threshold;
-        if (skip) {
+        // A block is kept from the previous frame when that is within the allowance, or
+        // no worse than coding it again would be (an unchanged block after a lossy one).
+        const int64_t skipError = key ? INT64_MAX : eight_ ? SkipError8(base) : SkipError16(base);
+        code_.clear();
+        const int64_t codedError = eight_ ? CodeBlock8(base, threshold, code_)
+                                          : CodeBlock16(base, threshold, code_);
+        if (skipError <= threshold || skipError <= codedError) {
           ++skipRun;
           continue;
         }
         flushSkips();
+        out.insert(out.end(), code_.begin(), code_.end());
         if (eight_)
-          CodeBlock8(base, threshold, out);
+          Scatter(prev8_, base, recon8_);
         else
-          CodeBlock16(base, threshold, out);
+          Scatter(prev16_, base, recon16_);
       }
     }
     flushSkips();
@@ -167,7 +169,8 @@ class Video1Compressor : public VideoCompressor {
     return e;
   }
 
-  void CodeBlock16(size_t base, int64_t threshold, std::vector<uint8_t>& out) {
+  // Codes the block into `out` and its picture into recon16_; returns its error.
+  int64_t CodeBlock16(size_t base, int64_t threshold, std::vector<uint8_t>& out) {
     uint16_t px[16];
     Gather(cur16_, base, px);
     int all[16];
@@ -194,21 +197,23 @@ class Video1Compressor : public VideoCompressor {
       err8 += BestSplit(px, members, c8[2 * q], c8[2 * q + 1], flags8);
     }
 
-    uint16_t recon[16];
+    uint16_t* recon = recon16_;
     if (err1 <= threshold || (err1 <= err2 && err1 <= err8)) {
       Emit1(mean, out);
       std::fill(recon, recon + 16, mean);
-    } else if (err2 <= threshold || err2 <= err8) {
+      return err1;
+    }
+    if (err2 <= threshold || err2 <= err8) {
       Emit2(flags2, c2[0], c2[1], out);
       for (int k = 0; k < 16; ++k) recon[k] = (flags2 >> k) & 1 ? c2[0] : c2[1];
-    } else {
-      Emit8(flags8, c8, out);
-      for (int k = 0; k < 16; ++k) {
-        const int q = QuadrantOf(k);
-        recon[k] = (flags8 >> k) & 1 ? c8[2 * q] : c8[2 * q + 1];
-      }
+      return err2;
     }
-    Scatter(prev16_, base, recon);
+    for (int k = 0; k < 16; ++k) {
+      const int q = QuadrantOf(k);
+      recon[k] = (flags8 >> k) & 1 ? c8[2 * q] : c8[2 * q + 1];
+    }
+    Emit8(flags8, c8, out);  // may swap a quadrant's colours together with its mask bits
+    return err8;
   }
 
   static int64_t TwoColours(const uint16_t* px, uint16_t c[2], uint16_t& flags) {
@@ -379,7 +384,7 @@ class Video1Compressor : public VideoCompressor {
     return best;
   }
 
-  void CodeBlock8(size_t base, int64_t threshold, std::vector<uint8_t>& out) {
+  int64_t CodeBlock8(size_t base, int64_t threshold, std::vector<uint8_t>& out) {
     uint8_t px[16];
     Gather(cur8_, base, px);
     int all[16];
@@ -403,12 +408,14 @@ class Video1Compressor : public VideoCompressor {
       err8 = INT64_MAX;
     }
 
-    uint8_t recon[16];
+    uint8_t* recon = recon8_;
     if (err1 <= threshold || (err1 <= err2 && err1 <= err8)) {
       out.push_back(one);
       out.push_back(0x80);
       std::fill(recon, recon + 16, one);
-    } else if (err2 <= threshold || err2 <= err8) {
+      return err1;
+    }
+    if (err2 <= threshold || err2 <= err8) {
       uint16_t f = flags2;
       uint8_t a = c2[0], b = c2[1];
       if (f & 0x8000) {  // bit 15 must be clear
@@ -420,7 +427,9 @@ class Video1Compressor : public VideoCompressor {
       out.push_back(a);
       out.push_back(b);
       for (int k = 0; k < 16; ++k) recon[k] = (f >> k) & 1 ? a : b;
-    } else {
+      return err2;
+    }
+    {
       uint16_t f = flags8;
       // The high byte must read 0x90 or more: bit 15 (top-right quadrant) and bit 12
       // (top-left quadrant) set.
@@ -440,7 +449,7 @@ class Video1Compressor : public VideoCompressor {
         recon[k] = (f >> k) & 1 ? c8[2 * q] : c8[2 * q + 1];
       }
     }
-    Scatter(prev8_, base, recon);
+    return err8;
   }
 
   FrameGeometry g_;
@@ -450,6 +459,9 @@ class Video1Compressor : public VideoCompressor {
   std::vector<int> dist8_;
   std::vector<uint8_t> cur8_, prev8_;
   std::vector<uint16_t> cur16_, prev16_;
+  std::vector<uint8_t> code_;
+  uint8_t recon8_[16];
+  uint16_t recon16_[16];
 };
 
 class Video1Decompressor : public VideoDecompressor {
