@@ -34,6 +34,7 @@ inline uint16_t Join(int r, int g, int b) {
   return static_cast<uint16_t>(r << 10 | g << 5 | b);
 }
 inline int Dist555(uint16_t a, uint16_t b) {
+  if (a == b) return 0;
   const Rgb5 x = Split(a), y = Split(b);
   const int dr = Expand5(x.r) - Expand5(y.r);
   const int dg = Expand5(x.g) - Expand5(y.g);
@@ -48,16 +49,46 @@ int64_t Threshold(int quality) {
   return 110592 * d * d / 100000000;
 }
 
-uint16_t Mean555(const uint16_t* px, const int* members, int count) {
+
+// A colour as 5-bit components and as the 8-bit values decoders show.
+struct Centre {
   int r = 0, g = 0, b = 0;
-  for (int i = 0; i < count; ++i) {
-    const Rgb5 c = Split(px[members[i]]);
-    r += c.r;
-    g += c.g;
-    b += c.b;
-  }
-  return Join((r + count / 2) / count, (g + count / 2) / count, (b + count / 2) / count);
+  int R = 0, G = 0, B = 0;
+  uint16_t word = 0;
+};
+
+inline Centre MakeCentre(int r, int g, int b) {
+  return {r, g, b, Expand5(r), Expand5(g), Expand5(b), Join(r, g, b)};
 }
+
+// The 16 pixels of a block, split once into components.
+struct Block16 {
+  int r[16], g[16], b[16];
+  int R[16], G[16], B[16];
+  void Set(int k, uint16_t c) {
+    r[k] = (c >> 10) & 31;
+    g[k] = (c >> 5) & 31;
+    b[k] = c & 31;
+    R[k] = Expand5(r[k]);
+    G[k] = Expand5(g[k]);
+    B[k] = Expand5(b[k]);
+  }
+  int Dist(int k, const Centre& c) const {
+    const int dr = R[k] - c.R, dg = G[k] - c.G, db = B[k] - c.B;
+    return dr * dr + dg * dg + db * db;
+  }
+  int Luma(int k) const { return 2 * r[k] + 4 * g[k] + b[k]; }
+  Centre At(int k) const { return MakeCentre(r[k], g[k], b[k]); }
+  Centre Mean(const int* members, int n) const {
+    int sr = 0, sg = 0, sb = 0;
+    for (int i = 0; i < n; ++i) {
+      sr += r[members[i]];
+      sg += g[members[i]];
+      sb += b[members[i]];
+    }
+    return MakeCentre((sr + n / 2) / n, (sg + n / 2) / n, (sb + n / 2) / n);
+  }
+};
 
 class Video1Compressor : public VideoCompressor {
  protected:
@@ -116,10 +147,14 @@ class Video1Compressor : public VideoCompressor {
         // A block is kept from the previous frame when that is within the allowance, or
         // no worse than coding it again would be (an unchanged block after a lossy one).
         const int64_t skipError = key ? INT64_MAX : eight_ ? SkipError8(base) : SkipError16(base);
+        if (skipError <= threshold) {
+          ++skipRun;
+          continue;
+        }
         code_.clear();
         const int64_t codedError = eight_ ? CodeBlock8(base, threshold, code_)
                                           : CodeBlock16(base, threshold, code_);
-        if (skipError <= threshold || skipError <= codedError) {
+        if (skipError <= codedError) {
           ++skipRun;
           continue;
         }
@@ -173,18 +208,31 @@ class Video1Compressor : public VideoCompressor {
   int64_t CodeBlock16(size_t base, int64_t threshold, std::vector<uint8_t>& out) {
     uint16_t px[16];
     Gather(cur16_, base, px);
+    Block16 block;
+    for (int k = 0; k < 16; ++k) block.Set(k, px[k]);
     int all[16];
     for (int k = 0; k < 16; ++k) all[k] = k;
+    uint16_t* recon = recon16_;
 
     // One colour.
-    const uint16_t mean = Mean555(px, all, 16);
+    const Centre mean = block.Mean(all, 16);
     int64_t err1 = 0;
-    for (int k = 0; k < 16; ++k) err1 += Dist555(px[k], mean);
+    for (int k = 0; k < 16; ++k) err1 += block.Dist(k, mean);
+    if (err1 <= threshold) {
+      Emit1(mean.word, out);
+      std::fill(recon, recon + 16, mean.word);
+      return err1;
+    }
 
     // Two colours: a few rounds of 2-means from the darkest and the brightest pixel.
-    uint16_t c2[2];
+    Centre c2[2];
     uint16_t flags2 = 0;
-    int64_t err2 = TwoColours(px, c2, flags2);
+    const int64_t err2 = TwoColours(block, c2, flags2);
+    if (err2 <= threshold || err2 == 0) {
+      Emit2(flags2, c2[0].word, c2[1].word, out);
+      for (int k = 0; k < 16; ++k) recon[k] = (flags2 >> k) & 1 ? c2[0].word : c2[1].word;
+      return err2;
+    }
 
     // Two colours per quadrant: the best split of each quadrant's four pixels.
     uint16_t c8[8];
@@ -194,18 +242,16 @@ class Video1Compressor : public VideoCompressor {
       int members[4], n = 0;
       for (int k = 0; k < 16; ++k)
         if (QuadrantOf(k) == q) members[n++] = k;
-      err8 += BestSplit(px, members, c8[2 * q], c8[2 * q + 1], flags8);
+      err8 += BestSplit(block, members, c8[2 * q], c8[2 * q + 1], flags8);
     }
-
-    uint16_t* recon = recon16_;
-    if (err1 <= threshold || (err1 <= err2 && err1 <= err8)) {
-      Emit1(mean, out);
-      std::fill(recon, recon + 16, mean);
+    if (err1 <= err2 && err1 <= err8) {
+      Emit1(mean.word, out);
+      std::fill(recon, recon + 16, mean.word);
       return err1;
     }
-    if (err2 <= threshold || err2 <= err8) {
-      Emit2(flags2, c2[0], c2[1], out);
-      for (int k = 0; k < 16; ++k) recon[k] = (flags2 >> k) & 1 ? c2[0] : c2[1];
+    if (err2 <= err8) {
+      Emit2(flags2, c2[0].word, c2[1].word, out);
+      for (int k = 0; k < 16; ++k) recon[k] = (flags2 >> k) & 1 ? c2[0].word : c2[1].word;
       return err2;
     }
     for (int k = 0; k < 16; ++k) {
@@ -216,33 +262,35 @@ class Video1Compressor : public VideoCompressor {
     return err8;
   }
 
-  static int64_t TwoColours(const uint16_t* px, uint16_t c[2], uint16_t& flags) {
-    auto luma = [](uint16_t v) {
-      const Rgb5 s = Split(v);
-      return 2 * s.r + 4 * s.g + s.b;
-    };
+  static int64_t TwoColours(const Block16& block, Centre c[2], uint16_t& flags) {
     int lo = 0, hi = 0;
     for (int k = 1; k < 16; ++k) {
-      if (luma(px[k]) < luma(px[lo])) lo = k;
-      if (luma(px[k]) > luma(px[hi])) hi = k;
+      if (block.Luma(k) < block.Luma(lo)) lo = k;
+      if (block.Luma(k) > block.Luma(hi)) hi = k;
     }
-    c[0] = px[hi];
-    c[1] = px[lo];
+    c[0] = block.At(hi);
+    c[1] = block.At(lo);
+    uint16_t assigned = 0;
     for (int round = 0; round < 4; ++round) {
       int a[16], b[16], na = 0, nb = 0;
+      uint16_t mask = 0;
       for (int k = 0; k < 16; ++k) {
-        if (Dist555(px[k], c[0]) <= Dist555(px[k], c[1]))
+        if (block.Dist(k, c[0]) <= block.Dist(k, c[1])) {
           a[na++] = k;
-        else
+          mask |= static_cast<uint16_t>(1u << k);
+        } else {
           b[nb++] = k;
+        }
       }
-      if (na) c[0] = Mean555(px, a, na);
-      if (nb) c[1] = Mean555(px, b, nb);
+      if (round > 0 && mask == assigned) break;  // settled
+      assigned = mask;
+      if (na) c[0] = block.Mean(a, na);
+      if (nb) c[1] = block.Mean(b, nb);
     }
     flags = 0;
     int64_t err = 0;
     for (int k = 0; k < 16; ++k) {
-      const int d0 = Dist555(px[k], c[0]), d1 = Dist555(px[k], c[1]);
+      const int d0 = block.Dist(k, c[0]), d1 = block.Dist(k, c[1]);
       if (d0 <= d1) {
         flags |= static_cast<uint16_t>(1u << k);
         err += d0;
@@ -253,7 +301,7 @@ class Video1Compressor : public VideoCompressor {
     return err;
   }
 
-  static int64_t BestSplit(const uint16_t* px, const int* members, uint16_t& first,
+  static int64_t BestSplit(const Block16& block, const int* members, uint16_t& first,
                            uint16_t& second, uint16_t& flags) {
     int64_t best = INT64_MAX;
     uint16_t bestFlags = 0;
@@ -266,20 +314,21 @@ class Video1Compressor : public VideoCompressor {
         else
           b[nb++] = members[i];
       }
-      const uint16_t ca = Mean555(px, a, na);
-      const uint16_t cb = nb ? Mean555(px, b, nb) : ca;
+      const Centre ca = block.Mean(a, na);
+      const Centre cb = nb ? block.Mean(b, nb) : ca;
       int64_t err = 0;
       uint16_t f = 0;
       for (int i = 0; i < na; ++i) {
-        err += Dist555(px[a[i]], ca);
+        err += block.Dist(a[i], ca);
         f |= static_cast<uint16_t>(1u << a[i]);
       }
-      for (int i = 0; i < nb; ++i) err += Dist555(px[b[i]], cb);
+      for (int i = 0; i < nb; ++i) err += block.Dist(b[i], cb);
       if (err < best) {
         best = err;
-        first = ca;
-        second = cb;
+        first = ca.word;
+        second = cb.word;
         bestFlags = f;
+        if (err == 0) break;
       }
     }
     flags |= bestFlags;
