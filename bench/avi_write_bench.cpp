@@ -27,8 +27,8 @@ HDIB MakeFrame(int t) {
   for (int y = 0; y < kHeight; ++y) {
     uint8_t* row = DibPixels(*dib) + static_cast<size_t>(kHeight - 1 - y) * stride;
     for (int x = 0; x < kWidth; ++x) {
-      uint8_t b = static_cast<uint8_t>(x * 255 / kWidth), g = static_cast<uint8_t>(y * 255 / kHeight),
-              r = static_cast<uint8_t>((x + y) / 5);
+      uint8_t b = static_cast<uint8_t>(x * 255 / kWidth),
+              g = static_cast<uint8_t>(y * 255 / kHeight), r = static_cast<uint8_t>((x + y) / 5);
       const double dx = x - bx, dy = y - by;
       if (dx * dx + dy * dy < 60 * 60) r = 240, g = 60, b = 30;
       if (((x + 4 * t) % 160) < 12) r = g = b = 250;
@@ -60,8 +60,8 @@ double WriteAvi(const std::string& path, const std::vector<HDIB>& frames, FOURCC
       AVIMakeCompressedStream(compressed.out(), stream.get(), &options) != AVIERR_OK)
     return -1;
   const DibBlock& first = *frames.front();
-  if (AVIStreamSetFormat(compressed.get(), 0, first.data(), static_cast<LONG>(DibPixelOffset(first))) !=
-      AVIERR_OK)
+  if (AVIStreamSetFormat(compressed.get(), 0, first.data(),
+                         static_cast<LONG>(DibPixelOffset(first))) != AVIERR_OK)
     return -1;
   for (size_t i = 0; i < frames.size(); ++i) {
     const DibBlock& f = *frames[i];

@@ -17,8 +17,8 @@ volatile uint32_t sink;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 6) return 0;
-  static const uint32_t kCompression[] = {BI_RGB,         BI_RLE8,        BI_RLE4,
-                                          BI_BITFIELDS,   kCompressionVideo1, kHandlerMjpeg};
+  static const uint32_t kCompression[] = {
+      BI_RGB, BI_RLE8, BI_RLE4, BI_BITFIELDS, kCompressionVideo1, kHandlerMjpeg};
   static const int kBits[] = {1, 4, 8, 16, 24, 32};
   const uint32_t compression = kCompression[data[0] % 6];
   const int bits = kBits[data[1] % 6];

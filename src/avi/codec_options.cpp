@@ -64,9 +64,9 @@ bool LoadCodecOptions(const std::string& path, AVICOMPRESSOPTIONS& options) {
     return false;
   }
   // Field by field in the file's order, so that a short file leaves what it held.
-  uint32_t* fields[] = {&options.fccType,          &options.fccHandler, &options.dwKeyFrameEvery,
-                        &options.dwQuality,        &options.dwBytesPerSecond,
-                        &options.dwFlags,          &options.dwInterleaveEvery};
+  uint32_t* fields[] = {
+      &options.fccType,          &options.fccHandler, &options.dwKeyFrameEvery,  &options.dwQuality,
+      &options.dwBytesPerSecond, &options.dwFlags,    &options.dwInterleaveEvery};
   bool ok = true;
   for (uint32_t* field : fields) {
     uint32_t v;
@@ -107,11 +107,11 @@ bool SaveCodecOptions(const std::string& path, const AVICOMPRESSOPTIONS& options
   std::FILE* f = std::fopen(temp.c_str(), "wb");
   bool ok = f != nullptr;
   if (ok) {
-    const uint32_t fields[] = {options.fccType,          options.fccHandler,
-                               options.dwKeyFrameEvery,  options.dwQuality,
-                               options.dwBytesPerSecond, options.dwFlags,
-                               options.dwInterleaveEvery,
-                               static_cast<uint32_t>(options.parms.size())};
+    const uint32_t fields[] = {
+        options.fccType,           options.fccHandler,
+        options.dwKeyFrameEvery,   options.dwQuality,
+        options.dwBytesPerSecond,  options.dwFlags,
+        options.dwInterleaveEvery, static_cast<uint32_t>(options.parms.size())};
     for (uint32_t v : fields) ok = ok && WriteU32(f, v);
     if (ok && !options.parms.empty())
       ok = std::fwrite(options.parms.data(), 1, options.parms.size(), f) == options.parms.size();

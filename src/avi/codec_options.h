@@ -49,12 +49,12 @@ bool SaveCodecOptionsAsDefault();
 // One line of the compressor list.
 struct CompressorChoice {
   FOURCC handler = 0;
-  std::string name;         // "MS Video 1"
-  std::vector<int> depths;  // frame depths it takes
-  bool quality = false;     // the quality slider applies
-  bool keyFrames = false;   // "Key Frame Every" applies
-  bool dataRate = false;    // "Data Rate" applies
-  bool hasSettings = false; // a "Configure..." button applies
+  std::string name;          // "MS Video 1"
+  std::vector<int> depths;   // frame depths it takes
+  bool quality = false;      // the quality slider applies
+  bool keyFrames = false;    // "Key Frame Every" applies
+  bool dataRate = false;     // "Data Rate" applies
+  bool hasSettings = false;  // a "Configure..." button applies
 };
 
 // Every compressor of the registry, in list order; with `depth` non-zero only those
@@ -68,15 +68,15 @@ struct CompressionDialogState {
   int selected = 0;          // index into compressors
   int qualityPercent = 100;  // slider 0..100 (the record holds 100 times that)
   bool keyFramesOn = true;
-  int keyFrameEvery = 20;    // 1..9999
+  int keyFrameEvery = 20;  // 1..9999
   bool dataRateOn = false;
-  int dataRateKBps = 300;    // 1..99999 KB/s (the record holds bytes per second)
+  int dataRateKBps = 300;  // 1..99999 KB/s (the record holds bytes per second)
 
   // The state for `options` (compressor found by its code; full frames when unknown).
   static CompressionDialogState FromOptions(const AVICOMPRESSOPTIONS& options, int depth = 0);
 
   const CompressorChoice* current() const;
-  void Select(int index);  // out of range is ignored
+  void Select(int index);               // out of range is ignored
   void SetQualityPercent(int percent);  // clamped to 0..100
   void SetKeyFrameEvery(int frames);    // clamped to 1..9999
   void SetDataRateKBps(int kbps);       // clamped to 1..99999

@@ -40,8 +40,13 @@ TEST_F(CodecOptionsTest, FileLayoutWithAndWithoutState) {
   const std::string path = home.File("AVI.codec");
   ASSERT_TRUE(SaveCodecOptions(path));
   // Interleave every comes before the state size.
-  const Bytes expected = Concat({{'v', 'i', 'd', 's', 'm', 's', 'v', 'c'}, U32(20), U32(10000),
-                                 U32(0), U32(12), U32(0), U32(0)});
+  const Bytes expected = Concat({{'v', 'i', 'd', 's', 'm', 's', 'v', 'c'},
+                                 U32(20),
+                                 U32(10000),
+                                 U32(0),
+                                 U32(12),
+                                 U32(0),
+                                 U32(0)});
   EXPECT_EQ(ReadBytes(path), expected);
 
   AVICOMPRESSOPTIONS o = CodecOptionsStartValues();
@@ -49,8 +54,13 @@ TEST_F(CodecOptionsTest, FileLayoutWithAndWithoutState) {
   o.parms = {0xAA, 0xBB, 0xCC};
   o.format = {1, 2, 3, 4};  // never stored
   ASSERT_TRUE(SaveCodecOptions(path, o));
-  EXPECT_EQ(ReadBytes(path), Concat({{'v', 'i', 'd', 's', 'm', 's', 'v', 'c'}, U32(20),
-                                     U32(10000), U32(0), U32(12), U32(3), U32(3),
+  EXPECT_EQ(ReadBytes(path), Concat({{'v', 'i', 'd', 's', 'm', 's', 'v', 'c'},
+                                     U32(20),
+                                     U32(10000),
+                                     U32(0),
+                                     U32(12),
+                                     U32(3),
+                                     U32(3),
                                      {0xAA, 0xBB, 0xCC}}));
   AVICOMPRESSOPTIONS back;
   ASSERT_TRUE(LoadCodecOptions(path, back));
@@ -83,7 +93,8 @@ TEST_F(CodecOptionsTest, DamagedFilesGiveTheMessageAndKeepWhatWasRead) {
   EXPECT_FALSE(LoadCodecOptions(path, o));
   EXPECT_EQ(prompts.messages.size(), 2u);
   EXPECT_FALSE(LoadCodecOptions(home.File("missing.codec"), o));
-  EXPECT_EQ(prompts.messages.back(), "Could not load AVI options file: " + home.File("missing.codec"));
+  EXPECT_EQ(prompts.messages.back(),
+            "Could not load AVI options file: " + home.File("missing.codec"));
 
   const std::string bad = home.File("no/folder/AVI.codec");
   EXPECT_FALSE(SaveCodecOptions(bad));
@@ -213,15 +224,24 @@ TEST(CodecCliTest, ListsAndSetsTheDefaultOptions) {
   ASSERT_EQ(r.status, 0) << r.errors;
   EXPECT_NE(r.errors.find("Options saved to AVI.codec file."), std::string::npos);
   const std::string file = (home.path() / "AVI.codec").string();
-  EXPECT_EQ(ReadBytes(file), Concat({{'v', 'i', 'd', 's', 'D', 'I', 'B', ' '}, U32(20),
-                                     U32(10000), U32(0), U32(12), U32(0), U32(0)}));
+  EXPECT_EQ(ReadBytes(file), Concat({{'v', 'i', 'd', 's', 'D', 'I', 'B', ' '},
+                                     U32(20),
+                                     U32(10000),
+                                     U32(0),
+                                     U32(12),
+                                     U32(0),
+                                     U32(0)}));
 
   r = RunCli({"--home", home.path().string(), "codec", "--set", "msvc", "--quality", "7500",
               "--keyframes", "0", "--datarate", "150"});
   ASSERT_EQ(r.status, 0) << r.errors;
-  EXPECT_EQ(ReadBytes(file), Concat({{'v', 'i', 'd', 's', 'm', 's', 'v', 'c'}, U32(20), U32(7500),
-                                     U32(150 * 1024), U32(AVICOMPRESSF_VALID | AVICOMPRESSF_DATARATE),
-                                     U32(0), U32(0)}));
+  EXPECT_EQ(ReadBytes(file), Concat({{'v', 'i', 'd', 's', 'm', 's', 'v', 'c'},
+                                     U32(20),
+                                     U32(7500),
+                                     U32(150 * 1024),
+                                     U32(AVICOMPRESSF_VALID | AVICOMPRESSF_DATARATE),
+                                     U32(0),
+                                     U32(0)}));
 
   const Bytes before = ReadBytes(file);
   r = RunCli({"--home", home.path().string(), "codec", "--set", "XVID"});

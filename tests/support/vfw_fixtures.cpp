@@ -55,8 +55,8 @@ HDIB MakeTestFrame(int width, int height, int bits, int t) {
                                         (c[0] + 25) / 51);
           break;
         case 16: {
-          const uint16_t w = static_cast<uint16_t>(Reduce8To5(c[2]) << 10 |
-                                                   Reduce8To5(c[1]) << 5 | Reduce8To5(c[0]));
+          const uint16_t w = static_cast<uint16_t>(Reduce8To5(c[2]) << 10 | Reduce8To5(c[1]) << 5 |
+                                                   Reduce8To5(c[0]));
           row[2 * x] = static_cast<uint8_t>(w);
           row[2 * x + 1] = static_cast<uint8_t>(w >> 8);
           break;

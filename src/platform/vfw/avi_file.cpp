@@ -65,9 +65,7 @@ class AviReadFile : public AviFile {
 
 class AviReadStream : public AviStream {
  public:
-  AviReadStream(AviReadFile* file, size_t index) : file_(file), index_(index) {
-    file_->AddRef();
-  }
+  AviReadStream(AviReadFile* file, size_t index) : file_(file), index_(index) { file_->AddRef(); }
   ~AviReadStream() override { file_->Release(); }
 
   const AviStreamData& d() const { return file_->data.streams[index_]; }
@@ -101,7 +99,9 @@ class AviReadStream : public AviStream {
     SetName(info.szName, s.name);
     return AVIERR_OK;
   }
-  LONG Start() override { return static_cast<LONG>(std::min<uint32_t>(d().header.dwStart, INT32_MAX)); }
+  LONG Start() override {
+    return static_cast<LONG>(std::min<uint32_t>(d().header.dwStart, INT32_MAX));
+  }
   LONG Length() override { return ClampLong(d().Length()); }
   HRESULT ReadFormat(std::vector<uint8_t>& format) override {
     format = d().header.fccType == streamtypeAUDIO ? PlainPcmFormat(d().format) : d().format;
@@ -659,8 +659,10 @@ class CompressedStream : public AviStream {
                            ? -1
                            : static_cast<int>(std::min<DWORD>(options_.dwQuality, 10000));
     if (options_.dwFlags & AVICOMPRESSF_KEYFRAMES)
-      settings.keyFrameEvery = static_cast<int>(std::min<DWORD>(options_.dwKeyFrameEvery, INT32_MAX));
-    if (options_.dwFlags & AVICOMPRESSF_DATARATE) settings.bytesPerSecond = options_.dwBytesPerSecond;
+      settings.keyFrameEvery =
+          static_cast<int>(std::min<DWORD>(options_.dwKeyFrameEvery, INT32_MAX));
+    if (options_.dwFlags & AVICOMPRESSF_DATARATE)
+      settings.bytesPerSecond = options_.dwBytesPerSecond;
     if (info.dwScale) settings.framesPerSecond = double(info.dwRate) / info.dwScale;
     const HRESULT hr = OpenCompressor(handler_, input, settings, compressor_);
     if (hr != AVIERR_OK) return Fail(hr);
@@ -681,9 +683,8 @@ class CompressedStream : public AviStream {
       return Fail(AVIERR_CANTCOMPRESS);
     if (packed_.size() > INT32_MAX) return Fail(AVIERR_CANTCOMPRESS);
     LONG stored = 0;
-    const HRESULT hr =
-        target_->Write(start, 1, packed_.data(), static_cast<LONG>(packed_.size()),
-                       key ? AVIIF_KEYFRAME : 0, samplesWritten, &stored);
+    const HRESULT hr = target_->Write(start, 1, packed_.data(), static_cast<LONG>(packed_.size()),
+                                      key ? AVIIF_KEYFRAME : 0, samplesWritten, &stored);
     if (hr == AVIERR_OK) SetOut(bytesWritten, bytes);
     return hr;
   }

@@ -94,8 +94,8 @@ struct AVISUPERINDEXHEADER {  // 'indx' in a stream list, index of indexes
 };
 
 struct AVISUPERINDEXENTRY {
-  uint64_t qwOffset;  // of the 'ix##' chunk header
-  uint32_t dwSize;    // of that chunk, header included
+  uint64_t qwOffset;    // of the 'ix##' chunk header
+  uint32_t dwSize;      // of that chunk, header included
   uint32_t dwDuration;  // samples it covers
 };
 

@@ -15,7 +15,9 @@ class AviGetFrame {
  public:
   AviGetFrame(AviStream* stream, std::unique_ptr<VideoDecompressor> decoder, HDIB frame,
               int wantedBits)
-      : stream_(stream), decoder_(std::move(decoder)), frame_(std::move(frame)),
+      : stream_(stream),
+        decoder_(std::move(decoder)),
+        frame_(std::move(frame)),
         wantedBits_(wantedBits) {
     stream_->AddRef();
     start_ = stream_->Start();

@@ -227,8 +227,7 @@ class Parser {
         std::vector<uint8_t> name;
         if (ReadBytes(dataAt, std::min<uint64_t>(avail, 63), name))
           s.data.name.assign(name.begin(), std::find(name.begin(), name.end(), 0));
-      } else if (id == kFccIndx && avail >= sizeof(AVISUPERINDEXHEADER) &&
-                 avail <= (64u << 20)) {
+      } else if (id == kFccIndx && avail >= sizeof(AVISUPERINDEXHEADER) && avail <= (64u << 20)) {
         ReadBytes(dataAt, avail, s.indx);
       }
       if (dataAt + uint64_t{size} >= end) return;
@@ -242,9 +241,9 @@ class Parser {
     if (d.header.fccType == streamtypeAUDIO && d.format.size() >= 16) {
       WAVEFORMATEX w{};
       std::memcpy(&w, d.format.data(), std::min(d.format.size(), sizeof w));
-      const bool fixed = w.wFormatTag == WAVE_FORMAT_PCM || w.wFormatTag == WAVE_FORMAT_EXTENSIBLE ||
-                         w.wFormatTag == WAVE_FORMAT_IEEE_FLOAT || w.wFormatTag == 6 ||
-                         w.wFormatTag == 7;
+      const bool fixed =
+          w.wFormatTag == WAVE_FORMAT_PCM || w.wFormatTag == WAVE_FORMAT_EXTENSIBLE ||
+          w.wFormatTag == WAVE_FORMAT_IEEE_FLOAT || w.wFormatTag == 6 || w.wFormatTag == 7;
       // Uncompressed sound is a run of blocks whatever the header says.
       if (fixed && w.nBlockAlign > 0) {
         d.sampleSize = w.nBlockAlign;
@@ -374,8 +373,8 @@ class Parser {
     std::vector<bool> intra(strls_.size());
     for (size_t i = 0; i < strls_.size(); ++i) {
       const auto& d = strls_[i].data;
-      intra[i] = d.header.fccType != streamtypeVIDEO ||
-                 FormatIsIntraOnly(d.format, d.header.fccHandler);
+      intra[i] =
+          d.header.fccType != streamtypeVIDEO || FormatIsIntraOnly(d.format, d.header.fccHandler);
     }
     for (const auto& [start, end] : movi_) {
       uint64_t pos = start;

@@ -46,9 +46,9 @@ HRESULT CopySamples(Lane& lane, int64_t until, std::vector<uint8_t>& buffer) {
     if (lane.getter) {
       const DibBlock* frame = AVIStreamGetFrame(lane.getter, pos);
       if (!frame) return AVIERR_FILEREAD;
-      const HRESULT hr = AVIStreamWrite(
-          lane.compressed.get(), pos, 1, DibPixels(*frame),
-          static_cast<LONG>(frame->size() - DibPixelOffset(*frame)), 0, nullptr, nullptr);
+      const HRESULT hr = AVIStreamWrite(lane.compressed.get(), pos, 1, DibPixels(*frame),
+                                        static_cast<LONG>(frame->size() - DibPixelOffset(*frame)),
+                                        0, nullptr, nullptr);
       if (hr != AVIERR_OK) return hr;
       ++lane.next;
       continue;

@@ -157,8 +157,8 @@ bool AviWriter::WriteChunk(int stream, const void* data, uint32_t size, bool key
   // Would this chunk, with the indexes that close the RIFF, carry it past the limit?
   uint64_t entriesInRiff = 1;
   for (const Stream& s : streams_) entriesInRiff += s.entries.size() - s.riffFirstEntry;
-  const uint64_t indexBytes = (riffCount_ == 1 ? 8 + 16 * entriesInRiff : 0) +
-                              streams_.size() * 32 + 8 * entriesInRiff;
+  const uint64_t indexBytes =
+      (riffCount_ == 1 ? 8 + 16 * entriesInRiff : 0) + streams_.size() * 32 + 8 * entriesInRiff;
   const uint64_t riffBytes = Tell() - riffAt_ + 8 + size + (size & 1) + indexBytes;
   if (riffBytes > riffLimit && entriesInRiff > 1) {
     if (!CloseRiff(true) || !StartAvix()) {

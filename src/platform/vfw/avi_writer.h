@@ -85,8 +85,8 @@ class AviWriter {
   bool laidOut_ = false;
   std::vector<Stream> streams_;
   uint64_t avihAt_ = 0, odmlAt_ = 0;
-  uint64_t riffAt_ = 0;       // header of the open RIFF
-  uint64_t moviAt_ = 0;       // header of its 'movi' list
+  uint64_t riffAt_ = 0;         // header of the open RIFF
+  uint64_t moviAt_ = 0;         // header of its 'movi' list
   uint64_t firstMoviCode_ = 0;  // the 'movi' code of the first RIFF, base of idx1
   int riffCount_ = 0;
   uint64_t firstRiffVideoFrames_ = 0;

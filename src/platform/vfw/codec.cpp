@@ -115,8 +115,7 @@ std::vector<uint8_t> MakeVideoFormat(int width, int height, int bitCount, uint32
   h.biSizeImage = sizeImage;
   h.biClrUsed = static_cast<uint32_t>(colours.size());
   std::memcpy(format.data(), &h, sizeof h);
-  if (!colours.empty())
-    std::memcpy(format.data() + sizeof h, colours.data(), 4 * colours.size());
+  if (!colours.empty()) std::memcpy(format.data() + sizeof h, colours.data(), 4 * colours.size());
   return format;
 }
 

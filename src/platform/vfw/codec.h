@@ -24,14 +24,14 @@ constexpr FOURCC kCompressionVideo1 = MakeFourCC('C', 'R', 'A', 'M');
 
 // One compressor of the registry.
 struct CodecDescription {
-  FOURCC handler;            // the code stored in options, "AVI.codec" and stream headers
-  std::string name;          // what lists show
-  std::vector<int> depths;   // frame depths (bits per pixel) it takes
-  std::string depthNote;     // how it treats them, for lists
-  bool quality;              // uses the quality setting
-  bool temporal;             // makes delta frames, so the key-frame interval matters
-  bool dataRate;             // can hold a data rate
-  bool hasSettings;          // has settings of its own beyond the common ones
+  FOURCC handler;               // the code stored in options, "AVI.codec" and stream headers
+  std::string name;             // what lists show
+  std::vector<int> depths;      // frame depths (bits per pixel) it takes
+  std::string depthNote;        // how it treats them, for lists
+  bool quality;                 // uses the quality setting
+  bool temporal;                // makes delta frames, so the key-frame interval matters
+  bool dataRate;                // can hold a data rate
+  bool hasSettings;             // has settings of its own beyond the common ones
   std::vector<FOURCC> aliases;  // other codes that name it
 };
 
@@ -48,10 +48,10 @@ std::string FourCCText(FOURCC code);
 bool ParseFourCC(const std::string& text, FOURCC& code);
 
 struct CompressorSettings {
-  int quality = -1;              // 0..10000; -1 = the compressor's default
-  int keyFrameEvery = 0;         // 0 = only the first frame is a key frame
-  uint32_t bytesPerSecond = 0;   // 0 = no data-rate limit
-  double framesPerSecond = 15;   // to turn a data rate into a budget per frame
+  int quality = -1;             // 0..10000; -1 = the compressor's default
+  int keyFrameEvery = 0;        // 0 = only the first frame is a key frame
+  uint32_t bytesPerSecond = 0;  // 0 = no data-rate limit
+  double framesPerSecond = 15;  // to turn a data rate into a budget per frame
 };
 
 // Compresses frames of one fixed input format. Key frames, quality and the data-rate

@@ -87,9 +87,9 @@ class BitfieldsDecompressor : public VideoDecompressor {
       outBits_ = 32;
     else
       outBits_ = 24;
-    outputFormat_ = MakeVideoFormat(
-        g.width, g.height, outBits_, BI_RGB,
-        static_cast<uint32_t>(DibRowStride(g.width, outBits_) * g.height), {});
+    outputFormat_ =
+        MakeVideoFormat(g.width, g.height, outBits_, BI_RGB,
+                        static_cast<uint32_t>(DibRowStride(g.width, outBits_) * g.height), {});
   }
   bool IntraOnly() const override { return true; }
   bool Decode(const uint8_t* data, size_t size, DibBlock& frame) override {
@@ -109,8 +109,7 @@ class BitfieldsDecompressor : public VideoDecompressor {
         uint32_t v = 0;
         for (int b = 0; b < bytes; ++b) v |= uint32_t{src[x * bytes + b]} << (8 * b);
         for (int c = 0; c < 3; ++c)
-          out[3 * x + 2 - c] =
-              ScaleComponentTo8((v & masks_[c]) >> shifts_[c], widths_[c]);
+          out[3 * x + 2 - c] = ScaleComponentTo8((v & masks_[c]) >> shifts_[c], widths_[c]);
       }
     }
     return true;

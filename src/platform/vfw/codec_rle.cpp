@@ -17,8 +17,8 @@ class RleCompressor : public VideoCompressor {
     // Worst case: every pixel its own two-byte run, plus the line ends.
     const uint64_t bound = (2 * uint64_t(g_.width) + 2) * g_.height + 2;
     if (bound > UINT32_MAX) return false;
-    outputFormat_ = MakeVideoFormat(g_.width, g_.height, 8, BI_RLE8,
-                                    static_cast<uint32_t>(bound), g_.colours);
+    outputFormat_ =
+        MakeVideoFormat(g_.width, g_.height, 8, BI_RLE8, static_cast<uint32_t>(bound), g_.colours);
     return true;
   }
 
@@ -40,8 +40,7 @@ class RleCompressor : public VideoCompressor {
         // Literal bytes up to the next run of three or more.
         int n = 1;
         while (x + n < w && n < 255) {
-          if (x + n + 2 < w && row[x + n] == row[x + n + 1] && row[x + n] == row[x + n + 2])
-            break;
+          if (x + n + 2 < w && row[x + n] == row[x + n + 1] && row[x + n] == row[x + n + 2]) break;
           ++n;
         }
         if (n < 3) {
@@ -96,8 +95,7 @@ class RleDecompressor : public VideoDecompressor {
       p += 2;
       if (y >= g_.height) break;
       if (n > 0) {
-        for (int i = 0; i < n; ++i, ++x)
-          put(x, y, bits_ == 8 ? v : ((i & 1) ? v & 15 : v >> 4));
+        for (int i = 0; i < n; ++i, ++x) put(x, y, bits_ == 8 ? v : ((i & 1) ? v & 15 : v >> 4));
         continue;
       }
       if (v == 0) {  // end of line

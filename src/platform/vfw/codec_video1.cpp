@@ -49,7 +49,6 @@ int64_t Threshold(int quality) {
   return 110592 * d * d / 100000000;
 }
 
-
 // A colour as 5-bit components and as the 8-bit values decoders show.
 struct Centre {
   int r = 0, g = 0, b = 0;
@@ -120,10 +119,10 @@ class Video1Compressor : public VideoCompressor {
       cur16_.resize(pixels);
       prev16_.resize(pixels);
     }
-    outputFormat_ = MakeVideoFormat(
-        g_.width, g_.height, outBits, kCompressionVideo1,
-        static_cast<uint32_t>(DibRowStride(g_.width, outBits) * g_.height), eight_ ? g_.colours
-                                                                                 : std::vector<RGBQUAD>{});
+    outputFormat_ =
+        MakeVideoFormat(g_.width, g_.height, outBits, kCompressionVideo1,
+                        static_cast<uint32_t>(DibRowStride(g_.width, outBits) * g_.height),
+                        eight_ ? g_.colours : std::vector<RGBQUAD>{});
     return true;
   }
 
@@ -152,8 +151,8 @@ class Video1Compressor : public VideoCompressor {
           continue;
         }
         code_.clear();
-        const int64_t codedError = eight_ ? CodeBlock8(base, threshold, code_)
-                                          : CodeBlock16(base, threshold, code_);
+        const int64_t codedError =
+            eight_ ? CodeBlock8(base, threshold, code_) : CodeBlock16(base, threshold, code_);
         if (skipError <= codedError) {
           ++skipRun;
           continue;
@@ -186,12 +185,14 @@ class Video1Compressor : public VideoCompressor {
   template <typename T>
   void Gather(const std::vector<T>& plane, size_t base, T* px) const {
     for (int y = 0; y < 4; ++y)
-      for (int x = 0; x < 4; ++x) px[4 * y + x] = plane[base + static_cast<size_t>(y) * g_.width + x];
+      for (int x = 0; x < 4; ++x)
+        px[4 * y + x] = plane[base + static_cast<size_t>(y) * g_.width + x];
   }
   template <typename T>
   void Scatter(std::vector<T>& plane, size_t base, const T* px) const {
     for (int y = 0; y < 4; ++y)
-      for (int x = 0; x < 4; ++x) plane[base + static_cast<size_t>(y) * g_.width + x] = px[4 * y + x];
+      for (int x = 0; x < 4; ++x)
+        plane[base + static_cast<size_t>(y) * g_.width + x] = px[4 * y + x];
   }
 
   // ---- 16-bit ----
@@ -399,8 +400,8 @@ class Video1Compressor : public VideoCompressor {
     return best;
   }
 
-  int64_t BestPair8(const uint8_t* px, const int* members, int n, uint8_t& first,
-                    uint8_t& second, uint16_t& flags) const {
+  int64_t BestPair8(const uint8_t* px, const int* members, int n, uint8_t& first, uint8_t& second,
+                    uint16_t& flags) const {
     uint8_t distinct[16];
     int nd = 0;
     for (int i = 0; i < n; ++i) {

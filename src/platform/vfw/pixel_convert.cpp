@@ -47,8 +47,8 @@ uint8_t ScaleComponentTo8(uint32_t value, int bits) {
   return static_cast<uint8_t>(out >> (filled - 8));
 }
 
-void RowToBgr(const uint8_t* src, int bits, const RGBQUAD* palette, uint32_t paletteSize,
-              int width, uint8_t* bgr) {
+void RowToBgr(const uint8_t* src, int bits, const RGBQUAD* palette, uint32_t paletteSize, int width,
+              uint8_t* bgr) {
   switch (bits) {
     case 1:
       for (int x = 0; x < width; ++x)
@@ -85,8 +85,8 @@ void RowToBgr(const uint8_t* src, int bits, const RGBQUAD* palette, uint32_t pal
   }
 }
 
-void RowTo555(const uint8_t* src, int bits, const RGBQUAD* palette, uint32_t paletteSize,
-              int width, uint16_t* out) {
+void RowTo555(const uint8_t* src, int bits, const RGBQUAD* palette, uint32_t paletteSize, int width,
+              uint16_t* out) {
   if (bits == 16) {
     for (int x = 0; x < width; ++x)
       out[x] = static_cast<uint16_t>((src[2 * x] | src[2 * x + 1] << 8) & 0x7FFF);

@@ -20,10 +20,10 @@ uint8_t ScaleComponentTo8(uint32_t value, int bits);
 
 // One row of `width` pixels at `bits` (1, 4, 8, 16 as 5-5-5, 24, 32) to blue, green,
 // red triples.
-void RowToBgr(const uint8_t* src, int bits, const RGBQUAD* palette, uint32_t paletteSize,
-              int width, uint8_t* bgr);
+void RowToBgr(const uint8_t* src, int bits, const RGBQUAD* palette, uint32_t paletteSize, int width,
+              uint8_t* bgr);
 // One row to 5-5-5 words.
-void RowTo555(const uint8_t* src, int bits, const RGBQUAD* palette, uint32_t paletteSize,
-              int width, uint16_t* out);
+void RowTo555(const uint8_t* src, int bits, const RGBQUAD* palette, uint32_t paletteSize, int width,
+              uint16_t* out);
 
 }  // namespace quendrolix

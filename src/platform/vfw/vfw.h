@@ -134,9 +134,9 @@ struct AVIFILEINFO {
   DWORD dwCaps;
   DWORD dwStreams;
   DWORD dwSuggestedBufferSize;
-  DWORD dwWidth;   // of the first video stream
+  DWORD dwWidth;  // of the first video stream
   DWORD dwHeight;
-  DWORD dwScale;   // frame duration = dwScale / dwRate seconds (the first video stream's)
+  DWORD dwScale;  // frame duration = dwScale / dwRate seconds (the first video stream's)
   DWORD dwRate;
   DWORD dwLength;  // frames of the first video stream (all RIFFs of an OpenDML file)
   DWORD dwEditCount;

@@ -53,8 +53,9 @@ TEST(AviBigFileTest, PlaysToTheLastFramePastOneGibibyte) {
     const AVICOMPRESSOPTIONS options = OptionsFor(kHandlerFullFrames);
     ASSERT_EQ(AVIMakeCompressedStream(compressed.out(), stream.get(), &options), AVIERR_OK);
     const auto format = DibFormat(*frame);
-    ASSERT_EQ(AVIStreamSetFormat(compressed.get(), 0, format.data(), static_cast<LONG>(format.size())),
-              AVIERR_OK);
+    ASSERT_EQ(
+        AVIStreamSetFormat(compressed.get(), 0, format.data(), static_cast<LONG>(format.size())),
+        AVIERR_OK);
     const LONG bytes = static_cast<LONG>(frame->size() - DibPixelOffset(*frame));
     for (int t = 0; t < kFrames; ++t) {
       FillFrame(*frame, t);
@@ -93,11 +94,10 @@ TEST(AviBigFileTest, PlaysToTheLastFramePastOneGibibyte) {
   EXPECT_EQ(std::atoi(count.output.c_str()), kFrames) << count.output;
   // ffmpeg decodes every frame without a word and its last frame is ours.
   const std::string last = dir.File("last.raw");
-  const CommandResult play = RunCommand(
-      ShellQuote(ffmpeg) + " -nostdin -y -v warning -i " + ShellQuote(path) +
-      " -vf " + ShellQuote("select=eq(n\\," + std::to_string(kFrames - 1) + ")") +
-      " -fps_mode passthrough -f rawvideo " +
-      "-pix_fmt bgr24 " + ShellQuote(last));
+  const CommandResult play =
+      RunCommand(ShellQuote(ffmpeg) + " -nostdin -y -v warning -i " + ShellQuote(path) + " -vf " +
+                 ShellQuote("select=eq(n\\," + std::to_string(kFrames - 1) + ")") +
+                 " -fps_mode passthrough -f rawvideo " + "-pix_fmt bgr24 " + ShellQuote(last));
   EXPECT_EQ(play.status, 0);
   EXPECT_EQ(play.errors, "");
   FillFrame(*frame, kFrames - 1);

@@ -6,8 +6,8 @@
 #include "platform/vfw/avi_format.h"
 #include "platform/vfw/avi_writer.h"
 #include "platform/vfw/codec.h"
-#include "platform/vfw/wav_file.h"
 #include "platform/vfw/vfw.h"
+#include "platform/vfw/wav_file.h"
 #include "support/test_support.h"
 #include "support/vfw_fixtures.h"
 
@@ -96,8 +96,11 @@ TEST(AviWriteTest, LosslessCodecsReadBackExactly) {
   struct Case {
     FOURCC handler;
     int bits;
-  } cases[] = {{kHandlerFullFrames, 8},  {kHandlerFullFrames, 16}, {kHandlerFullFrames, 24},
-               {kHandlerFullFrames, 32}, {kHandlerRle, 8}};
+  } cases[] = {{kHandlerFullFrames, 8},
+               {kHandlerFullFrames, 16},
+               {kHandlerFullFrames, 24},
+               {kHandlerFullFrames, 32},
+               {kHandlerRle, 8}};
   TempDir dir;
   for (const Case& c : cases) {
     SCOPED_TRACE(FourCCText(c.handler) + " " + std::to_string(c.bits));
@@ -128,8 +131,10 @@ TEST(AviWriteTest, LossyCodecsStayCloseAndGiveTheirDepths) {
     FOURCC handler;
     int bits, outBits, quality;
     double minPsnr;
-  } cases[] = {{kHandlerVideo1, 24, 16, 10000, 30}, {kHandlerVideo1, 16, 16, 7500, 26},
-               {kHandlerVideo1, 8, 8, 10000, 24},   {kHandlerMjpeg, 24, 24, 9000, 18},
+  } cases[] = {{kHandlerVideo1, 24, 16, 10000, 30},
+               {kHandlerVideo1, 16, 16, 7500, 26},
+               {kHandlerVideo1, 8, 8, 10000, 24},
+               {kHandlerMjpeg, 24, 24, 9000, 18},
                {kHandlerMjpeg, 8, 24, 9000, 18}};  // the fine blue checker suffers from 4:2:0
   TempDir dir;
   for (const Case& c : cases) {
@@ -184,9 +189,9 @@ TEST(AviWriteTest, Video1DeltaFramesSkipWhatDidNotChange) {
   }
   EXPECT_EQ(sizes[1], 2);  // 192 blocks skipped with one code
   EXPECT_EQ(sizes[2], 2);
-  EXPECT_GT(sizes[4], 2);             // the changed block is coded
-  EXPECT_LT(sizes[4], 2 + 18 + 2);    // ... and nothing else
-  EXPECT_GT(sizes[6], 192 * 2 - 1);   // a key frame codes every block
+  EXPECT_GT(sizes[4], 2);            // the changed block is coded
+  EXPECT_LT(sizes[4], 2 + 18 + 2);   // ... and nothing else
+  EXPECT_GT(sizes[6], 192 * 2 - 1);  // a key frame codes every block
 
   // Random access decodes from the key frame before; sequential access agrees.
   PGETFRAME random = AVIStreamGetFrameOpen(stream.get(), nullptr);
@@ -276,12 +281,11 @@ TEST(AviStreamReadTest, SoundReadsFollowTheSampleRules) {
   EXPECT_EQ(samples, 0);
   EXPECT_EQ(bytes, 0);
   // A convenient read fills the buffer.
-  EXPECT_EQ(AVIStreamRead(audio.get(), 0, AVISTREAMREAD_CONVENIENT, buf.data(), 400, &bytes,
-                          &samples),
-            AVIERR_OK);
+  EXPECT_EQ(
+      AVIStreamRead(audio.get(), 0, AVISTREAMREAD_CONVENIENT, buf.data(), 400, &bytes, &samples),
+      AVIERR_OK);
   EXPECT_EQ(samples, 100);
-  EXPECT_EQ(AVIStreamRead(audio.get(), -1, 5, buf.data(), 400, &bytes, &samples),
-            AVIERR_BADPARAM);
+  EXPECT_EQ(AVIStreamRead(audio.get(), -1, 5, buf.data(), 400, &bytes, &samples), AVIERR_BADPARAM);
   EXPECT_EQ(AVIStreamRead(nullptr, 0, 5, buf.data(), 400, &bytes, &samples), AVIERR_BADHANDLE);
 }
 
@@ -336,10 +340,11 @@ Bytes HandMadeAvi(bool withIndex, bool brokenIndex) {
   const Bytes frame0 = {1, 0, 0, 0, 0, 1, 0, 0};  // rows of 2 pixels padded to 4
   const Bytes frame1 = {0, 1, 0, 0, 1, 0, 0, 0};
   const Bytes sound = {10, 20, 30};
-  Bytes hdrl = List("LIST", "hdrl",
-                    {Chunk("avih", AsBytes(avih)),
-                     List("LIST", "strl", {Chunk("strh", AsBytes(vh)), Chunk("strf", vfmt)}),
-                     List("LIST", "strl", {Chunk("strh", AsBytes(ah)), Chunk("strf", AsBytes(wf))})});
+  Bytes hdrl =
+      List("LIST", "hdrl",
+           {Chunk("avih", AsBytes(avih)),
+            List("LIST", "strl", {Chunk("strh", AsBytes(vh)), Chunk("strf", vfmt)}),
+            List("LIST", "strl", {Chunk("strh", AsBytes(ah)), Chunk("strf", AsBytes(wf))})});
   Bytes movi = List("LIST", "movi",
                     {Chunk("JUNK", Bytes(5, 0)),
                      List("LIST", "rec ", {Chunk("00db", frame0), Chunk("01wb", sound)}),
@@ -357,9 +362,9 @@ Bytes HandMadeAvi(bool withIndex, bool brokenIndex) {
       return AsBytes(e);
     };
     body = Concat({body, Chunk("idx1", Concat({entry("rec ", AVIIF_LIST, rec1, 32),
-                                                entry("00db", AVIIF_KEYFRAME, f0, 8),
-                                                entry("01wb", AVIIF_KEYFRAME, s0, 3),
-                                                entry("00db", AVIIF_KEYFRAME, f1, 8)}))});
+                                               entry("00db", AVIIF_KEYFRAME, f0, 8),
+                                               entry("01wb", AVIIF_KEYFRAME, s0, 3),
+                                               entry("00db", AVIIF_KEYFRAME, f1, 8)}))});
   }
   (void)moviAt;
   return Chunk("RIFF", body);
@@ -421,8 +426,8 @@ TEST(AviReadTest, CutFilesKeepTheirWholeFramesAndNonsenseIsRefused) {
   EXPECT_EQ(file, nullptr);
   EXPECT_EQ(AVIFileOpen(&file, dir.File("missing.avi"), OF_READ), AVIERR_FILEOPEN);
   // A RIFF AVI without stream headers.
-  WriteBytes(dir.File("empty.avi"), Chunk("RIFF", Concat({{'A', 'V', 'I', ' '},
-                                                          List("LIST", "hdrl", {})})));
+  WriteBytes(dir.File("empty.avi"),
+             Chunk("RIFF", Concat({{'A', 'V', 'I', ' '}, List("LIST", "hdrl", {})})));
   EXPECT_EQ(AVIFileOpen(&file, dir.File("empty.avi"), OF_READ), AVIERR_BADFORMAT);
 }
 
@@ -532,8 +537,8 @@ TEST(AviWriteTest, SkippedFramesAreStoredEmptyAndShowTheFrameBefore) {
                 AVIERR_OK);
       EXPECT_EQ(AVIStreamLength(s.get()), 4);
       if (writeBehind) {
-        EXPECT_EQ(AVIStreamWrite(s.get(), 1, 1, p1.data(), static_cast<LONG>(p1.size()), 0,
-                                 nullptr, nullptr),
+        EXPECT_EQ(AVIStreamWrite(s.get(), 1, 1, p1.data(), static_cast<LONG>(p1.size()), 0, nullptr,
+                                 nullptr),
                   AVIERR_BADPARAM);
       }
     }
@@ -636,12 +641,13 @@ TEST(AviSaveTest, MergesStreamsInterleavedAndWritesWaveTargets) {
   const AVICOMPRESSOPTIONS* options[2] = {&vo, &ao};
   std::vector<int> percents;
   const std::string merged = dir.File("merged.avi");
-  ASSERT_EQ(AVISaveV(merged, nullptr,
-                     [&](int p) {
-                       percents.push_back(p);
-                       return false;
-                     },
-                     2, streams, options),
+  ASSERT_EQ(AVISaveV(
+                merged, nullptr,
+                [&](int p) {
+                  percents.push_back(p);
+                  return false;
+                },
+                2, streams, options),
             AVIERR_OK);
   ASSERT_FALSE(percents.empty());
   EXPECT_EQ(percents.back(), 100);
@@ -690,7 +696,8 @@ TEST(AviSaveTest, MergesStreamsInterleavedAndWritesWaveTargets) {
   EXPECT_EQ(AVISaveV(merged, nullptr, nullptr, 2, streams, bad), AVIERR_UNSUPPORTED);
   EXPECT_EQ(ReadText(merged), "old");
   // An abort from the callback leaves it too.
-  EXPECT_EQ(AVISaveV(merged, nullptr, [](int) { return true; }, 2, streams, options),
+  EXPECT_EQ(AVISaveV(
+                merged, nullptr, [](int) { return true; }, 2, streams, options),
             AVIERR_USERABORT);
   EXPECT_EQ(ReadText(merged), "old");
 }

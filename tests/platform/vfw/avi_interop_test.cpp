@@ -56,9 +56,9 @@ std::string Unexpected(const std::string& messages) {
 std::vector<Bytes> FfmpegFrames(const std::string& ffmpeg, const TempDir& dir,
                                 const std::string& avi, int w, int h, std::string* warnings) {
   const std::string out = dir.File("decoded.raw");
-  const CommandResult r = RunCommand(ShellQuote(ffmpeg) + " -nostdin -y -v warning -i " +
-                                     ShellQuote(avi) + " -map 0:v -f rawvideo -pix_fmt bgr24 " +
-                                     ShellQuote(out));
+  const CommandResult r =
+      RunCommand(ShellQuote(ffmpeg) + " -nostdin -y -v warning -i " + ShellQuote(avi) +
+                 " -map 0:v -f rawvideo -pix_fmt bgr24 " + ShellQuote(out));
   if (warnings) *warnings = Unexpected(r.errors);
   std::vector<Bytes> frames;
   if (r.status != 0) return frames;
@@ -149,11 +149,10 @@ struct OurCase {
 TEST(AviInteropTest, FfmpegDecodesEveryCodecWeWrite) {
   QUENDROLIX_REQUIRE_TOOL(ffmpeg, "ffmpeg");
   QUENDROLIX_REQUIRE_TOOL(ffprobe, "ffprobe");
-  const OurCase cases[] = {{kHandlerFullFrames, 8, 0},  {kHandlerFullFrames, 16, 0},
-                           {kHandlerFullFrames, 24, 0}, {kHandlerFullFrames, 32, 0},
-                           {kHandlerVideo1, 8, 10000},  {kHandlerVideo1, 16, 7000},
-                           {kHandlerVideo1, 24, 10000}, {kHandlerRle, 8, 0},
-                           {kHandlerMjpeg, 24, 9000}};
+  const OurCase cases[] = {
+      {kHandlerFullFrames, 8, 0},  {kHandlerFullFrames, 16, 0}, {kHandlerFullFrames, 24, 0},
+      {kHandlerFullFrames, 32, 0}, {kHandlerVideo1, 8, 10000},  {kHandlerVideo1, 16, 7000},
+      {kHandlerVideo1, 24, 10000}, {kHandlerRle, 8, 0},         {kHandlerMjpeg, 24, 9000}};
   for (const OurCase& c : cases) {
     SCOPED_TRACE(FourCCText(c.handler) + " " + std::to_string(c.bits));
     TempDir dir;
@@ -167,9 +166,9 @@ TEST(AviInteropTest, FfmpegDecodesEveryCodecWeWrite) {
     const auto theirs = FfmpegFrames(ffmpeg, dir, avi, w, h, &warnings);
     EXPECT_EQ(warnings, "");
     ASSERT_EQ(theirs.size(), static_cast<size_t>(count));
-    const CommandResult probe = RunCommand(
-        ShellQuote(ffprobe) + " -v error -show_entries format=duration -of csv=p=0 " +
-        ShellQuote(avi));
+    const CommandResult probe =
+        RunCommand(ShellQuote(ffprobe) + " -v error -show_entries format=duration -of csv=p=0 " +
+                   ShellQuote(avi));
     EXPECT_NEAR(std::atof(probe.output.c_str()), 1.2, 0.001) << probe.output;
 
     const auto ours = ReadFramesBgr(avi);
@@ -186,6 +185,35 @@ TEST(AviInteropTest, FfmpegDecodesEveryCodecWeWrite) {
       if (c.handler == kHandlerFullFrames || c.handler == kHandlerRle)
         EXPECT_EQ(theirs[i], source) << "frame " << i;
     }
+  }
+}
+
+TEST(AviInteropTest, Video1BlockGridAgreesOnSizesThatAreNotMultiplesOfFour) {
+  QUENDROLIX_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  TempDir dir;
+  const int w = 62, h = 46;  // 15 x 11 whole blocks: the grid starts left and ends at the top
+  std::vector<HDIB> frames;
+  for (int t = 0; t < 4; ++t) frames.push_back(MakeTestFrame(w, h, 24, t));
+  const std::string avi = dir.File("odd.avi");
+  ASSERT_EQ(WriteTestAvi(avi, frames, OptionsFor(kHandlerVideo1, 10000, 2), 10), AVIERR_OK);
+  std::string warnings;
+  const auto theirs = FfmpegFrames(ffmpeg, dir, avi, w, h, &warnings);
+  EXPECT_EQ(warnings, "");
+  const auto ours = ReadFramesBgr(avi);
+  ASSERT_EQ(theirs.size(), 4u);
+  ASSERT_EQ(ours.size(), 4u);
+  for (size_t i = 0; i < ours.size(); ++i) {
+    const Bytes source = DibToBgrTopDown(*frames[i]);
+    // Compare the coded part: the top 44 rows, the left 60 columns.
+    Bytes a, b, c;
+    for (int y = 0; y < 44; ++y) {
+      const size_t at = static_cast<size_t>(y) * w * 3;
+      a.insert(a.end(), ours[i].begin() + at, ours[i].begin() + at + 180);
+      b.insert(b.end(), theirs[i].begin() + at, theirs[i].begin() + at + 180);
+      c.insert(c.end(), source.begin() + at, source.begin() + at + 180);
+    }
+    EXPECT_EQ(a, b) << "frame " << i;
+    EXPECT_GT(Psnr(a, c), 30) << "frame " << i;
   }
 }
 

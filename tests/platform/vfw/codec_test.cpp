@@ -223,9 +223,9 @@ TEST(CodecRegistryTest, NamesAliasesAndWhatEachCompressorTakes) {
             AVIERR_BADFORMAT);  // smaller than one block
   EXPECT_EQ(OpenCompressor(kHandlerVideo1, MakeVideoFormat(16, 16, 24, BI_RLE8, 0, {}), {}, c),
             AVIERR_BADFORMAT);  // compressed input
-  EXPECT_EQ(OpenCompressor(kHandlerFullFrames, MakeVideoFormat(100000, 1, 24, BI_RGB, 0, {}), {},
-                           c),
-            AVIERR_BADFORMAT);  // beyond the size limit
+  EXPECT_EQ(
+      OpenCompressor(kHandlerFullFrames, MakeVideoFormat(100000, 1, 24, BI_RGB, 0, {}), {}, c),
+      AVIERR_BADFORMAT);  // beyond the size limit
   ASSERT_EQ(OpenCompressor(kHandlerVideo1, rgb24, {}, c), AVIERR_OK);
   EXPECT_EQ(FormatHeader(c->OutputFormat()).biCompression, kCompressionVideo1);
   EXPECT_EQ(FormatHeader(c->OutputFormat()).biBitCount, 16);
