@@ -118,7 +118,9 @@ TEST(AviWriteTest, LosslessCodecsReadBackExactly) {
       ASSERT_TRUE(dib);
       EXPECT_EQ(dib->header().biBitCount, c.bits);
       EXPECT_EQ(DibPixelBytes(*dib), DibPixelBytes(*frames[i])) << "frame " << i;
-      if (c.bits == 8) EXPECT_EQ(DibFormat(*dib), DibFormat(*frames[i]));
+      if (c.bits == 8) {
+        EXPECT_EQ(DibFormat(*dib), DibFormat(*frames[i]));
+      }
     }
     EXPECT_EQ(AVIStreamGetFrame(getter, 4), nullptr);
     EXPECT_EQ(AVIStreamGetFrame(getter, -1), nullptr);

@@ -182,8 +182,9 @@ TEST(AviInteropTest, FfmpegDecodesEveryCodecWeWrite) {
         // Same bits decoded by two decoders: the same picture.
         EXPECT_EQ(ours[i], theirs[i]) << "frame " << i;
       }
-      if (c.handler == kHandlerFullFrames || c.handler == kHandlerRle)
+      if (c.handler == kHandlerFullFrames || c.handler == kHandlerRle) {
         EXPECT_EQ(theirs[i], source) << "frame " << i;
+      }
     }
   }
 }
