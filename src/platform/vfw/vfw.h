@@ -21,7 +21,8 @@
 // should be stored (the order of AVIStreamWrite calls is the interleaving). The file
 // is written under the name "<path>.part" and renamed onto `path` when its last
 // reference is released; when anything failed on the way (a format refused, a write or
-// compression error) or no stream was ever created, the temporary file is removed and
+// compression error, a compressed stream that could not be made, a stream left without
+// a format) or no stream was ever created, the temporary file is removed and
 // whatever was at `path` stays untouched. Files that grow past 1 GiB continue as
 // OpenDML files (further 'AVIX' RIFFs with 'indx'/'ix##' indexes, the first RIFF keeping
 // a legacy 'idx1'), so they play to the end. A path ending in ".wav" (any case) writes a
