@@ -1,0 +1,70 @@
+#pragma once
+
+// The objects behind the handles of vfw.h. Internal to the AVI services.
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/vfw/vfw.h"
+
+namespace quendrolix {
+
+class AviFile {
+ public:
+  virtual ~AviFile() = default;
+  ULONG AddRef() { return ++refs_; }
+  ULONG Release() {
+    const ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+  virtual HRESULT Info(AVIFILEINFO& info) = 0;
+  virtual HRESULT GetStream(PAVISTREAM* ppavi, FOURCC type, LONG index) = 0;
+  virtual HRESULT CreateStream(PAVISTREAM*, const AVISTREAMINFO&) { return AVIERR_READONLY; }
+  // A file being written that must not replace its target (a failed save).
+  virtual void MarkFailed() {}
+
+ private:
+  ULONG refs_ = 1;
+};
+
+class AviStream {
+ public:
+  virtual ~AviStream() = default;
+  ULONG AddRef() { return ++refs_; }
+  ULONG Release() {
+    const ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+  virtual HRESULT Info(AVISTREAMINFO& info) = 0;
+  virtual LONG Start() = 0;
+  virtual LONG Length() = 0;
+  virtual HRESULT ReadFormat(std::vector<uint8_t>& format) = 0;
+  // The stored bytes of one sample of a stream of varying sample size (video).
+  virtual HRESULT ReadSample(LONG pos, std::vector<uint8_t>& bytes) {
+    (void)pos;
+    (void)bytes;
+    return AVIERR_UNSUPPORTED;
+  }
+  virtual HRESULT Read(LONG start, LONG samples, void* buffer, LONG bufferBytes, LONG* bytes,
+                       LONG* samplesRead) = 0;
+  virtual bool IsKeyFrame(LONG) { return true; }
+  virtual HRESULT SetFormat(LONG, const void*, LONG) { return AVIERR_READONLY; }
+  virtual HRESULT Write(LONG, LONG, const void*, LONG, DWORD, LONG*, LONG*) {
+    return AVIERR_READONLY;
+  }
+  virtual bool Writable() const { return false; }
+  // The file a writable stream belongs to (null for readable streams).
+  virtual AviFile* WritableFile() { return nullptr; }
+  // A compressed stream names its compressor in the stream it writes to.
+  virtual void SetHandler(FOURCC) {}
+
+ private:
+  ULONG refs_ = 1;
+};
+
+// Copies `size` bytes of `format` into a caller's buffer by the AVIStreamReadFormat rule.
+HRESULT CopyFormat(const std::vector<uint8_t>& format, void* out, LONG* size);
+
+}  // namespace quendrolix
