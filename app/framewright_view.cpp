@@ -60,9 +60,9 @@ QPoint CFramewrightView::PicturePosition(QSize client, QSize picture) {
 }
 
 void CFramewrightView::DrawImageFrame(QPainter& painter, QPoint at, QSize picture) {
-  // Frame edges as the rectangle from (x - 2, y - 2) to (x + w + 1, y + h + 1), right and
-  // bottom exclusive: white shifted one pixel right and down, then grey over the
-  // unshifted rectangle one pixel smaller at the right and bottom.
+  // The rectangle from (x - 2, y - 2) to (x + w + 1, y + h + 1), its right and bottom edges
+  // drawn one pixel inside (x + w, y + h): just outside the picture. White shifted one
+  // pixel right and down first, then grey over the unshifted one.
   auto frameRect = [&](int left, int top, int right, int bottom, QColor colour) {
     if (right <= left || bottom <= top) return;
     painter.fillRect(left, top, right - left, 1, colour);
@@ -73,7 +73,7 @@ void CFramewrightView::DrawImageFrame(QPainter& painter, QPoint at, QSize pictur
   int left = at.x() - 2, top = at.y() - 2;
   int right = at.x() + picture.width() + 1, bottom = at.y() + picture.height() + 1;
   frameRect(left + 1, top + 1, right + 1, bottom + 1, Qt::white);
-  frameRect(left, top, right - 1, bottom - 1, QColor(0x80, 0x80, 0x80));
+  frameRect(left, top, right, bottom, QColor(0x80, 0x80, 0x80));
 }
 
 void CFramewrightView::LoadSelectedPicture() {
