@@ -419,10 +419,9 @@ void CMainFrame::OnFrameImages() {
 }
 
 void CMainFrame::OnAbout() {
-  QMessageBox::about(this, "About " + kAppTitle,
-                     kAppTitle + "\nVersion " + kVersion +
-                         "\n\nTurns still images into AVI and MPG animations.\n"
-                         "Made with Qt.");
+  QMessageBox::about(
+      this, "About " + kAppTitle,
+      kAppTitle + "\nVersion " + kVersion + "\n\nTurns still images into AVI and MPG animations.");
 }
 
 // X11 reports NumLock as the Mod2 bit of the native modifiers.

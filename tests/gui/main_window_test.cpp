@@ -1,8 +1,10 @@
 #include "main_window_test.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QToolBar>
 #include <QtTest>
@@ -229,6 +231,9 @@ void MainWindowTest::createFollowsImagesAndSound() {
 void MainWindowTest::listBarMovesShowInGrid() {
   Session s;
   QVERIFY(s.Start());
+  // Every insert, removal and reset the model reports must match what it then holds.
+  QAbstractItemModelTester tester(s.model(),
+                                  QAbstractItemModelTester::FailureReportingMode::QtTest);
   s.frame()->ImportFiles({"/p/a.bmp", "/p/b.bmp", "/p/c.bmp", "/p/d.bmp"});
   FrameList& list = s.doc().list();
 
@@ -294,8 +299,11 @@ void MainWindowTest::frameCountEditedInGridReachesList() {
   QVERIFY(!s.model()->setData(name, "z.bmp"));
   QCOMPARE(list.Cell(1, FrameList::kNameColumn), std::string("a.bmp"));
 
-  // A change made by the core shows in the grid.
+  // A change made by the core is announced to the grid, cell by cell.
+  QSignalSpy changed(s.model(), &QAbstractItemModel::dataChanged);
   s.doc().ReplicateFrames(4, ReplicationMode::kSetForAll);
+  QCOMPARE(changed.size(), 2);
+  QCOMPARE(changed[1][0].value<QModelIndex>(), s.model()->index(1, FrameList::kFramesColumn));
   QCOMPARE(s.Rows(), QStringList({"a.bmp:4", "b.bmp:4"}));
 }
 
@@ -471,4 +479,28 @@ void MainWindowTest::dropsAndSettingsAtExit() {
   QVERIFY(ReadText(s.home.File("Clipora.ini")).find("FrameImages") == std::string::npos);
   s.Stop();
   QVERIFY(ReadText(s.home.File("Clipora.ini")).find("FrameImages=0\r\n") != std::string::npos);
+}
+
+void MainWindowTest::settingsFileJobRunsAfterStartup() {
+  Session s;
+  // A settings file named on the command line is the run's settings: its list, its sound,
+  // and "Auto", which starts the build a moment after start-up.
+  std::string job = Write(s, "job.ini",
+                          "[General]\r\nAuto=1\r\nSound=/snd/a.wav\r\nOutput=/out/x.avi\r\n"
+                          "[Images]\r\n0=/pics/one.bmp,4\r\n1=/pics/two\r\n");
+  QVERIFY(s.Start({QString::fromStdString(job)}));
+  QCOMPARE(s.doc().settingsFilePath, job);
+  QCOMPARE(s.Rows(), QStringList({"one.bmp:4", "two.:1"}));
+  QVERIFY(s.Enabled(kIdCreate));
+  QCOMPARE(s.frame()->listBar()->soundButton()->text(), QString("a.wav"));
+  // Without a builder the run stays open and says why.
+  QTRY_COMPARE(s.prompts.messages.size(), size_t{1});
+  QVERIFY(QString::fromStdString(s.prompts.messages[0]).contains("not available"));
+  QVERIFY(s.frame()->isVisible());
+
+  // Later writes go to that file, not to Clipora.ini.
+  s.frame()->Action(kIdFrameImages)->trigger();
+  s.Stop();
+  QVERIFY(ReadText(job).find("FrameImages=0\r\n") != std::string::npos);
+  QVERIFY(!std::filesystem::exists(s.home.File("Clipora.ini")));
 }

@@ -17,4 +17,5 @@ class MainWindowTest : public QObject {
   void dialogsApplyTheirRules();
   void viewCentresPictureInEtchedFrame();
   void dropsAndSettingsAtExit();
+  void settingsFileJobRunsAfterStartup();
 };
