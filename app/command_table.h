@@ -57,6 +57,20 @@ enum CommandId : int {
   kIdAbout = 57664,
 };
 
+// Controls of the image-list bar.
+enum ListBarId : int {
+  kIdMoveUp = 1001,
+  kIdMoveDown = 1002,
+  kIdMoveFirst = 1003,
+  kIdMoveLast = 1004,
+  kIdSoundButton = 1010,
+  kIdDeleteImage = 1011,
+  kIdImageGrid = 1034,
+};
+
+// Number of entries of the recent-file list; ids kIdRecentFirst.. follow one another.
+inline constexpr int kRecentFileCount = 4;
+
 struct CommandSpec {
   int id;
   QString text;           // menu text with its '&' mnemonic

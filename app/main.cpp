@@ -1,27 +1,32 @@
 // quendrolix: the desktop program.
 #include <QApplication>
-#include <QCommandLineParser>
+#include <cstdio>
 
-#include "main_frame.h"
-#include "platform/host/program_folder.h"
+#include "framewright_app.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QApplication::setApplicationName("QuendrolixMediaEditor");
-  QApplication::setOrganizationName("Quendrolix");
-  QApplication::setApplicationVersion("4.0");
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(quendrolix::app::kAppTitle);
+  QApplication::setOrganizationName(quendrolix::app::kRegistryKey);
+  QApplication::setApplicationVersion(quendrolix::app::kVersion);
 
-  QCommandLineParser parser;
-  parser.setApplicationDescription("Quendrolix Media Editor");
-  parser.addHelpOption();
-  parser.addVersionOption();
-  QCommandLineOption home("home", "Program folder for settings and pasted images.", "DIR");
-  parser.addOption(home);
-  parser.addPositionalArgument("file", "A project, settings file or image to open.", "[file]");
-  parser.process(app);
-  if (parser.isSet(home)) quendrolix::ProgramFolder::SetOverride(parser.value(home).toStdString());
+  quendrolix::app::CommandLineInfo info;
+  QString error;
+  if (!quendrolix::app::CommandLineInfo::Parse(QApplication::arguments(), info, error)) {
+    std::fprintf(stderr, "quendrolix: %s\n", qPrintable(error));
+    return 2;
+  }
+  if (info.helpRequested) {
+    std::fputs(qPrintable(info.helpText), stdout);
+    return 0;
+  }
+  if (info.versionRequested) {
+    std::printf("%s %s\n", qPrintable(quendrolix::app::kAppTitle),
+                qPrintable(quendrolix::app::kVersion));
+    return 0;
+  }
 
-  quendrolix::app::CMainFrame frame;
-  frame.show();
-  return app.exec();
+  quendrolix::app::CFramewrightApp app;
+  if (!app.InitInstance(info)) return 1;
+  return application.exec();
 }

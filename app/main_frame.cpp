@@ -1,23 +1,63 @@
 #include "main_frame.h"
 
 #include <QAction>
-#include <QApplication>
+#include <QColorDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QStatusBar>
+#include <QTimer>
 
+#include "avi_output_options_dlg.h"
+#include "command_icons.h"
 #include "command_table.h"
+#include "frame_replication_dlg.h"
+#include "framewright_app.h"
+#include "framewright_view.h"
+#include "help_topics.h"
+#include "image_list_bar.h"
+#include "platform/host/user_prompts.h"
 
 namespace quendrolix::app {
+namespace {
 
-CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
-  setWindowTitle("Quendrolix Media Editor");
+constexpr const char* kBuilderMissing =
+    "Creating AVI and MPG files is not available in this version yet.";
+
+std::vector<std::string> ToStdStrings(const QStringList& list) {
+  std::vector<std::string> out;
+  out.reserve(static_cast<size_t>(list.size()));
+  for (const QString& item : list) out.push_back(item.toStdString());
+  return out;
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(CFramewrightApp& app, QWidget* parent)
+    : QMainWindow(parent), app_(app), doc_(app.doc()) {
+  setWindowTitle(kAppTitle);
   resize(600, 450);
   CreateActions();
   CreateMenus();
   CreateToolbars();
   CreateStatusBar();
+  CreateListBarAndView();
+  WireCommands();
+  RebuildRecentFileMenu();
+  UpdateCommandUi();
+}
+
+CMainFrame::~CMainFrame() {
+  doc_.SetListener(nullptr);
+  // Children are destroyed after this object: none may call back into it then.
+  for (QObject* child : findChildren<QObject*>()) disconnect(child, nullptr, this, nullptr);
+  // The view saves the settings as it goes, while the document is still there.
+  delete view_;
+  view_ = nullptr;
 }
 
 void CMainFrame::CreateActions() {
@@ -31,9 +71,10 @@ void CMainFrame::CreateActions() {
     action->setToolTip(tip);
     action->setStatusTip(tip);
     action->setData(spec.id);
-    // Until a command's engine is wired in, it stays present and disabled.
+    action->setIcon(CommandIcon(spec.id));
+    action->setIconVisibleInMenu(false);
     action->setEnabled(false);
-    connect(action, &QAction::triggered, this, [this, id = spec.id] { OnCommand(id); });
+    connect(action, &QAction::triggered, this, [this, id = spec.id] { RunCommand(id); });
     actions_.insert(spec.id, action);
   }
 }
@@ -41,21 +82,53 @@ void CMainFrame::CreateActions() {
 void CMainFrame::CreateMenus() {
   for (const MenuSpec& menuSpec : MainMenu()) {
     QMenu* menu = menuBar()->addMenu(menuSpec.title);
+    connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUi);
     for (int id : menuSpec.items) {
-      if (id == 0)
+      if (id == 0) {
         menu->addSeparator();
-      else if (id == kIdRecentFirst)
-        menu->addSeparator()->setObjectName("recentFiles");
-      else if (QAction* action = actions_.value(id))
+      } else if (id == kIdRecentFirst) {
+        fileMenu_ = menu;
+        recentMarker_ = menu->addSeparator();
+        recentMarker_->setObjectName("recentFiles");
+      } else if (QAction* action = actions_.value(id)) {
         menu->addAction(action);
+      }
     }
   }
+}
+
+void CMainFrame::RebuildRecentFileMenu() {
+  if (!fileMenu_) return;
+  for (QAction* action : recentActions_) {
+    fileMenu_->removeAction(action);
+    delete action;
+  }
+  recentActions_.clear();
+  const RecentFileList& recent = app_.recentFiles();
+  QList<QAction*> actions = fileMenu_->actions();
+  QAction* before = nullptr;  // the item after the marker
+  qsizetype marker = actions.indexOf(recentMarker_);
+  if (marker >= 0 && marker + 1 < actions.size()) before = actions[marker + 1];
+  if (recent.files().isEmpty()) {
+    auto* none = new QAction("Recent File", this);
+    none->setEnabled(false);
+    recentActions_ << none;
+  }
+  for (int i = 0; i < recent.files().size(); ++i) {
+    auto* action = new QAction(recent.MenuText(i), this);
+    action->setStatusTip("Opens this project");
+    action->setData(kIdRecentFirst + i);
+    connect(action, &QAction::triggered, this, [this, i] { app_.OnOpenRecentFile(i); });
+    recentActions_ << action;
+  }
+  fileMenu_->insertActions(before, recentActions_);
 }
 
 void CMainFrame::CreateToolbars() {
   auto fill = [this](QToolBar* bar, const std::vector<int>& buttons) {
     bar->setMovable(true);
     bar->setAllowedAreas(Qt::AllToolBarAreas);
+    bar->setIconSize(QSize(24, 24));
     for (int id : buttons) {
       if (id == 0)
         bar->addSeparator();
@@ -66,18 +139,27 @@ void CMainFrame::CreateToolbars() {
   mainToolbar_ = addToolBar("Main Toolbar");
   mainToolbar_->setObjectName("mainToolbar");
   fill(mainToolbar_, MainToolbarButtons());
+  // On a row of its own, so that both bars show in full at the frame's first size.
+  addToolBarBreak();
   toolsToolbar_ = addToolBar("Tools");
   toolsToolbar_->setObjectName("toolsToolbar");
   fill(toolsToolbar_, ToolsToolbarButtons());
+  for (QToolBar* bar : {mainToolbar_, toolsToolbar_})
+    connect(bar, &QToolBar::visibilityChanged, this, &CMainFrame::UpdateCommandUi);
 }
 
 void CMainFrame::CreateStatusBar() {
   static const char* const kSizers[4] = {"", "0000", "0000x0000", "NUM"};
   for (int i = 0; i < 4; ++i) {
     panes_[i] = new QLabel(this);
+    panes_[i]->setObjectName(QString("pane%1").arg(i));
     if (i == 0) {
       statusBar()->addWidget(panes_[i], 1);
     } else {
+      QFont fixed = panes_[i]->font();
+      fixed.setStyleHint(QFont::Monospace);
+      fixed.setFamily("monospace");
+      panes_[i]->setFont(fixed);
       panes_[i]->setMinimumWidth(panes_[i]->fontMetrics().horizontalAdvance(kSizers[i]) + 8);
       panes_[i]->setFrameShape(QFrame::Panel);
       panes_[i]->setFrameShadow(QFrame::Sunken);
@@ -87,21 +169,259 @@ void CMainFrame::CreateStatusBar() {
   panes_[0]->setText("Ready");
 }
 
+void CMainFrame::CreateListBarAndView() {
+  listBar_ = new ImageListBar(doc_.list(), this);
+  addDockWidget(Qt::LeftDockWidgetArea, listBar_);
+  resizeDocks({listBar_}, {200}, Qt::Horizontal);
+  connect(listBar_, &ImageListBar::buttonClicked, this, &CMainFrame::OnListBarButton);
+  connect(listBar_, &ImageListBar::selectionChanged, this, [this](int row) {
+    if (row >= 1 && doc_.list().EntryCount() >= 1) view_->update();
+    UpdateCommandUi();
+  });
+  connect(listBar_->model(), &FrameListModel::listChanged, this, &CMainFrame::UpdateCommandUi);
+
+  view_ = new CFramewrightView(*this, doc_, app_.frameState(), this);
+  view_->setObjectName("view");
+  setCentralWidget(view_);
+  connect(view_, &CFramewrightView::pictureChanged, this, &CMainFrame::UpdateCommandUi,
+          Qt::QueuedConnection);
+  connect(view_, &CFramewrightView::startupFinished, this, &CMainFrame::OnDocumentChanged);
+}
+
+void CMainFrame::Wire(int id, CommandHandler handler) {
+  handlers_.insert(id, std::move(handler));
+  UpdateCommandUi();
+}
+
+void CMainFrame::RunCommand(int id) {
+  auto found = handlers_.constFind(id);
+  if (found == handlers_.constEnd() || !found->run) return;
+  if (found->enabled && !found->enabled()) return;
+  CommandHandler handler = *found;  // the body may rewire commands
+  handler.run();
+  UpdateCommandUi();
+}
+
+void CMainFrame::WireCommands() {
+  auto hasImages = [this] { return doc_.list().EntryCount() >= 1; };
+  auto toggleBar = [this](QWidget* bar) {
+    return CommandHandler{
+        [bar] { bar->setVisible(bar->isHidden()); }, {}, [bar] { return !bar->isHidden(); }};
+  };
+
+  Wire(kIdNewProject, {[this] {
+         doc_.NewProject(app_.frameState());
+         OnDocumentChanged();
+       }});
+  Wire(kIdOpenProject, {[this] { app_.OnFileOpen(); }});
+  Wire(kIdSaveProject, {[this] { OnFileSave(); }, hasImages});
+  Wire(kIdSaveProjectAs, {[this] { OnFileSaveAs(); }, hasImages});
+  Wire(kIdImportImages, {[this] { OnImport(); }});
+  Wire(kIdAttachSound, {[this] { OnAttachSound(); }});
+  Wire(kIdCreate, {[this] { OnCreate(); },
+                   [this] { return doc_.list().EntryCount() >= 1 || !doc_.soundFile().empty(); }});
+  Wire(kIdExit, {[this] { close(); }});
+  Wire(kIdMainToolbar, toggleBar(mainToolbar_));
+  Wire(kIdToolsToolbar, toggleBar(toolsToolbar_));
+  Wire(kIdStatusBar, toggleBar(statusBar()));
+  Wire(kIdAviOutputSettings, {[this] { OnAviOutputSettings(); }});
+  Wire(kIdFrameReplication, {[this] { OnFrameReplication(); }});
+  Wire(kIdScreenBackground, {[this] { OnScreenBackground(); }});
+  Wire(kIdFrameImages,
+       {[this] { OnFrameImages(); }, {}, [this] { return view_->settings().frameImages != 0; }});
+  Wire(kIdHelpContents, {[] { ShowHelpTopic(kHelpContents); }});
+  Wire(kIdTroubleshooting, {[] { ShowHelpTopic(kHelpTroubleshooting); }});
+  Wire(kIdTutorialFirst, {[] { ShowHelpTopic(kHelpFirstAnimation); }});
+  Wire(kIdTutorialAutoPaste, {[] { ShowHelpTopic(kHelpAutoPaste); }});
+  Wire(kIdTutorialWeb, {[] { ShowHelpTopic(kHelpWebPages); }});
+  Wire(kIdAbout, {[this] { OnAbout(); }});
+}
+
+void CMainFrame::UpdateCommandUi() {
+  for (auto it = actions_.constBegin(); it != actions_.constEnd(); ++it) {
+    QAction* action = it.value();
+    auto handler = handlers_.constFind(it.key());
+    bool wired = handler != handlers_.constEnd() && handler->run;
+    action->setEnabled(wired && (!handler->enabled || handler->enabled()));
+    if (action->isCheckable()) action->setChecked(wired && handler->checked && handler->checked());
+  }
+  UpdateStatusPanes();
+  QString title = QString::fromStdString(doc_.title);
+  setWindowTitle(title.trimmed().isEmpty() ? kAppTitle : title + " - " + kAppTitle);
+}
+
+void CMainFrame::UpdateStatusPanes() {
+  // Written only when a value changed, as the original's idle update of Create did.
+  int count = doc_.list().EntryCount();
+  QSize size = view_ ? view_->pictureSize() : QSize(0, 0);
+  if (count == shownImageCount_ && size == shownPictureSize_) return;
+  shownImageCount_ = count;
+  shownPictureSize_ = size;
+  panes_[1]->setText(QString::asprintf("%4d", count));
+  panes_[2]->setText(QString::asprintf("%4dx%-4d", size.width(), size.height()));
+}
+
 void CMainFrame::SetStatusText(const QString& text) {
+  statusBar()->clearMessage();
   panes_[0]->setText(text);
   panes_[0]->repaint();
 }
 
-void CMainFrame::SetImageCount(int count) {
-  panes_[1]->setText(QString::asprintf("%4d", count));
-}
-
-void CMainFrame::SetPictureSize(int width, int height) {
-  panes_[2]->setText(QString::asprintf("%4dx%-4d", width, height));
-}
-
 QString CMainFrame::PaneText(int pane) const {
   return pane >= 0 && pane < 4 ? panes_[pane]->text() : QString();
+}
+
+StartupHooks CMainFrame::MakeStartupHooks() {
+  StartupHooks hooks;
+  // The GIF options, the codec options file and the logo pictures join here as their
+  // engines arrive.
+  hooks.fillBackground = [this](uint32_t) { view_->update(); };
+  hooks.startBatchTimer = [this] { QTimer::singleShot(100, this, &CMainFrame::BuildBatch); };
+  hooks.openPendingDocument = [this](const std::string& path) {
+    app_.OpenDocumentFile(QString::fromStdString(path));
+  };
+  return hooks;
+}
+
+void CMainFrame::BuildBatch() {
+  // The unattended build ends the program when it succeeds; without a builder it cannot.
+  Prompts().ShowMessage(kBuilderMissing);
+}
+
+void CMainFrame::OnDocumentChanged() {
+  SoundChanged(doc_.soundFile());
+  view_->update();
+  UpdateCommandUi();
+}
+
+void CMainFrame::SoundChanged(const std::string& soundFile) {
+  listBar_->SetSound(QString::fromStdString(soundFile));
+  UpdateCommandUi();
+}
+
+void CMainFrame::RepaintView() {
+  view_->update();
+}
+
+void CMainFrame::ProjectCleared() {
+  view_->ReleasePicture();
+}
+
+void CMainFrame::OnListBarButton(int id) {
+  switch (id) {
+    case kIdMoveUp:
+      doc_.Move(MoveDirection::kUp);
+      break;
+    case kIdMoveDown:
+      doc_.Move(MoveDirection::kDown);
+      break;
+    case kIdMoveFirst:
+      doc_.Move(MoveDirection::kFirst);
+      break;
+    case kIdMoveLast:
+      doc_.Move(MoveDirection::kLast);
+      break;
+    case kIdDeleteImage:
+      doc_.DeleteSelected();
+      break;
+    case kIdSoundButton:
+      doc_.DetachSound();
+      break;
+    default:
+      return;
+  }
+  UpdateCommandUi();
+}
+
+bool CMainFrame::SaveDocumentAs(const QString& path) {
+  if (path.isEmpty()) return false;
+  QString full = QFileInfo(path).absoluteFilePath();
+  if (!doc_.SaveProjectFile(full.toStdString())) return false;
+  app_.recentFiles().Add(full);
+  RebuildRecentFileMenu();
+  UpdateCommandUi();
+  return true;
+}
+
+void CMainFrame::OnFileSave() {
+  // "Untitled" (after New) and " " (a project opened at start-up that failed) are names,
+  // not files: those ask for a file as Save As does.
+  QString path = QString::fromStdString(doc_.pathName);
+  if (path.isEmpty() || !QFileInfo(path).isAbsolute())
+    OnFileSaveAs();
+  else
+    SaveDocumentAs(path);
+}
+
+void CMainFrame::OnFileSaveAs() {
+  QString start = QString::fromStdString(doc_.pathName);
+  if (start.isEmpty() || !QFileInfo(start).isAbsolute())
+    start = QString::fromStdString(app_.folders().SaveFolder()) + "/" +
+            QString::fromStdString(doc_.title).trimmed();
+  QString path =
+      app_.fileChooser().ChooseSaveFile(this, "Save As", start, kProjectSaveFilter, "qdx");
+  SaveDocumentAs(WithDefaultSuffix(path, "qdx"));
+}
+
+void CMainFrame::ImportFiles(const QStringList& files) {
+  doc_.ImportChosenImages(ToStdStrings(files), app_.folders());
+  view_->update();
+  UpdateCommandUi();
+}
+
+void CMainFrame::OnImport() {
+  QStringList files = app_.fileChooser().ChooseOpenFiles(
+      this, "Import Images", QString::fromStdString(app_.folders().ImportFolder()), kImageFilter,
+      true);
+  if (!files.isEmpty()) ImportFiles(files);
+}
+
+void CMainFrame::OnAttachSound() {
+  QStringList files = app_.fileChooser().ChooseOpenFiles(
+      this, "Attach Sound File", QString::fromStdString(app_.folders().ImportFolder()), kWaveFilter,
+      false);
+  if (files.isEmpty()) return;
+  QString path = WithDefaultSuffix(files.first(), "wav");
+  app_.folders().RememberOpened(path.toStdString(), true);
+  doc_.AttachSound(path.toStdString());
+}
+
+void CMainFrame::OnCreate() {
+  Prompts().ShowMessage(kBuilderMissing);
+}
+
+void CMainFrame::OnAviOutputSettings() {
+  AviOutputOptionsDlg dialog(AviOutputOptionsDialog::ForProject(doc_), this);
+  if (dialog.exec() == QDialog::Accepted) dialog.Rules().Apply(doc_);
+}
+
+void CMainFrame::OnFrameReplication() {
+  FrameReplicationDlg dialog(doc_, this);
+  dialog.exec();
+}
+
+void CMainFrame::OnScreenBackground() {
+  QColor colour = QColorDialog::getColor(view_->BackgroundColour(), this, "Color");
+  if (!colour.isValid()) return;
+  uint32_t value = static_cast<uint32_t>(colour.red()) |
+                   static_cast<uint32_t>(colour.green()) << 8 |
+                   static_cast<uint32_t>(colour.blue()) << 16;
+  view_->settings().backgroundColour = value;
+  doc_.store().SetColour("General", "ScreenColor", value);
+  view_->update();
+}
+
+void CMainFrame::OnFrameImages() {
+  ViewSettings& settings = view_->settings();
+  settings.frameImages = settings.frameImages ? 0 : 1;
+  doc_.store().SetInteger("General", "FrameImages", settings.frameImages);
+  view_->update();
+}
+
+void CMainFrame::OnAbout() {
+  QMessageBox::about(
+      this, "About " + kAppTitle,
+      kAppTitle + "\nVersion " + kVersion + "\n\nTurns still images into AVI and MPG animations.");
 }
 
 // X11 reports NumLock as the Mod2 bit of the native modifiers.
@@ -119,19 +439,18 @@ void CMainFrame::keyReleaseEvent(QKeyEvent* event) {
   QMainWindow::keyReleaseEvent(event);
 }
 
-void CMainFrame::OnCommand(int id) {
-  switch (id) {
-    case kIdExit:
-      close();
-      break;
-    case kIdAbout:
-      QMessageBox::about(this, "About Quendrolix Media Editor",
-                         "Quendrolix Media Editor\nVersion 4.0\n\n"
-                         "Turns still images into AVI and MPG animations.");
-      break;
-    default:
-      break;
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+  bool any = false;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (!url.isLocalFile()) continue;
+    app_.OpenDocumentFile(url.toLocalFile());
+    any = true;
   }
+  if (any) event->acceptProposedAction();
 }
 
 }  // namespace quendrolix::app

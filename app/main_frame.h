@@ -4,44 +4,114 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QToolBar>
+#include <functional>
+
+#include "project/framewright_doc.h"
+#include "project/startup_sequence.h"
 
 class QAction;
 class QMenu;
 
 namespace quendrolix::app {
 
-// The main window: menus and accelerators of every command, the main and tools
-// toolbars, the four-pane status bar, the image-list bar on the left and the view.
-class CMainFrame : public QMainWindow {
+class CFramewrightApp;
+class CFramewrightView;
+class ImageListBar;
+
+// What a command does and when it is offered. A command without a handler stays in the
+// menus and toolbars, disabled, until its engine is wired in with CMainFrame::Wire.
+struct CommandHandler {
+  std::function<void()> run = {};
+  std::function<bool()> enabled = {};  // unset: always enabled
+  std::function<bool()> checked = {};  // unset: the item shows no check mark
+};
+
+// The main window: menus and accelerators of every command, the main and tools toolbars,
+// the four-pane status bar, the image-list bar on the left and the view in the middle.
+class CMainFrame : public QMainWindow, public DocumentListener {
   Q_OBJECT
 
  public:
-  explicit CMainFrame(QWidget* parent = nullptr);
+  explicit CMainFrame(CFramewrightApp& app, QWidget* parent = nullptr);
+  ~CMainFrame() override;
 
   QAction* Action(int id) const { return actions_.value(id); }
+  ImageListBar* listBar() const { return listBar_; }
+  CFramewrightView* view() const { return view_; }
+  QToolBar* mainToolbar() const { return mainToolbar_; }
+  QToolBar* toolsToolbar() const { return toolsToolbar_; }
+
+  // Gives command `id` its body and its enabled and checked rules.
+  void Wire(int id, CommandHandler handler);
+  // Runs a command as its menu item would (nothing when it is disabled).
+  void RunCommand(int id);
+  // Brings every command's enabled and checked state, the status panes and the window
+  // title up to date. Called after every change that can affect them.
+  void UpdateCommandUi();
+
   // Pane 0 of the status bar, repainted at once.
   void SetStatusText(const QString& text);
-  // Panes 1 and 2: number of images ("%4d") and picture size ("%4dx%-4d").
-  void SetImageCount(int count);
-  void SetPictureSize(int width, int height);
   QString PaneText(int pane) const;
+
+  // The start-up sequence's steps that belong to the window and to the engines.
+  StartupHooks MakeStartupHooks();
+  // The unattended build that "Auto" in the settings asks for.
+  void BuildBatch();
+  // The document was filled or renamed: title, list, commands.
+  void OnDocumentChanged();
+  void RebuildRecentFileMenu();
+
+  // Command bodies that take their file instead of asking for it.
+  bool SaveDocumentAs(const QString& path);
+  void ImportFiles(const QStringList& files);
+
+  // DocumentListener
+  void SoundChanged(const std::string& soundFile) override;
+  void RepaintView() override;
+  void ProjectCleared() override;
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void CreateActions();
   void CreateMenus();
   void CreateToolbars();
   void CreateStatusBar();
-  void OnCommand(int id);
+  void CreateListBarAndView();
+  void WireCommands();
+  void UpdateStatusPanes();
   void UpdateNumLock(quint32 nativeModifiers);
+  void OnListBarButton(int id);
 
+  void OnFileSave();
+  void OnFileSaveAs();
+  void OnImport();
+  void OnAttachSound();
+  void OnCreate();
+  void OnAviOutputSettings();
+  void OnFrameReplication();
+  void OnScreenBackground();
+  void OnFrameImages();
+  void OnAbout();
+
+  CFramewrightApp& app_;
+  CFramewrightDoc& doc_;
   QHash<int, QAction*> actions_;
+  QHash<int, CommandHandler> handlers_;
+  QMenu* fileMenu_ = nullptr;
+  QAction* recentMarker_ = nullptr;
+  QList<QAction*> recentActions_;
   QToolBar* mainToolbar_ = nullptr;
   QToolBar* toolsToolbar_ = nullptr;
   QLabel* panes_[4] = {};
+  ImageListBar* listBar_ = nullptr;
+  CFramewrightView* view_ = nullptr;
+  int shownImageCount_ = -1;
+  QSize shownPictureSize_{-1, -1};
 };
 
 }  // namespace quendrolix::app

@@ -1,0 +1,101 @@
+#include "framewright_app.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+
+#include "command_table.h"
+#include "main_frame.h"
+#include "platform/host/program_folder.h"
+
+namespace quendrolix::app {
+
+bool CommandLineInfo::Parse(const QStringList& arguments, CommandLineInfo& info, QString& error) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(kAppTitle);
+  QCommandLineOption help = parser.addHelpOption();
+  QCommandLineOption version = parser.addVersionOption();
+  QCommandLineOption home("home", "Program folder for settings and pasted images.", "DIR");
+  parser.addOption(home);
+  parser.addPositionalArgument("file", "A project, a settings file (.ini) or an image to open.",
+                               "[file]");
+  if (!parser.parse(arguments)) {
+    error = parser.errorText();
+    return false;
+  }
+  info.helpRequested = parser.isSet(help);
+  info.versionRequested = parser.isSet(version);
+  info.helpText = parser.helpText();
+  info.home = parser.value(home);
+  QStringList files = parser.positionalArguments();
+  if (files.size() > 1) {
+    error = "Only one file can be opened at start-up.";
+    return false;
+  }
+  info.file = files.isEmpty() ? QString() : files.first();
+  return true;
+}
+
+CFramewrightApp::CFramewrightApp(UserPrompts* prompts)
+    : previousPrompts_(&Prompts()),
+      doc_(list_, TheSettingsStore()),
+      folders_(TheSettingsStore()),
+      recent_(kRegistryKey, kAppTitle, kRecentFileCount) {
+  SetPrompts(prompts ? prompts : &guiPrompts_);
+}
+
+CFramewrightApp::~CFramewrightApp() {
+  // The window (and with it the view, which saves the settings) goes before the document.
+  frame_.reset();
+  SetPrompts(previousPrompts_);
+}
+
+bool CFramewrightApp::InitInstance(const CommandLineInfo& info) {
+  if (!info.home.isEmpty()) ProgramFolder::SetOverride(info.home.toStdString());
+  recent_.Load();
+
+  frame_ = std::make_unique<CMainFrame>(*this);
+  guiPrompts_.SetWindow(frame_.get());
+  guiPrompts_.SetStatusSink([this](const QString& text) {
+    if (frame_) frame_->SetStatusText(text);
+  });
+  doc_.SetListener(frame_.get());
+
+  if (info.file.isEmpty()) {
+    doc_.NewProject(frameState_);
+    frame_->OnDocumentChanged();
+  } else if (!OpenDocumentFile(info.file)) {
+    return false;
+  }
+
+  frame_->show();
+  frame_->setAcceptDrops(true);
+  return true;
+}
+
+bool CFramewrightApp::OpenDocumentFile(const QString& path) {
+  QString full = QFileInfo(path).absoluteFilePath();
+  OpenOutcome outcome = doc_.OpenDocument(full.toStdString());
+  if (outcome == OpenOutcome::kProjectRead) recent_.Add(full);
+  if (frame_) {
+    frame_->OnDocumentChanged();
+    frame_->RebuildRecentFileMenu();
+  }
+  return outcome != OpenOutcome::kProjectFailed;
+}
+
+void CFramewrightApp::OnFileOpen() {
+  QStringList files =
+      chooser_->ChooseOpenFiles(frame_.get(), "Open", QString(), kProjectFilter, false);
+  if (!files.isEmpty()) OpenDocumentFile(files.first());
+}
+
+void CFramewrightApp::OnOpenRecentFile(int index) {
+  if (index < 0 || index >= recent_.files().size()) return;
+  QString path = recent_.files()[index];
+  if (!OpenDocumentFile(path)) {
+    recent_.Remove(static_cast<int>(recent_.files().indexOf(path)));
+    if (frame_) frame_->RebuildRecentFileMenu();
+  }
+}
+
+}  // namespace quendrolix::app

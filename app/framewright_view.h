@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "project/framewright_doc.h"
+#include "project/startup_sequence.h"
+
+namespace quendrolix::app {
+
+class CMainFrame;
+
+// Where the view gets the picture of the selected image. The image layer supplies the
+// real one (decoding by extension, then the logo stamp); until it is installed the view
+// shows the background alone.
+class ViewPictureSource {
+ public:
+  virtual ~ViewPictureSource() = default;
+  // The image file decoded; a null image when it cannot be read.
+  virtual QImage Load(const std::string& path) = 0;
+  // Stamps the project's logo onto the picture as it is shown (on every paint).
+  virtual void StampLogo(QImage& /*picture*/, const CFramewrightDoc& /*doc*/) {}
+};
+
+// The client area: the background colour and, centred in it, the selected image with an
+// etched frame around it. Its first paint runs the start-up sequence; its destruction
+// (the end of the program) saves the settings file.
+class CFramewrightView : public QWidget {
+  Q_OBJECT
+
+ public:
+  CFramewrightView(CMainFrame& frame, CFramewrightDoc& doc, MainFrameState& state,
+                   QWidget* parent = nullptr);
+  ~CFramewrightView() override;
+
+  ViewSettings& settings() { return settings_; }
+  bool started() const { return started_; }
+  // Runs the start-up sequence unless it has run already. The first paint asks for it.
+  void RunStartup();
+
+  void SetPictureSource(std::unique_ptr<ViewPictureSource> source);
+  // Forgets the displayed picture and its path (New project).
+  void ReleasePicture();
+  // Size of the displayed picture; 0 x 0 when there is none.
+  QSize pictureSize() const { return picture_.isNull() ? QSize(0, 0) : picture_.size(); }
+  const std::string& picturePath() const { return picturePath_; }
+  // While the image editor is on, the view does not draw the selected image.
+  void SetEditorOn(bool on);
+
+  QColor BackgroundColour() const;
+  // Top-left corner of a picture centred in the client area, 0 where it does not fit.
+  static QPoint PicturePosition(QSize client, QSize picture);
+  // The etched frame around a w x h picture drawn at `at`.
+  static void DrawImageFrame(QPainter& painter, QPoint at, QSize picture);
+
+ signals:
+  // The displayed picture's size may have changed (status pane 2).
+  void pictureChanged();
+  void startupFinished();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  void LoadSelectedPicture();
+
+  CMainFrame& frame_;
+  CFramewrightDoc& doc_;
+  MainFrameState& state_;
+  ViewSettings settings_;
+  bool started_ = false;
+  bool startupQueued_ = false;
+  bool editorOn_ = false;
+  std::unique_ptr<ViewPictureSource> source_;
+  QImage picture_;
+  std::string picturePath_;
+};
+
+}  // namespace quendrolix::app
