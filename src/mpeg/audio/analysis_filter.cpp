@@ -1,6 +1,7 @@
 #include "mpeg/audio/analysis_filter.h"
 
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #include "mpeg/audio/audio_tables.h"
@@ -8,13 +9,20 @@
 namespace quendrolix::mp2 {
 namespace {
 
-// The matrix stored column by column ([i][k]) so that one input value meets all 32
+// Four doubles handled as one value; the compiler maps it to whatever vector registers
+// the target has (two SSE2 registers, or one AVX register).
+using Double4 = double __attribute__((vector_size(32)));
+
+// The matrix (and the window) stored column by column ([i][k]) so that one input value meets all 32
 // subbands in a row; each subband's sum still runs over i in ascending order.
 struct FilterMatrix {
-  alignas(64) double byColumn[64][32];
+  Double4 byColumn[64][8];
+  Double4 window[128];  // the analysis window, four at a time
   FilterMatrix() {
+    std::memcpy(window, kAnalysisWindow, sizeof window);
     for (int k = 0; k < 32; ++k)
-      for (int i = 0; i < 64; ++i) byColumn[i][k] = AnalysisFilterBank::MatrixCoefficient(k, i);
+      for (int i = 0; i < 64; ++i)
+        byColumn[i][k / 4][k % 4] = AnalysisFilterBank::MatrixCoefficient(k, i);
   }
 };
 
@@ -36,30 +44,56 @@ void AnalysisFilterBank::Reset() {
   offset_.fill(0);
 }
 
+namespace {
+
+// Windowing, folding and the matrix product, for the vector units the processor has. Each
+// subband's sum runs over i in ascending order with separate multiplications and
+// additions, so every variant gives the same bits.
+__attribute__((target_clones("avx2", "default"))) void FilterKernel(const double* x, int offset,
+                                                                     double* subbands) {
+  const FilterMatrix& m = Matrix();
+  // The store is circular: the window starts at `offset` (a multiple of 32) and wraps.
+  Double4 z[128];
+  const int first = 512 - offset;
+  for (int i = 0; i < 512; i += 4) {
+    Double4 v;
+    std::memcpy(&v, i < first ? x + offset + i : x + i - first, sizeof v);
+    z[i / 4] = v * m.window[i / 4];
+  }
+
+  Double4 y[16];
+  for (int q = 0; q < 16; ++q) {
+    Double4 sum = {0.0, 0.0, 0.0, 0.0};
+    for (int j = 0; j < 8; ++j) sum += z[q + 16 * j];
+    y[q] = sum;
+  }
+
+  Double4 a0 = {}, a1 = {}, a2 = {}, a3 = {}, a4 = {}, a5 = {}, a6 = {}, a7 = {};
+  for (int i = 0; i < 64; ++i) {
+    const double yi = y[i / 4][i % 4];
+    const Double4 v = {yi, yi, yi, yi};
+    const Double4* c = m.byColumn[i];
+    a0 += c[0] * v;
+    a1 += c[1] * v;
+    a2 += c[2] * v;
+    a3 += c[3] * v;
+    a4 += c[4] * v;
+    a5 += c[5] * v;
+    a6 += c[6] * v;
+    a7 += c[7] * v;
+  }
+  const Double4 acc[8] = {a0, a1, a2, a3, a4, a5, a6, a7};
+  std::memcpy(subbands, acc, sizeof acc);
+}
+
+}  // namespace
+
 void AnalysisFilterBank::WindowAndFilter(int channel, const int16_t* samples, double* subbands) {
   double* x = store_[channel].data();
-  int offset = offset_[channel];
+  const int offset = offset_[channel];
   for (int i = 0; i < 32; ++i) x[(offset + 31 - i) & 511] = samples[i] / 32768.0;
-
-  alignas(64) double z[512];
-  for (int i = 0; i < 512; ++i) z[i] = x[(offset + i) & 511] * kAnalysisWindow[i];
+  FilterKernel(x, offset, subbands);
   offset_[channel] = (offset - 32) & 511;
-
-  alignas(64) double y[64];
-  for (int i = 0; i < 64; ++i) {
-    double sum = 0.0;
-    for (int j = 0; j < 8; ++j) sum += z[i + 64 * j];
-    y[i] = sum;
-  }
-
-  const FilterMatrix& m = Matrix();
-  alignas(64) double acc[32] = {};
-  for (int i = 0; i < 64; ++i) {
-    const double v = y[i];
-    const double* column = m.byColumn[i];
-    for (int k = 0; k < 32; ++k) acc[k] += column[k] * v;
-  }
-  for (int k = 0; k < 32; ++k) subbands[k] = acc[k];
 }
 
 }  // namespace quendrolix::mp2

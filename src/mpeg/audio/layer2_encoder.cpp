@@ -22,6 +22,7 @@ constexpr int kSamplesPerPart = 12;
 constexpr int kFrameSamples = 1152;
 constexpr int kBufferBytes = 4096;
 constexpr double kSampleRate = 44100.0;
+constexpr int kTreeLeaves = 64;  // at least 32 subbands x 2 channels
 
 [[noreturn]] void Abort(const char* why) {
   throw CFileException(why);
@@ -196,9 +197,16 @@ class Layer2Encoder {
           double largest = 0.0;
           for (int s = 0; s < kSamplesPerPart; ++s)
             largest = std::max(largest, std::fabs(w.sbSample[ch][part][s][sb]));
-          int j = 62;
-          while (j > 0 && table[j] < largest) --j;
-          w.scalar[ch][part][sb] = j;
+          // The largest j whose value is at least `largest`; the values fall with j.
+          int low = 0, high = 62;
+          while (low < high) {
+            const int mid = (low + high + 1) / 2;
+            if (table[mid] >= largest)
+              low = mid;
+            else
+              high = mid - 1;
+          }
+          w.scalar[ch][part][sb] = low;
         }
         for (int sb = sblimit_; sb < kSubbands; ++sb) w.scalar[ch][part][sb] = 63;
       }
@@ -222,17 +230,24 @@ class Layer2Encoder {
     for (int ch = 0; ch < 2; ++ch)
       for (int sb = sblimit_; sb < kSubbands; ++sb) w.alloc[ch][sb] = 0;
 
+    // The candidate search runs over a tournament tree of the (subband, channel) slots in
+    // scan order (subbands ascending, channels within), where a strictly smaller MNR beats
+    // an earlier slot: the same choice as scanning the slots one by one, in log time.
+    const int slots = sblimit_ * stereo_;
+    auto better = [&](int a, int b) {
+      if (a < 0) return b;
+      if (b < 0) return a;
+      return mnr[b % stereo_][b / stereo_] < mnr[a % stereo_][a / stereo_] ? b : a;
+    };
+    int tree[2 * kTreeLeaves];
+    for (int i = 0; i < kTreeLeaves; ++i) tree[kTreeLeaves + i] = i < slots ? i : -1;
+    for (int node = kTreeLeaves - 1; node >= 1; --node)
+      tree[node] = better(tree[2 * node], tree[2 * node + 1]);
+
     int used = 0;
-    for (;;) {
-      int bestSb = -1, bestCh = -1;
-      for (int sb = 0; sb < sblimit_; ++sb)
-        for (int ch = 0; ch < stereo_; ++ch)
-          if (state[ch][sb] != kFull && (bestSb < 0 || mnr[ch][sb] < mnr[bestCh][bestSb])) {
-            bestSb = sb;
-            bestCh = ch;
-          }
-      if (bestSb < 0) break;
-      const int sb = bestSb, ch = bestCh;
+    while (tree[1] >= 0) {
+      const int slot = tree[1];
+      const int sb = slot / stereo_, ch = slot % stereo_;
       const int index = w.alloc[ch][sb];
       const AllocEntry& next = table_->rows[sb][index + 1];
       int cost = 12 * static_cast<int>(next.group * next.bits);
@@ -251,6 +266,10 @@ class Layer2Encoder {
       } else {
         state[ch][sb] = kFull;
       }
+      int node = kTreeLeaves + slot;
+      tree[node] = state[ch][sb] == kFull ? -1 : slot;
+      for (node /= 2; node >= 1; node /= 2)
+        tree[node] = better(tree[2 * node], tree[2 * node + 1]);
     }
     return availableBits - used;
   }

@@ -116,11 +116,11 @@ void PsychoModel2::AnalyseMasking(const int16_t* samples, double* history, int c
   if (!built_) Build();
   double passSmr[2][32];
   for (int pass = 0; pass < 2; ++pass)
-    Pass(history, samples + pass * kNewPerPass, channel & 1, passSmr[pass]);
+    Pass(pass, history, samples + pass * kNewPerPass, channel & 1, passSmr[pass]);
   for (int sb = 0; sb < 32; ++sb) smr[sb] = std::max(passSmr[0][sb], passSmr[1][sb]);
 }
 
-void PsychoModel2::Pass(double* history, const int16_t* newSamples, int channel, double* smr) {
+void PsychoModel2::Pass(int pass, double* history, const int16_t* newSamples, int channel, double* smr) {
   constexpr int kKept = kHistory - kNewPerPass;  // 480
   for (int j = 0; j < kKept; ++j) history[j] = history[j + kNewPerPass];
   for (int j = kKept; j < kHistory; ++j) history[j] = newSamples[j - kKept];
@@ -150,6 +150,7 @@ void PsychoModel2::Pass(double* history, const int16_t* newSamples, int channel,
   const double* rOldest = r_[channel][oldest_].data();
   const double* cOldest = cosPhi_[channel][oldest_].data();
   const double* sOldest = sinPhi_[channel][oldest_].data();
+  double* c = c_[pass].data();
   for (int k = 0; k < kLines; ++k) {
     double e = re_[k] * re_[k] + im_[k] * im_[k];
     double r, cosPhase = 1.0, sinPhase = 0.0;
@@ -178,7 +179,7 @@ void PsychoModel2::Pass(double* history, const int16_t* newSamples, int channel,
     const double dx = r * cosPhase - rPredicted * cosPredicted;
     const double dy = r * sinPhase - rPredicted * sinPredicted;
     const double denominator = r + std::fabs(rPredicted);
-    c_[k] = denominator != 0.0 ? std::sqrt(dx * dx + dy * dy) / denominator : 0.0;
+    c[k] = denominator != 0.0 ? std::sqrt(dx * dx + dy * dy) / denominator : 0.0;
   }
 
   const Layout& l = layout_;
@@ -188,7 +189,7 @@ void PsychoModel2::Pass(double* history, const int16_t* newSamples, int channel,
   for (int k = 0; k < kLines; ++k) {
     const int p = l.partitionOfLine[k];
     groupedE_[p] += energy_[k];
-    groupedC_[p] += energy_[k] * c_[k];
+    groupedC_[p] += energy_[k] * c[k];
   }
 
   for (int j = 0; j < partitions; ++j) {

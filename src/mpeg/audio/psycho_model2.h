@@ -47,8 +47,8 @@ class PsychoModel2 {
     std::vector<double> spreading;  // s[j][k] at j * kMaxPartitions + k
   };
   const Layout& layout();  // builds on first use
-  // The last pass's unpredictability per line, for tests.
-  const std::array<double, kLines>& lastUnpredictability() const { return c_; }
+  // The unpredictability per line of pass 0 or 1 of the last call, for tests.
+  const std::array<double, kLines>& unpredictability(int pass) const { return c_[pass]; }
   int ageNew() const { return new_; }
   int ageOld() const { return old_; }
   int ageOldest() const { return oldest_; }
@@ -60,7 +60,7 @@ class PsychoModel2 {
   };
 
   void Build();
-  void Pass(double* history, const int16_t* newSamples, int channel, double* smr);
+  void Pass(int pass, double* history, const int16_t* newSamples, int channel, double* smr);
 
   bool built_ = false;
   Layout layout_;
@@ -78,7 +78,8 @@ class PsychoModel2 {
   // Working buffers kept between calls.
   RealFft1024 fft_;
   std::array<double, 1024> wsamp_{};
-  std::array<double, kLines> re_{}, im_{}, energy_{}, c_{}, thr_{};
+  std::array<double, kLines> re_{}, im_{}, energy_{}, thr_{};
+  std::array<std::array<double, kLines>, 2> c_{};
   std::array<double, kMaxPartitions> groupedE_{}, groupedC_{}, ecb_{}, nb_{};
 };
 
