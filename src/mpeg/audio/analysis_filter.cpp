@@ -50,7 +50,7 @@ namespace {
 // subband's sum runs over i in ascending order with separate multiplications and
 // additions, so every variant gives the same bits.
 __attribute__((target_clones("avx2", "default"))) void FilterKernel(const double* x, int offset,
-                                                                     double* subbands) {
+                                                                    double* subbands) {
   const FilterMatrix& m = Matrix();
   // The store is circular: the window starts at `offset` (a multiple of 32) and wraps.
   Double4 z[128];

@@ -43,9 +43,9 @@ inline constexpr std::array<int, 15> kLayer1BitRates = {0,   32,  64,  96,  128,
                                                         256, 288, 320, 352, 384, 416, 448};
 
 // Signal-to-noise ratio in dB by quantisation class + 1; entry 0 is "no allocation".
-inline constexpr std::array<double, 18> kSnrTable = {
-    0.00,  7.00,  11.00, 16.00, 20.84, 25.28, 31.59, 37.75, 43.84,
-    49.89, 55.93, 61.96, 67.98, 74.01, 80.03, 86.05, 92.01, 98.01};
+inline constexpr std::array<double, 18> kSnrTable = {0.00,  7.00,  11.00, 16.00, 20.84, 25.28,
+                                                     31.59, 37.75, 43.84, 49.89, 55.93, 61.96,
+                                                     67.98, 74.01, 80.03, 86.05, 92.01, 98.01};
 
 // Scale factors sent for each scfsi value.
 inline constexpr std::array<int, 4> kScaleFactorsSent = {3, 2, 1, 2};

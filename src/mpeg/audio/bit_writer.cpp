@@ -56,8 +56,7 @@ void BitWriter::PutBits(uint32_t value, int n) {
 }
 
 void BitWriter::FlushBuffer() {
-  if (file_ && used_ > 0 && std::fwrite(buffer_.data(), 1, used_, file_) != used_)
-    failed_ = true;
+  if (file_ && used_ > 0 && std::fwrite(buffer_.data(), 1, used_, file_) != used_) failed_ = true;
   used_ = 0;
 }
 

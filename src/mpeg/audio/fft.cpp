@@ -31,7 +31,8 @@ RealFft1024::RealFft1024() {
   // they are stored from offset len/2 - 1 on (stage len = 2 at 0, 4 at 1, 8 at 3, ...).
   for (int len = 2; len <= kHalf; len *= 2) {
     const int half = len / 2;
-    for (int j = 0; j < half; ++j) Twiddle(j, len, stageCos_[half - 1 + j], stageSin_[half - 1 + j]);
+    for (int j = 0; j < half; ++j)
+      Twiddle(j, len, stageCos_[half - 1 + j], stageSin_[half - 1 + j]);
   }
   for (int k = 0; k < kHalf; ++k) Twiddle(k, kSize, splitCos_[k], splitSin_[k]);
 }

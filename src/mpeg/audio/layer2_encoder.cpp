@@ -40,9 +40,8 @@ int DifferenceClass(int d) {
 // Transmission patterns by (class of sf0 - sf1, class of sf1 - sf2).
 enum Pattern { k123, k122, k133, k113, k111, k222, k333, k444 };
 constexpr Pattern kPatterns[5][5] = {
-    {k123, k122, k122, k133, k123}, {k113, k111, k111, k444, k113},
-    {k111, k111, k111, k333, k113}, {k222, k222, k222, k333, k123},
-    {k123, k122, k122, k133, k123},
+    {k123, k122, k122, k133, k123}, {k113, k111, k111, k444, k113}, {k111, k111, k111, k333, k113},
+    {k222, k222, k222, k333, k123}, {k123, k122, k122, k133, k123},
 };
 
 }  // namespace
@@ -268,8 +267,7 @@ class Layer2Encoder {
       }
       int node = kTreeLeaves + slot;
       tree[node] = state[ch][sb] == kFull ? -1 : slot;
-      for (node /= 2; node >= 1; node /= 2)
-        tree[node] = better(tree[2 * node], tree[2 * node + 1]);
+      for (node /= 2; node >= 1; node /= 2) tree[node] = better(tree[2 * node], tree[2 * node + 1]);
     }
     return availableBits - used;
   }
@@ -298,19 +296,19 @@ class Layer2Encoder {
   void WriteFrame(BitWriter& out, bool padded, int leftOver) {
     EncoderWork& w = *work_;
     // Header.
-    out.PutBits(0xFFF, 12);                                      // syncword
-    out.PutBits(1, 1);                                           // ID: MPEG-1
-    out.PutBits(4 - engine_.parameters.layer, 2);                // layer
-    out.PutBits(1, 1);                                           // protection_bit: no CRC
-    out.PutBits(static_cast<uint32_t>(bitRateIndex_), 4);        // bitrate_index
-    out.PutBits(0, 2);                                           // sampling_frequency 44.1
-    out.PutBits(padded ? 1 : 0, 1);                              // padding_bit
-    out.PutBits(0, 1);                                           // private_bit
-    out.PutBits(stereo_ == 1 ? 3 : 0, 2);                        // mode
-    out.PutBits(0, 2);                                           // mode_extension
-    out.PutBits(0, 1);                                           // copyright
-    out.PutBits(0, 1);                                           // original/copy
-    out.PutBits(0, 2);                                           // emphasis
+    out.PutBits(0xFFF, 12);                                // syncword
+    out.PutBits(1, 1);                                     // ID: MPEG-1
+    out.PutBits(4 - engine_.parameters.layer, 2);          // layer
+    out.PutBits(1, 1);                                     // protection_bit: no CRC
+    out.PutBits(static_cast<uint32_t>(bitRateIndex_), 4);  // bitrate_index
+    out.PutBits(0, 2);                                     // sampling_frequency 44.1
+    out.PutBits(padded ? 1 : 0, 1);                        // padding_bit
+    out.PutBits(0, 1);                                     // private_bit
+    out.PutBits(stereo_ == 1 ? 3 : 0, 2);                  // mode
+    out.PutBits(0, 2);                                     // mode_extension
+    out.PutBits(0, 1);                                     // copyright
+    out.PutBits(0, 1);                                     // original/copy
+    out.PutBits(0, 2);                                     // emphasis
 
     for (int sb = 0; sb < sblimit_; ++sb)
       for (int ch = 0; ch < stereo_; ++ch)

@@ -11,7 +11,7 @@ namespace quendrolix {
 // The encoder's parameters, reset to these defaults at the start of every conversion.
 struct Mp2EncoderParameters {
   int layer = 2;
-  int bitRate = 128;  // kbit/s for both channels together
+  int bitRate = 128;         // kbit/s for both channels together
   bool jointStereo = false;  // carried, never set: two channels are coded as plain stereo
 };
 

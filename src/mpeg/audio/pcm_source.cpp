@@ -81,8 +81,7 @@ size_t PcmSource::ReadBlock(int16_t* left, int16_t* right) {
                                    static_cast<uint16_t>(transfer_[2 * i + 1]) << 8);
     }
     const size_t frame = i / channels_, channel = i % channels_;
-    for (int r = 0; r < factor_; ++r)
-      block_[(frame * factor_ + r) * channels_ + channel] = value;
+    for (int r = 0; r < factor_; ++r) block_[(frame * factor_ + r) * channels_ + channel] = value;
   }
   if (factor_ > 1) Smooth(block_.data(), n);
 

@@ -23,14 +23,19 @@ constexpr int kLinesPerSubband = 17;
 
 }  // namespace
 
-PsychoModel2::PsychoModel2() = default;
+PsychoModel2::PsychoModel2() {
+  Reset();
+}
 PsychoModel2::~PsychoModel2() = default;
 
 void PsychoModel2::Reset() {
   built_ = false;
-  for (auto* history : {&r_, &cosPhi_, &sinPhi_})
+  // Magnitude 0 and phase 0, the phase being the unit vector (1, 0).
+  for (auto* history : {&r_, &sinPhi_})
     for (auto& channel : *history)
       for (auto& age : channel) age.fill(0.0);
+  for (auto& channel : cosPhi_)
+    for (auto& age : channel) age.fill(1.0);
   new_ = 0;
   old_ = 1;
   oldest_ = 0;
@@ -53,8 +58,8 @@ void PsychoModel2::Build() {
     const double f = i * 44100.0 / 1024.0;
     int j = 1;
     while (j < 26 && f > kCriticalBandEdges[j]) ++j;
-    bark[i] = (j - 1) + (f - kCriticalBandEdges[j - 1]) /
-                            (kCriticalBandEdges[j] - kCriticalBandEdges[j - 1]);
+    bark[i] = (j - 1) +
+              (f - kCriticalBandEdges[j - 1]) / (kCriticalBandEdges[j] - kCriticalBandEdges[j - 1]);
   }
   Layout& l = layout_;
   l = Layout{};
@@ -97,8 +102,8 @@ void PsychoModel2::Build() {
   built_ = true;
 }
 
-void PsychoModel2::AnalyseMasking(const int16_t* samples, double* history, int channel,
-                                  int layer, double samplingFrequency, double* smr) {
+void PsychoModel2::AnalyseMasking(const int16_t* samples, double* history, int channel, int layer,
+                                  double samplingFrequency, double* smr) {
   const int rate = static_cast<int>(std::lround(samplingFrequency));
   if (rate != 44100) {
     ReportLine("Error: %dHz is not valid sampling frequency", rate);
@@ -120,7 +125,8 @@ void PsychoModel2::AnalyseMasking(const int16_t* samples, double* history, int c
   for (int sb = 0; sb < 32; ++sb) smr[sb] = std::max(passSmr[0][sb], passSmr[1][sb]);
 }
 
-void PsychoModel2::Pass(int pass, double* history, const int16_t* newSamples, int channel, double* smr) {
+void PsychoModel2::Pass(int pass, double* history, const int16_t* newSamples, int channel,
+                        double* smr) {
   constexpr int kKept = kHistory - kNewPerPass;  // 480
   for (int j = 0; j < kKept; ++j) history[j] = history[j + kNewPerPass];
   for (int j = kKept; j < kHistory; ++j) history[j] = newSamples[j - kKept];

@@ -66,8 +66,7 @@ void SetAviSoundOpener(AviSoundOpener opener) {
   InstalledAviOpener() = std::move(opener);
 }
 
-std::unique_ptr<SoundStreamReader> OpenWavSoundStream(const std::string& path,
-                                                      std::string* error) {
+std::unique_ptr<SoundStreamReader> OpenWavSoundStream(const std::string& path, std::string* error) {
   std::unique_ptr<WavFile> wav = WavFile::Open(path, error);
   if (!wav) return nullptr;
   return std::make_unique<WavSoundStream>(std::move(wav));

@@ -16,8 +16,8 @@ bool ConvertSoundToMp2(const std::string& sourcePath, const std::string& mp2Path
 
   const WAVEFORMATEX format = stream->Format();
   ReportLine("Number of audio channels: %i", format.nChannels);
-  ReportLine("Audio sampling rate: %6.3fKHz (%u bits per sample)",
-             format.nSamplesPerSec / 1000.0, static_cast<unsigned>(format.wBitsPerSample));
+  ReportLine("Audio sampling rate: %6.3fKHz (%u bits per sample)", format.nSamplesPerSec / 1000.0,
+             static_cast<unsigned>(format.wBitsPerSample));
   if (!CheckSoundFormat(*stream)) {
     if (reason) *reason = "the sound format is not supported";
     return false;
