@@ -29,7 +29,7 @@ PsychoModel2::PsychoModel2() {
 PsychoModel2::~PsychoModel2() = default;
 
 void PsychoModel2::Reset() {
-  built_ = false;
+  // The constant data, once built, is the same whenever it is built; only the history goes.
   // Magnitude 0 and phase 0, the phase being the unit vector (1, 0).
   for (auto* history : {&r_, &sinPhi_})
     for (auto& channel : *history)
@@ -97,9 +97,19 @@ void PsychoModel2::Build() {
     l.tmn[j] = std::max(15.5 + l.cbval[j], 24.5);
     l.rnorm[j] = sum;
     bmaxOfPartition_[j] = kBmax[static_cast<int>(l.cbval[j] + 0.5)];
+    noiseRatio_[j] = MaskingRatio(j, 0.5);
+    toneRatio_[j] = MaskingRatio(j, 0.05);
   }
   spreadRowStart_[l.partitions] = static_cast<int>(spreadEntries_.size());
   built_ = true;
+}
+
+double PsychoModel2::MaskingRatio(int j, double cb) const {
+  cb = std::clamp(cb, 0.05, 0.5);
+  const double tb = -0.434294482 * std::log(cb) - 0.301029996;
+  double bc = layout_.tmn[j] * tb + kNoiseMaskingTone * (1.0 - tb);
+  bc = std::max(bc, bmaxOfPartition_[j]);
+  return std::pow(10.0, -bc / 10.0);
 }
 
 void PsychoModel2::AnalyseMasking(const int16_t* samples, double* history, int channel, int layer,
@@ -209,11 +219,15 @@ void PsychoModel2::Pass(int pass, double* history, const int16_t* newSamples, in
     ecb_[j] = ecb;
     double cb = ecb != 0.0 ? ct / ecb : 0.0;
 
-    cb = std::clamp(cb, 0.05, 0.5);
-    const double tb = -0.434294482 * std::log(cb) - 0.301029996;
-    double bc = l.tmn[j] * tb + kNoiseMaskingTone * (1.0 - tb);
-    bc = std::max(bc, bmaxOfPartition_[j]);
-    const double ratio = std::pow(10.0, -bc / 10.0);
+    // Most partitions sit at one of the clamps; their ratios are worked out once.
+    double ratio;
+    if (cb >= 0.5) {
+      ratio = noiseRatio_[j];
+    } else if (cb <= 0.05) {
+      ratio = toneRatio_[j];
+    } else {
+      ratio = MaskingRatio(j, cb);
+    }
     const double norm = l.rnorm[j] * l.numlines[j];
     nb_[j] = (ecb != 0.0 && norm != 0.0) ? ecb * ratio / norm : 0.0;
   }

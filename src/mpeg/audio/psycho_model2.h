@@ -35,7 +35,8 @@ class PsychoModel2 {
   void AnalyseMasking(const int16_t* samples, double* history, int channel, int layer,
                       double samplingFrequency, double* smr);
 
-  // Everything as at program start: the constant data unbuilt, the history clear.
+  // The history as at program start: magnitudes and phases of zero, the ages at their
+  // first values.
   void Reset();
 
   // What was built, for tests.
@@ -60,6 +61,8 @@ class PsychoModel2 {
   };
 
   void Build();
+  // 10^(-bc/10) for partition j at unpredictability cb.
+  double MaskingRatio(int j, double cb) const;
   void Pass(int pass, double* history, const int16_t* newSamples, int channel, double* smr);
 
   bool built_ = false;
@@ -67,6 +70,7 @@ class PsychoModel2 {
   std::array<double, 1024> window_{};
   std::array<double, kLines> absthr_{};
   std::array<double, kMaxPartitions> bmaxOfPartition_{};
+  std::array<double, kMaxPartitions> noiseRatio_{}, toneRatio_{};  // at the clamps
   // Non-zero spreading entries of each row j, in ascending k.
   std::vector<SpreadEntry> spreadEntries_;
   std::array<int, kMaxPartitions + 1> spreadRowStart_{};
