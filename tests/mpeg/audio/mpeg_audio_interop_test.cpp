@@ -3,6 +3,7 @@
 // model 2, same bit rate, same mode) on the same input.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <sstream>
 
@@ -107,6 +108,39 @@ TEST(MpegAudioInteropTest, SilenceDecodesToSilence) {
   EncodeWav(dir.File("quiet.wav"), dir.File("quiet.mp2"), 128);
   for (int16_t s : Decode(ffmpeg, dir.File("quiet.mp2"), dir.File("quiet.raw"), 2))
     ASSERT_LE(std::abs(s), 1);
+}
+
+// Power of one frequency in channel 0 (Goertzel).
+double ChannelPower(const std::vector<int16_t>& samples, int channels, double hz) {
+  const double w = 2.0 * std::cos(2.0 * 3.141592653589793 * hz / 44100.0);
+  double s1 = 0.0, s2 = 0.0;
+  const size_t frames = samples.size() / channels;
+  for (size_t n = 0; n < frames; ++n) {
+    const double s0 = samples[n * channels] + w * s1 - s2;
+    s2 = s1;
+    s1 = s0;
+  }
+  return (s1 * s1 + s2 * s2 - w * s1 * s2) / (frames * static_cast<double>(frames));
+}
+
+TEST(MpegAudioInteropTest, LowRatesCodeOnlyTheLowSubbands) {
+  QUENDROLIX_REQUIRE_TOOL(ffmpeg, "ffmpeg");
+  TempDir dir;
+  // 1 kHz and 8 kHz together; at 96 kbit/s stereo only 8 subbands (to 5.5 kHz) are coded,
+  // at 192 kbit/s thirty.
+  auto low = MakeSignal(Signal::kTone, 44100, 2, 44100, 1, 1000.0);
+  const auto high = MakeSignal(Signal::kTone, 44100, 2, 44100, 1, 8000.0);
+  for (size_t i = 0; i < low.size(); ++i) low[i] = static_cast<int16_t>(low[i] / 2 + high[i] / 2);
+  WritePcm16Wav(dir.File("two.wav"), 44100, 2, low);
+  for (int bitRate : {96, 192}) {
+    EncodeWav(dir.File("two.wav"), dir.File("two.mp2"), bitRate);
+    const auto decoded = Decode(ffmpeg, dir.File("two.mp2"), dir.File("two.raw"), 2);
+    const double ratio = ChannelPower(decoded, 2, 8000.0) / ChannelPower(decoded, 2, 1000.0);
+    if (bitRate == 96)
+      EXPECT_LT(ratio, 1e-4);
+    else
+      EXPECT_GT(ratio, 0.5);
+  }
 }
 
 TEST(MpegAudioInteropTest, QualityBesideTwolame) {
