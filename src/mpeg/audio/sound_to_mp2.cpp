@@ -1,5 +1,7 @@
 #include "mpeg/audio/sound_to_mp2.h"
 
+#include <filesystem>
+
 #include "mpeg/audio/layer2_encoder.h"
 #include "mpeg/audio/mp2_engine.h"
 #include "mpeg/audio/pcm_source.h"
@@ -11,6 +13,12 @@ namespace quendrolix {
 bool ConvertSoundToMp2(const std::string& sourcePath, const std::string& mp2Path,
                        std::string* reason) {
   Mp2Engine().ResetParameters();
+  // A sound file named like its own MP2 would be replaced by it.
+  std::error_code ec;
+  if (std::filesystem::equivalent(sourcePath, mp2Path, ec)) {
+    if (reason) *reason = "the MP2 file would replace its own source";
+    return false;
+  }
   std::unique_ptr<SoundStreamReader> stream = OpenSoundStream(sourcePath, reason);
   if (!stream) return false;
 

@@ -175,6 +175,11 @@ TEST(SoundToMp2Test, RefusedSourcesLeaveTheOldFileAlone) {
   EXPECT_FALSE(ConvertSoundToMp2(dir.File("absent.wav"), dir.File("absent.mp2"), &reason));
   EXPECT_TRUE(log.lines.empty());
   EXPECT_FALSE(fs::exists(dir.File("text.mp2")));
+  // A WAV named .mp2 is not replaced by its own conversion.
+  WritePcm16Wav(dir.File("odd.mp2"), 44100, 1, std::vector<int16_t>(5000, 3));
+  const auto before = ReadBytes(dir.File("odd.mp2"));
+  EXPECT_FALSE(ConvertSoundToMp2(dir.File("odd.mp2"), dir.File("odd.mp2"), &reason));
+  EXPECT_EQ(ReadBytes(dir.File("odd.mp2")), before);
 }
 
 TEST(SoundToMp2Test, AviSoundGoesThroughTheInstalledOpener) {
