@@ -87,11 +87,10 @@ TEST(Layer2EncoderTest, ModeAndTableFollowChannelsAndRate) {
   struct Case {
     int channels, rate, mode;
     mp2::AllocTableNumber table;
-    int sblimit;
   };
-  for (const Case& c : {Case{1, 128, 3, mp2::kTableB2b, 30}, Case{1, 48, 3, mp2::kTableB2c, 8},
-                        Case{2, 96, 0, mp2::kTableB2c, 8}, Case{2, 192, 0, mp2::kTableB2b, 30},
-                        Case{2, 384, 0, mp2::kTableB2b, 30}, Case{2, 160, 0, mp2::kTableB2a, 27}}) {
+  for (const Case& c : {Case{1, 128, 3, mp2::kTableB2b}, Case{1, 48, 3, mp2::kTableB2c},
+                        Case{2, 96, 0, mp2::kTableB2c}, Case{2, 192, 0, mp2::kTableB2b},
+                        Case{2, 384, 0, mp2::kTableB2b}, Case{2, 160, 0, mp2::kTableB2a}}) {
     SCOPED_TRACE(::testing::Message() << c.channels << " channels at " << c.rate);
     const auto frames = Parse(
         Encode(44100, static_cast<uint16_t>(c.channels), c.channels == 1 ? mono : stereo, c.rate));
