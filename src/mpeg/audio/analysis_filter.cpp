@@ -49,8 +49,13 @@ namespace {
 // Windowing, folding and the matrix product, for the vector units the processor has. Each
 // subband's sum runs over i in ascending order with separate multiplications and
 // additions, so every variant gives the same bits.
-__attribute__((target_clones("avx2", "default"))) void FilterKernel(const double* x, int offset,
-                                                                    double* subbands) {
+#if defined(__x86_64__) && defined(__ELF__)
+#define QUENDROLIX_AVX2_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define QUENDROLIX_AVX2_CLONES
+#endif
+
+QUENDROLIX_AVX2_CLONES void FilterKernel(const double* x, int offset, double* subbands) {
   const FilterMatrix& m = Matrix();
   // The store is circular: the window starts at `offset` (a multiple of 32) and wraps.
   Double4 z[128];
