@@ -3,7 +3,8 @@
 // 128 kbit/s from the file, the way "WAV -> MP2" does it. bench/mpeg_audio.sh runs
 // twolame on the same file in the same run.
 //
-// Usage: mpeg_audio_bench [--seconds N] [--runs N] [--wav PATH (kept)] [--bitrate K]
+// Usage: mpeg_audio_bench [--seconds N] [--runs N] [--wav PATH] [--bitrate K]
+// A --wav file is kept, and reused when it is already there.
 #include <unistd.h>
 
 #include <algorithm>
@@ -95,7 +96,7 @@ int main(int argc, char** argv) {
   const std::string folder = std::filesystem::temp_directory_path().string();
   if (!keep) wav = folder + "/mpeg_audio_bench_" + std::to_string(::getpid()) + ".wav";
   const std::string mp2 = folder + "/mpeg_audio_bench_" + std::to_string(::getpid()) + ".mp2";
-  if (!WriteMusic(wav, seconds)) {
+  if (!(keep && std::filesystem::exists(wav)) && !WriteMusic(wav, seconds)) {
     std::fprintf(stderr, "cannot write %s\n", wav.c_str());
     return 1;
   }
