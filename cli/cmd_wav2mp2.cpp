@@ -1,0 +1,56 @@
+// quendrolix-cli wav2mp2 FILE...: the "WAV -> MP2" command.
+#include <cstdio>
+#include <filesystem>
+
+#include "cli_command.h"
+#include "console_log.h"
+#include "mpeg/audio/sound_to_mp2.h"
+#include "platform/host/conversion_log.h"
+#include "platform/host/file_exception.h"
+
+namespace quendrolix::cli {
+namespace {
+
+int RunWav2Mp2(const std::vector<std::string>& args);
+
+const CliRegistration kRegistration({
+    "wav2mp2",
+    "convert WAV (or AVI) sound to MP2 files beside the sources",
+    "Usage: quendrolix-cli wav2mp2 FILE...\n"
+    "\n"
+    "Encodes the sound of each WAV or AVI file as MPEG-1 layer II at 128 kbit/s into an\n"
+    "MP2 file beside it (the source's name with the extension \"mp2\"). The sound must be\n"
+    "uncompressed 8- or 16-bit PCM, mono or stereo, at 11.025, 22.05 or 44.1 kHz.\n"
+    "The log goes to standard output. Exit status 1 when any file failed.",
+    RunWav2Mp2,
+});
+
+int RunWav2Mp2(const std::vector<std::string>& args) {
+  if (args.empty()) return UsageError("wav2mp2", "no file given");
+  for (const auto& a : args)
+    if (!a.empty() && a[0] == '-') return UsageError("wav2mp2", "unknown option " + a);
+
+  bool anyFailed = false;
+  for (const std::string& source : args) {
+    const std::string mp2 = std::filesystem::path(source).replace_extension("mp2").string();
+    std::string reason;
+    bool ok = false;
+    try {
+      ok = ConvertSoundToMp2(source, mp2, &reason);
+    } catch (const CFileException&) {
+      // The encoder has said why in the log.
+      reason = "the conversion was abandoned";
+    }
+    if (!ok) {
+      anyFailed = true;
+      TheConsoleLog().ClearBar();
+      std::fflush(stdout);
+      std::fprintf(stderr, "quendrolix-cli wav2mp2: %s: %s\n", source.c_str(), reason.c_str());
+    }
+  }
+  ReportLine("Conversion completed");
+  return anyFailed ? kExitFailure : kExitOk;
+}
+
+}  // namespace
+}  // namespace quendrolix::cli

@@ -1,0 +1,98 @@
+#include "mpeg/audio/sound_stream.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/vfw/wav_file.h"
+
+namespace quendrolix {
+namespace {
+
+class WavSoundStream : public SoundStreamReader {
+ public:
+  explicit WavSoundStream(std::unique_ptr<WavFile> wav) : wav_(std::move(wav)) {}
+  const std::vector<uint8_t>& FormatBytes() const override { return wav_->formatBytes(); }
+  uint64_t Length() const override { return wav_->lengthInBlocks(); }
+  long Read(uint64_t start, uint64_t frames, void* buffer, size_t bufferBytes, size_t* bytesRead,
+            uint64_t* framesRead) override {
+    *bytesRead = 0;
+    *framesRead = 0;
+    const int64_t got = wav_->Read(start, frames, buffer, bufferBytes);
+    if (got < 0) return -1;
+    *framesRead = static_cast<uint64_t>(got);
+    *bytesRead = static_cast<size_t>(got) * wav_->format().nBlockAlign;
+    return 0;
+  }
+
+ private:
+  std::unique_ptr<WavFile> wav_;
+};
+
+AviSoundOpener& InstalledAviOpener() {
+  static AviSoundOpener opener;
+  return opener;
+}
+
+void SetError(std::string* error, const std::string& text) {
+  if (error) *error = text;
+}
+
+// The PCM sub-format GUID of WAVE_FORMAT_EXTENSIBLE.
+constexpr uint8_t kPcmSubFormat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                       0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+}  // namespace
+
+WAVEFORMATEX SoundStreamReader::Format() const {
+  WAVEFORMATEX format{};
+  const std::vector<uint8_t>& bytes = FormatBytes();
+  std::memcpy(&format, bytes.data(), std::min(bytes.size(), sizeof format));
+  if (bytes.size() < sizeof format) format.cbSize = 0;
+  return format;
+}
+
+bool SoundStreamReader::IsPcm() const {
+  const std::vector<uint8_t>& bytes = FormatBytes();
+  const WAVEFORMATEX format = Format();
+  if (format.wFormatTag == WAVE_FORMAT_PCM) return true;
+  // Extensible: valid bits (2), channel mask (4), then the sub-format GUID (16).
+  return format.wFormatTag == WAVE_FORMAT_EXTENSIBLE && format.cbSize >= 22 &&
+         bytes.size() >= sizeof(WAVEFORMATEX) + 22 &&
+         std::memcmp(bytes.data() + sizeof(WAVEFORMATEX) + 6, kPcmSubFormat, 16) == 0;
+}
+
+void SetAviSoundOpener(AviSoundOpener opener) {
+  InstalledAviOpener() = std::move(opener);
+}
+
+std::unique_ptr<SoundStreamReader> OpenWavSoundStream(const std::string& path, std::string* error) {
+  std::unique_ptr<WavFile> wav = WavFile::Open(path, error);
+  if (!wav) return nullptr;
+  return std::make_unique<WavSoundStream>(std::move(wav));
+}
+
+std::unique_ptr<SoundStreamReader> OpenSoundStream(const std::string& path, std::string* error) {
+  uint8_t head[12] = {};
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) {
+    SetError(error, "cannot open the file");
+    return nullptr;
+  }
+  const size_t got = std::fread(head, 1, sizeof head, file);
+  std::fclose(file);
+  const bool riff = got == sizeof head && std::memcmp(head, "RIFF", 4) == 0;
+  if (riff && std::memcmp(head + 8, "WAVE", 4) == 0) return OpenWavSoundStream(path, error);
+  if (riff && std::memcmp(head + 8, "AVI ", 4) == 0) {
+    const AviSoundOpener& opener = InstalledAviOpener();
+    if (!opener) {
+      SetError(error, "reading the sound of AVI files is not available in this build");
+      return nullptr;
+    }
+    return opener(path, error);
+  }
+  SetError(error, "not a WAV or AVI file");
+  return nullptr;
+}
+
+}  // namespace quendrolix

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/vfw/mmreg.h"
+
+namespace quendrolix {
+
+// The audio stream of a WAV or AVI file as the sound input reads it: a format record,
+// a length in sample frames and reads of whole sample frames, as AVIStreamRead gives
+// them. WAV files are read here; AVI files through an opener that the AVI services
+// install (SetAviSoundOpener).
+class SoundStreamReader {
+ public:
+  virtual ~SoundStreamReader() = default;
+
+  // The whole format record as stored (WAVEFORMATEX, perhaps with extra bytes; a 16-byte
+  // PCM record is allowed).
+  virtual const std::vector<uint8_t>& FormatBytes() const = 0;
+  // The stream's length in sample frames (dwLength).
+  virtual uint64_t Length() const = 0;
+  // Reads at most `frames` sample frames from frame `start` into `buffer`, never more than
+  // `bufferBytes`. Stores the bytes and frames read (0 at or past the end) and returns 0,
+  // or returns a negative value on a read error with both counts 0.
+  virtual long Read(uint64_t start, uint64_t frames, void* buffer, size_t bufferBytes,
+                    size_t* bytesRead, uint64_t* framesRead) = 0;
+
+  // The first 18 bytes of the format record (cbSize 0 when the record is shorter).
+  WAVEFORMATEX Format() const;
+  // Plain PCM, or WAVE_FORMAT_EXTENSIBLE whose sub-format is PCM.
+  bool IsPcm() const;
+};
+
+// Opens the first audio stream of an AVI file. Null with a reason when it cannot.
+using AviSoundOpener =
+    std::function<std::unique_ptr<SoundStreamReader>(const std::string& path, std::string* error)>;
+
+// Installed by the AVI file services; until then AVI sound is refused with a plain reason.
+// An empty function removes the opener.
+void SetAviSoundOpener(AviSoundOpener opener);
+
+// Opens the sound of a WAV file, or of an AVI file through the installed opener. Which
+// it is comes from the file's RIFF form type, not its name. Null with a reason in `error`
+// when the file cannot be read, has no sound or is neither.
+std::unique_ptr<SoundStreamReader> OpenSoundStream(const std::string& path,
+                                                   std::string* error = nullptr);
+// The WAV reader alone.
+std::unique_ptr<SoundStreamReader> OpenWavSoundStream(const std::string& path,
+                                                      std::string* error = nullptr);
+
+}  // namespace quendrolix

@@ -1,0 +1,40 @@
+#include "mpeg/audio/sound_to_mp2.h"
+
+#include <filesystem>
+
+#include "mpeg/audio/layer2_encoder.h"
+#include "mpeg/audio/mp2_engine.h"
+#include "mpeg/audio/pcm_source.h"
+#include "mpeg/audio/sound_stream.h"
+#include "platform/host/conversion_log.h"
+
+namespace quendrolix {
+
+bool ConvertSoundToMp2(const std::string& sourcePath, const std::string& mp2Path,
+                       std::string* reason) {
+  Mp2Engine().ResetParameters();
+  // A sound file named like its own MP2 would be replaced by it.
+  std::error_code ec;
+  if (std::filesystem::equivalent(sourcePath, mp2Path, ec)) {
+    if (reason) *reason = "the MP2 file would replace its own source";
+    return false;
+  }
+  std::unique_ptr<SoundStreamReader> stream = OpenSoundStream(sourcePath, reason);
+  if (!stream) return false;
+
+  const WAVEFORMATEX format = stream->Format();
+  ReportLine("Number of audio channels: %i", format.nChannels);
+  ReportLine("Audio sampling rate: %6.3fKHz (%u bits per sample)", format.nSamplesPerSec / 1000.0,
+             static_cast<unsigned>(format.wBitsPerSample));
+  if (!CheckSoundFormat(*stream)) {
+    if (reason) *reason = "the sound format is not supported";
+    return false;
+  }
+  ReportLine("Audio bit-rate: %uKbits", static_cast<unsigned>(Mp2Engine().parameters.bitRate));
+  PcmSource source(*stream);
+  EncodeMp2File(mp2Path, source);
+  ReportLine("Audio stream closed");
+  return true;
+}
+
+}  // namespace quendrolix

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+namespace quendrolix {
+
+// The whole sound-to-MP2 step: opens the sound of a WAV file (or of an AVI file, through
+// the opener the AVI services install), checks that the encoder can take it, and encodes
+// it into `mp2Path` at layer II, 128 kbit/s. Used by the "WAV -> MP2" command, the
+// project-to-MPG conversion and the MPG-and-sound merge.
+//
+// It resets Mp2Engine().parameters and its counters first, so the caller's layer and bit
+// rate do not reach the encoder; Mp2Engine().zeroFilledFrames tells afterwards how many
+// sample frames the stream failed to deliver (encoded as silence).
+//
+// Log lines: "Number of audio channels: %i", "Audio sampling rate: %6.3fKHz (%u bits per
+// sample)", then either an "Error: ..." line for a format the encoder refuses, or
+// "Audio bit-rate: %uKbits", the encoder's progress and "Audio stream closed".
+//
+// Returns true when the MP2 file is complete and in place. Returns false with no log line
+// when the file cannot be opened or has no readable sound (`reason`, when given, says
+// why), and false after the "Error: ..." line for a refused format. An encoder abort
+// (for example an output that cannot be written) raises CFileException. Nothing is ever
+// left at `mp2Path` in place of an earlier file unless the conversion succeeded.
+bool ConvertSoundToMp2(const std::string& sourcePath, const std::string& mp2Path,
+                       std::string* reason = nullptr);
+
+}  // namespace quendrolix

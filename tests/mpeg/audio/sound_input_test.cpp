@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "mpeg/audio/layer2_encoder.h"
+#include "mpeg/audio/mp2_engine.h"
+#include "mpeg/audio/pcm_source.h"
+#include "mpeg/audio/sound_stream.h"
+#include "mpeg/audio/sound_to_mp2.h"
+#include "platform/host/conversion_log.h"
+#include "support/mpeg_audio_fixtures.h"
+#include "support/test_support.h"
+
+namespace quendrolix {
+namespace {
+using namespace testing;
+namespace fs = std::filesystem;
+
+// Reads a whole source into interleaved 44.1 kHz samples (stereo layout even for mono).
+std::vector<int16_t> Drain(PcmSource& source, std::vector<size_t>* returns = nullptr) {
+  std::vector<int16_t> out;
+  int16_t left[1152], right[1152];
+  for (;;) {
+    const size_t n = source.ReadBlock(left, right);
+    if (returns) returns->push_back(n);
+    if (n == 0) break;
+    for (int i = 0; i < 1152; ++i) {
+      out.push_back(left[i]);
+      out.push_back(right[i]);
+    }
+  }
+  return out;
+}
+
+TEST(PcmSourceTest, LowRatesAreRaisedAndCountedAt44100) {
+  Mp2Engine().ResetAsAtProgramStart();
+  // 22050 frames of 22.05 kHz mono: 44100 samples, 38 full blocks and one padded.
+  MemorySoundStream mono = Pcm16Stream(22050, 1, MakeSignal(Signal::kChord, 22050, 1, 22050));
+  PcmSource a(mono);
+  EXPECT_EQ(a.totalSamples(), 44100u);
+  std::vector<size_t> returns;
+  Drain(a, &returns);
+  ASSERT_EQ(returns.size(), 40u);
+  for (size_t i = 0; i < 39; ++i) EXPECT_EQ(returns[i], 1152u);
+  EXPECT_EQ(returns[39], 0u);
+
+  // 11.025 kHz stereo: each block reads 288 sample frames.
+  MemorySoundStream stereo =
+      Pcm16Stream(11025, 2, MakeSignal(Signal::kChord, 11025, 2, 288 * 5 + 10));
+  PcmSource b(stereo);
+  EXPECT_EQ(b.totalSamples(), (288u * 5 + 10) * 2 * 4);
+  Drain(b);
+  ASSERT_EQ(stereo.requests.size(), 6u);
+  for (int i = 0; i < 5; ++i)
+    EXPECT_EQ(stereo.requests[i], (std::pair<uint64_t, uint64_t>(288u * i, 288u)));
+  EXPECT_EQ(stereo.requests[5], (std::pair<uint64_t, uint64_t>(288u * 5, 10u)));
+  EXPECT_EQ(Mp2Engine().zeroFilledFrames, 0u);
+}
+
+TEST(PcmSourceTest, SmoothingKeepsEachChannelAndCarriesAcrossBlocks) {
+  Mp2Engine().ResetAsAtProgramStart();
+  // Left a constant, right silent, at 22.05 kHz.
+  std::vector<int16_t> samples;
+  for (int i = 0; i < 3000; ++i) samples.insert(samples.end(), {10000, 0});
+  MemorySoundStream stream = Pcm16Stream(22050, 2, samples);
+  PcmSource source(stream);
+  const std::vector<int16_t> out = Drain(source);
+  // Four passes of a filter whose gain is 0.987937, each truncated toward zero.
+  int steady = 10000;
+  for (int pass = 0; pass < 4; ++pass)
+    steady = static_cast<int>(0.612626 * steady + 0.375311 * steady);
+  for (size_t i = 0; i < 6000; ++i) {
+    EXPECT_EQ(out[2 * i + 1], 0) << i;
+    // Only the very first samples of the run see the zero history; block boundaries
+    // (every 1152) do not dip.
+    if (i >= 4) {
+      ASSERT_EQ(out[2 * i], steady) << i;
+    }
+  }
+  EXPECT_LT(out[0], steady);
+
+  // The smoothing history carries into the next conversion as well.
+  MemorySoundStream again = Pcm16Stream(22050, 2, samples);
+  PcmSource next(again);
+  EXPECT_EQ(Drain(next)[0], steady);
+}
+
+TEST(PcmSourceTest, EightBitSoundIsWidenedAndShortStreamsAreFilledWithSilence) {
+  Mp2Engine().ResetAsAtProgramStart();
+  const std::vector<uint8_t> bytes = {0, 128, 255, 129};
+  // Declared 10 frames, 4 present: 6 frames of silence, counted.
+  MemorySoundStream stream(FormatRecord(WAVE_FORMAT_PCM, 44100, 1, 8), bytes, 10);
+  PcmSource source(stream);
+  std::vector<size_t> returns;
+  const std::vector<int16_t> out = Drain(source, &returns);
+  EXPECT_EQ(out[0], -32768);
+  EXPECT_EQ(out[2], 0);
+  EXPECT_EQ(out[4], 32512);
+  EXPECT_EQ(out[6], 256);
+  for (size_t i = 8; i < out.size(); ++i) EXPECT_EQ(out[i], 0);
+  EXPECT_EQ(returns, (std::vector<size_t>{1152, 0}));
+  EXPECT_EQ(Mp2Engine().zeroFilledFrames, 6u);
+}
+
+TEST(SoundToMp2Test, ConvertsAWavBesideItWithTheLogLines) {
+  ScopedProgramFolder home;
+  TempDir dir;
+  const std::string wav = dir.File("tune.wav");
+  WritePcm16Wav(wav, 22050, 1, MakeSignal(Signal::kChord, 22050, 1, 22050));
+  RecordingConversionLog log;
+  ScopedConversionLog scope(log);
+  Mp2Engine().parameters.bitRate = 64;  // a caller's choice does not reach the encoder
+  ASSERT_TRUE(ConvertSoundToMp2(wav, dir.File("tune.mp2")));
+  EXPECT_EQ(log.lines,
+            (std::vector<std::string>{"Number of audio channels: 1",
+                                      "Audio sampling rate: 22.050KHz (16 bits per sample)",
+                                      "Audio bit-rate: 128Kbits", "Audio stream closed"}));
+  EXPECT_EQ(log.percents.back(), 100);
+  std::vector<Mp2Frame> frames;
+  std::string error;
+  ASSERT_TRUE(ParseMp2(ReadBytes(dir.File("tune.mp2")), frames, &error)) << error;
+  EXPECT_EQ(frames.size(), 39u);
+  EXPECT_EQ(frames[0].mode, 3);
+  EXPECT_EQ(frames[0].bitrateIndex, 8);
+}
+
+TEST(SoundToMp2Test, EightBitSilenceEncodesAsDigitalSilence) {
+  TempDir dir;
+  const size_t frames = 5000;
+  WriteWavFile(dir.File("quiet8.wav"), FormatRecord(WAVE_FORMAT_PCM, 44100, 2, 8),
+               std::vector<uint8_t>(frames * 2, 128));
+  WritePcm16Wav(dir.File("quiet16.wav"), 44100, 2, std::vector<int16_t>(frames * 2, 0));
+  Mp2Engine().ResetAsAtProgramStart();
+  ASSERT_TRUE(ConvertSoundToMp2(dir.File("quiet8.wav"), dir.File("quiet8.mp2")));
+  Mp2Engine().ResetAsAtProgramStart();
+  ASSERT_TRUE(ConvertSoundToMp2(dir.File("quiet16.wav"), dir.File("quiet16.mp2")));
+  EXPECT_EQ(ReadBytes(dir.File("quiet8.mp2")), ReadBytes(dir.File("quiet16.mp2")));
+}
+
+TEST(SoundToMp2Test, RefusedSourcesLeaveTheOldFileAlone) {
+  TempDir dir;
+  struct Case {
+    std::string name;
+    std::vector<uint8_t> format;
+    std::string line;
+  };
+  std::vector<uint8_t> adpcm = FormatRecord(WAVE_FORMAT_ADPCM, 22050, 1, 4);
+  std::vector<uint8_t> surround = FormatRecord(WAVE_FORMAT_PCM, 44100, 6, 16);
+  for (const Case& c : {
+           Case{"high.wav", FormatRecord(WAVE_FORMAT_PCM, 48000, 2, 16),
+                "Error: unsupported audio sampling rate (must be 11.025, 22.05, or 44.1kHz)"},
+           Case{"adpcm.wav", adpcm, "Error: compressed audio is unsupported"},
+           Case{"deep.wav", FormatRecord(WAVE_FORMAT_PCM, 44100, 2, 24),
+                "Error: 24 bit audio is not supported (must be 8 or 16)"},
+           Case{"six.wav", surround, "Error: 6 channel audio is not supported (must be 1 or 2)"},
+       }) {
+    SCOPED_TRACE(c.name);
+    const std::string wav = dir.File(c.name);
+    WriteWavFile(wav, c.format, std::vector<uint8_t>(4800, 1));
+    const std::string mp2 = fs::path(wav).replace_extension("mp2").string();
+    WriteText(mp2, "earlier result");
+    RecordingConversionLog log;
+    ScopedConversionLog scope(log);
+    std::string reason;
+    EXPECT_FALSE(ConvertSoundToMp2(wav, mp2, &reason));
+    EXPECT_EQ(log.lines.back(), c.line);
+    EXPECT_EQ(ReadText(mp2), "earlier result");
+  }
+  // Unreadable files fail without a log line.
+  WriteText(dir.File("text.wav"), "not a sound");
+  RecordingConversionLog log;
+  ScopedConversionLog scope(log);
+  std::string reason;
+  EXPECT_FALSE(ConvertSoundToMp2(dir.File("text.wav"), dir.File("text.mp2"), &reason));
+  EXPECT_FALSE(ConvertSoundToMp2(dir.File("absent.wav"), dir.File("absent.mp2"), &reason));
+  EXPECT_TRUE(log.lines.empty());
+  EXPECT_FALSE(fs::exists(dir.File("text.mp2")));
+  // A WAV named .mp2 is not replaced by its own conversion.
+  WritePcm16Wav(dir.File("odd.mp2"), 44100, 1, std::vector<int16_t>(5000, 3));
+  const auto before = ReadBytes(dir.File("odd.mp2"));
+  EXPECT_FALSE(ConvertSoundToMp2(dir.File("odd.mp2"), dir.File("odd.mp2"), &reason));
+  EXPECT_EQ(ReadBytes(dir.File("odd.mp2")), before);
+}
+
+TEST(SoundToMp2Test, AviSoundGoesThroughTheInstalledOpener) {
+  TempDir dir;
+  const std::string avi = dir.File("clip.avi");
+  WriteText(avi, std::string("RIFF\x10\0\0\0AVI LIST", 16));
+  std::string reason;
+  EXPECT_FALSE(ConvertSoundToMp2(avi, dir.File("clip.mp2"), &reason));
+  EXPECT_NE(reason.find("AVI"), std::string::npos);
+
+  std::string openedPath;
+  SetAviSoundOpener(
+      [&](const std::string& path, std::string*) -> std::unique_ptr<SoundStreamReader> {
+        openedPath = path;
+        return std::make_unique<MemorySoundStream>(
+            Pcm16Stream(44100, 2, MakeSignal(Signal::kChord, 44100, 2, 1152 * 3)));
+      });
+  EXPECT_TRUE(ConvertSoundToMp2(avi, dir.File("clip.mp2"), &reason));
+  SetAviSoundOpener({});
+  EXPECT_EQ(openedPath, avi);
+  EXPECT_EQ(fs::file_size(dir.File("clip.mp2")), 418u * 3);  // three padded frames
+}
+
+TEST(Wav2Mp2CommandTest, ConvertsEveryFileAndReportsFailures) {
+  TempDir dir;
+  for (const char* name : {"a.wav", "b.wav", "c.wav"})
+    WritePcm16Wav(dir.File(name), 11025, 1, MakeSignal(Signal::kChord, 11025, 1, 4000));
+  CommandResult ok = RunCli({"--home", dir.File("home"), "wav2mp2", dir.File("a.wav"),
+                             dir.File("b.wav"), dir.File("c.wav")});
+  EXPECT_EQ(ok.status, 0) << ok.errors;
+  for (const char* name : {"a.mp2", "b.mp2", "c.mp2"}) EXPECT_TRUE(fs::exists(dir.File(name)));
+  EXPECT_EQ(ok.output.rfind("Conversion completed\n"), ok.output.size() - 21);
+  EXPECT_EQ(ok.output.find("Conversion completed"), ok.output.rfind("Conversion completed"));
+  EXPECT_NE(ok.output.find("Audio sampling rate: 11.025KHz (16 bits per sample)"),
+            std::string::npos);
+
+  WriteWavFile(dir.File("high.wav"), FormatRecord(WAVE_FORMAT_PCM, 48000, 1, 16),
+               std::vector<uint8_t>(1000));
+  CommandResult mixed = RunCli({"--home", dir.File("home"), "wav2mp2", dir.File("high.wav"),
+                                dir.File("missing.wav"), dir.File("a.wav")});
+  EXPECT_EQ(mixed.status, 1);
+  EXPECT_NE(mixed.errors.find("missing.wav"), std::string::npos);
+  EXPECT_NE(mixed.output.find("Error: unsupported audio sampling rate"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir.File("high.mp2")));
+  EXPECT_NE(mixed.output.find("Conversion completed"), std::string::npos);
+  EXPECT_EQ(RunCli({"wav2mp2"}).status, 2);
+}
+
+}  // namespace
+}  // namespace quendrolix
