@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/vfw/vfw.h"
 #include "platform/vfw/wav_file.h"
 
 namespace quendrolix {
@@ -28,6 +29,69 @@ class WavSoundStream : public SoundStreamReader {
  private:
   std::unique_ptr<WavFile> wav_;
 };
+
+// The first audio stream of an AVI file, read through the AVI file services.
+class AviSoundStream : public SoundStreamReader {
+ public:
+  // Takes a reference of its own to the file and the stream.
+  AviSoundStream(PAVIFILE file, PAVISTREAM stream, std::vector<uint8_t> format)
+      : file_(file), stream_(stream), format_(std::move(format)) {
+    AVIFileAddRef(file);
+    AVIStreamAddRef(stream);
+    const LONG length = AVIStreamLength(stream_.get());
+    length_ = length > 0 ? static_cast<uint64_t>(length) : 0;
+  }
+  const std::vector<uint8_t>& FormatBytes() const override { return format_; }
+  uint64_t Length() const override { return length_; }
+  long Read(uint64_t start, uint64_t frames, void* buffer, size_t bufferBytes, size_t* bytesRead,
+            uint64_t* framesRead) override {
+    *bytesRead = 0;
+    *framesRead = 0;
+    if (start >= length_ || frames == 0) return 0;
+    constexpr uint64_t kMaxLong = 0x7FFFFFFF;
+    LONG bytes = 0, samples = 0;
+    const HRESULT result = AVIStreamRead(
+        stream_.get(), static_cast<LONG>(start), static_cast<LONG>(std::min(frames, kMaxLong)),
+        buffer, static_cast<LONG>(std::min<uint64_t>(bufferBytes, kMaxLong)), &bytes, &samples);
+    if (result != AVIERR_OK) return -1;
+    *bytesRead = static_cast<size_t>(bytes);
+    *framesRead = static_cast<uint64_t>(samples);
+    return 0;
+  }
+
+ private:
+  ScopedAviFile file_;
+  ScopedAviStream stream_;
+  std::vector<uint8_t> format_;
+  uint64_t length_ = 0;
+};
+
+void SetError(std::string* error, const std::string& text);
+
+std::unique_ptr<SoundStreamReader> OpenAviSoundStream(const std::string& path, std::string* error) {
+  ScopedAviFile file;
+  if (AVIFileOpen(file.out(), path, OF_READ) != AVIERR_OK) {
+    SetError(error, "the AVI file cannot be read");
+    return nullptr;
+  }
+  ScopedAviStream stream;
+  if (AVIFileGetStream(file.get(), stream.out(), streamtypeAUDIO, 0) != AVIERR_OK) {
+    SetError(error, "the AVI file has no sound");
+    return nullptr;
+  }
+  LONG size = 0;
+  if (AVIStreamReadFormat(stream.get(), 0, nullptr, &size) != AVIERR_OK || size < 16 ||
+      size > 65536) {
+    SetError(error, "the AVI file's sound has no usable format");
+    return nullptr;
+  }
+  std::vector<uint8_t> format(static_cast<size_t>(size));
+  if (AVIStreamReadFormat(stream.get(), 0, format.data(), &size) != AVIERR_OK) {
+    SetError(error, "the AVI file's sound has no usable format");
+    return nullptr;
+  }
+  return std::make_unique<AviSoundStream>(file.get(), stream.get(), std::move(format));
+}
 
 AviSoundOpener& InstalledAviOpener() {
   static AviSoundOpener opener;
@@ -85,11 +149,7 @@ std::unique_ptr<SoundStreamReader> OpenSoundStream(const std::string& path, std:
   if (riff && std::memcmp(head + 8, "WAVE", 4) == 0) return OpenWavSoundStream(path, error);
   if (riff && std::memcmp(head + 8, "AVI ", 4) == 0) {
     const AviSoundOpener& opener = InstalledAviOpener();
-    if (!opener) {
-      SetError(error, "reading the sound of AVI files is not available in this build");
-      return nullptr;
-    }
-    return opener(path, error);
+    return opener ? opener(path, error) : OpenAviSoundStream(path, error);
   }
   SetError(error, "not a WAV or AVI file");
   return nullptr;

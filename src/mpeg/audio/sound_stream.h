@@ -12,8 +12,7 @@ namespace quendrolix {
 
 // The audio stream of a WAV or AVI file as the sound input reads it: a format record,
 // a length in sample frames and reads of whole sample frames, as AVIStreamRead gives
-// them. WAV files are read here; AVI files through an opener that the AVI services
-// install (SetAviSoundOpener).
+// them. WAV files are read with the WAV reader, AVI files through the AVI file services.
 class SoundStreamReader {
  public:
   virtual ~SoundStreamReader() = default;
@@ -39,11 +38,11 @@ class SoundStreamReader {
 using AviSoundOpener =
     std::function<std::unique_ptr<SoundStreamReader>(const std::string& path, std::string* error)>;
 
-// Installed by the AVI file services; until then AVI sound is refused with a plain reason.
-// An empty function removes the opener.
+// Replaces the AVI file services as the opener of AVI sound (tests stand in with it).
+// An empty function restores the AVI file services.
 void SetAviSoundOpener(AviSoundOpener opener);
 
-// Opens the sound of a WAV file, or of an AVI file through the installed opener. Which
+// Opens the sound of a WAV file, or the first audio stream of an AVI file. Which
 // it is comes from the file's RIFF form type, not its name. Null with a reason in `error`
 // when the file cannot be read, has no sound or is neither.
 std::unique_ptr<SoundStreamReader> OpenSoundStream(const std::string& path,

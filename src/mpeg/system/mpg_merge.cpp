@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "mpeg/audio/sound_to_mp2.h"
 #include "mpeg/system/multiplexer.h"
 #include "mpeg/system/stream_analysis.h"
 #include "platform/host/conversion_log.h"
@@ -23,8 +24,17 @@ const char* const kMultiplexerExceptionMessage =
 
 namespace {
 
+// The layer II encoder, unless a caller (a test) stands in for it.
+bool EncodeSoundToMp2(const std::string& soundPath, const std::string& mp2Path) {
+  std::string reason;
+  if (ConvertSoundToMp2(soundPath, mp2Path, &reason)) return true;
+  if (!reason.empty())
+    ReportLine("Error: %s could not be converted to MP2 (%s)", soundPath.c_str(), reason.c_str());
+  return false;
+}
+
 SoundToMp2Converter& Converter() {
-  static SoundToMp2Converter converter;
+  static SoundToMp2Converter converter = EncodeSoundToMp2;
   return converter;
 }
 
@@ -54,11 +64,7 @@ bool FolderIsWritable(const fs::path& file) {
 }  // namespace
 
 void SetSoundToMp2Converter(SoundToMp2Converter converter) {
-  Converter() = std::move(converter);
-}
-
-bool HasSoundToMp2Converter() {
-  return static_cast<bool>(Converter());
+  Converter() = converter ? std::move(converter) : SoundToMp2Converter(EncodeSoundToMp2);
 }
 
 void MultiplexFiles(const std::string& videoPath, const std::string& audioPath,
@@ -92,11 +98,6 @@ bool MergeMpgWithSound(const std::string& mpgPath, const std::string& soundPath,
   if (Lower(soundPath).find(".mp2") == std::string::npos) {
     if (!IsReadableFile(soundPath)) {
       ReportLine("Error: %s not found", soundPath.c_str());
-      return false;
-    }
-    if (!HasSoundToMp2Converter()) {
-      ReportLine("Error: %s is not an MP2 sound and no MP2 encoder is available to convert it",
-                 soundPath.c_str());
       return false;
     }
     fs::path mp2 = fs::path(soundPath).replace_extension("mp2");

@@ -5,13 +5,11 @@
 
 namespace quendrolix {
 
-// Converts a WAV or AVI sound to an MP2 file; true on success. The layer II encoder area
-// provides it (its ConvertSoundToMp2) and installs it here; until then a merge accepts MP2
-// sounds only.
+// Converts a WAV or AVI sound to an MP2 file; true on success. The layer II encoder
+// (ConvertSoundToMp2) does it unless a caller stands in for it, as tests do.
 using SoundToMp2Converter =
     std::function<bool(const std::string& soundPath, const std::string& mp2Path)>;
-void SetSoundToMp2Converter(SoundToMp2Converter converter);  // empty clears it
-bool HasSoundToMp2Converter();
+void SetSoundToMp2Converter(SoundToMp2Converter converter);  // empty restores the encoder
 
 // The message box shown when a merge is abandoned by the multiplexer (string 138).
 extern const char* const kMultiplexerExceptionMessage;

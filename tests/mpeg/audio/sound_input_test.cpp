@@ -8,6 +8,8 @@
 #include "mpeg/audio/sound_stream.h"
 #include "mpeg/audio/sound_to_mp2.h"
 #include "platform/host/conversion_log.h"
+#include "platform/vfw/vfw.h"
+#include "platform/vfw/wav_file.h"
 #include "support/mpeg_audio_fixtures.h"
 #include "support/test_support.h"
 
@@ -226,6 +228,55 @@ TEST(Wav2Mp2CommandTest, ConvertsEveryFileAndReportsFailures) {
   EXPECT_FALSE(fs::exists(dir.File("high.mp2")));
   EXPECT_NE(mixed.output.find("Conversion completed"), std::string::npos);
   EXPECT_EQ(RunCli({"wav2mp2"}).status, 2);
+}
+
+}  // namespace
+}  // namespace quendrolix
+
+namespace quendrolix {
+namespace {
+
+// The sound of an AVI comes through the AVI file services, as the WAV's would.
+TEST(SoundToMp2Test, AviSoundIsReadThroughTheAviServices) {
+  testing::TempDir dir;
+  const std::string avi = dir.File("movie.avi");
+  const std::vector<int16_t> samples =
+      testing::MakeSignal(testing::Signal::kChord, 22050, 1, 22050);
+  {
+    ScopedAviFile file;
+    ASSERT_EQ(AVIFileOpen(file.out(), avi, OF_WRITE | OF_CREATE), AVIERR_OK);
+    const WAVEFORMATEX format = PcmFormat(22050, 1, 16);
+    AVISTREAMINFO info{};
+    info.fccType = streamtypeAUDIO;
+    info.dwScale = format.nBlockAlign;
+    info.dwRate = format.nAvgBytesPerSec;
+    info.dwSampleSize = format.nBlockAlign;
+    ScopedAviStream stream;
+    ASSERT_EQ(AVIFileCreateStream(file.get(), stream.out(), &info), AVIERR_OK);
+    ASSERT_EQ(AVIStreamSetFormat(stream.get(), 0, &format, sizeof format), AVIERR_OK);
+    ASSERT_EQ(
+        AVIStreamWrite(stream.get(), 0, static_cast<LONG>(samples.size()), samples.data(),
+                       static_cast<LONG>(samples.size() * 2), AVIIF_KEYFRAME, nullptr, nullptr),
+        AVIERR_OK);
+  }
+  std::string reason;
+  ASSERT_TRUE(ConvertSoundToMp2(avi, dir.File("movie.mp2"), &reason)) << reason;
+  // One second of 22.05 kHz mono, raised to 44.1 kHz: 39 frames, as from a WAV.
+  const std::string wav = dir.File("movie.wav");
+  testing::WritePcm16Wav(wav, 22050, 1, samples);
+  ASSERT_TRUE(ConvertSoundToMp2(wav, dir.File("movie-wav.mp2"), &reason)) << reason;
+  EXPECT_EQ(std::filesystem::file_size(dir.File("movie.mp2")),
+            std::filesystem::file_size(dir.File("movie-wav.mp2")));
+}
+
+TEST(SoundToMp2Test, AviWithoutSoundIsRefusedWithAReason) {
+  testing::TempDir dir;
+  const std::string avi = dir.File("silent.avi");
+  testing::WriteText(avi, std::string("RIFF\x04\0\0\0AVI ", 12));
+  std::string reason;
+  EXPECT_FALSE(ConvertSoundToMp2(avi, dir.File("silent.mp2"), &reason));
+  EXPECT_NE(reason.find("AVI"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("silent.mp2")));
 }
 
 }  // namespace

@@ -143,12 +143,13 @@ TEST_F(MergeTest, AnMp2TheUserAlreadyHasBesideTheSoundIsLeftAlone) {
   EXPECT_TRUE(temporaries.Left().empty());
 }
 
-TEST_F(MergeTest, WavSoundWithoutAConverterOrWithAFailingOneWritesNothing) {
+TEST_F(MergeTest, AWavTheEncoderCannotReadOrAFailingConverterWritesNothing) {
   testing::WriteText(dir.File("tune.wav"), "RIFF....WAVE");
   testing::WriteBytes(dir.File("anim.mpg"), Video());
   EXPECT_FALSE(Merge(dir.File("anim.mpg"), dir.File("tune.wav"), dir.File("out.mpg")));
   ASSERT_EQ(said.log.lines.size(), 1u);
-  EXPECT_NE(said.log.lines[0].find("is not an MP2 sound"), std::string::npos);
+  EXPECT_NE(said.log.lines[0].find("could not be converted to MP2"), std::string::npos);
+  EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"anim.mpg", "tune.wav"}));
 
   ScopedConverter converter([&](const std::string&, const std::string& mp2) {
     testing::WriteText(mp2, "half an MP2");
