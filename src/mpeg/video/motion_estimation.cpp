@@ -1,0 +1,64 @@
+#include "mpeg/video/motion_estimation.h"
+
+#include <algorithm>
+
+#include "mpeg/video/pixel_kernels.h"
+
+namespace quendrolix {
+
+SearchResult FullSearch(const uint8_t* sourceReference, const ReferencePlanes& reconstructed,
+                        const uint8_t* macroblock, int x, int y, int rangeX, int rangeY,
+                        int width, int height) {
+  const int xmin = std::max(0, x - rangeX), xmax = std::min(width - 16, x + rangeX);
+  const int ymin = std::max(0, y - rangeY), ymax = std::min(height - 16, y + rangeY);
+
+  int bestX = x, bestY = y;
+  int best = Sad16(macroblock, width, sourceReference + static_cast<size_t>(y) * width + x, width,
+                   65536);
+  const int rings = std::max(rangeX, rangeY);
+  for (int l = 1; l <= rings; ++l) {
+    // A ring lying wholly outside the window on one side is cut off by the bounds test;
+    // its points are visited in the fixed order right, down, left, up from the top left.
+    int px = x - l, py = y - l;
+    for (int step = 0; step < 8 * l; ++step) {
+      if (px >= xmin && px <= xmax && py >= ymin && py <= ymax) {
+        int s = Sad16(macroblock, width, sourceReference + static_cast<size_t>(py) * width + px,
+                      width, best);
+        if (s < best) {
+          best = s;
+          bestX = px;
+          bestY = py;
+        }
+      }
+      if (step < 2 * l)
+        ++px;
+      else if (step < 4 * l)
+        ++py;
+      else if (step < 6 * l)
+        --px;
+      else
+        --py;
+    }
+  }
+
+  // Half-pel refinement on the reconstruction: rows outer, columns inner, first smallest.
+  SearchResult result;
+  result.sad = 65536;
+  const int y2Low = 2 * bestY - (bestY > 0 ? 1 : 0);
+  const int y2High = 2 * bestY + (2 * bestY < 2 * (height - 16) ? 1 : 0);
+  const int x2Low = 2 * bestX - (bestX > 0 ? 1 : 0);
+  const int x2High = 2 * bestX + (2 * bestX < 2 * (width - 16) ? 1 : 0);
+  for (int y2 = y2Low; y2 <= y2High; ++y2) {
+    for (int x2 = x2Low; x2 <= x2High; ++x2) {
+      int s = Sad16(macroblock, width, HalfPelBlock(reconstructed, x2, y2, width), width, 1 << 30);
+      if (s < result.sad) {
+        result.sad = s;
+        result.x2 = x2;
+        result.y2 = y2;
+      }
+    }
+  }
+  return result;
+}
+
+}  // namespace quendrolix

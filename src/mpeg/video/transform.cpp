@@ -1,0 +1,260 @@
+#include "mpeg/video/transform.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "mpeg/video/vlc_tables.h"
+
+namespace quendrolix {
+namespace {
+
+struct DctTables {
+  double c[8][8];   // c[u][x]
+  double ct[8][8];  // ct[x][u] = c[u][x], rows for the vector lanes of the row pass
+  DctTables() {
+    for (int u = 0; u < 8; ++u) {
+      double s = u == 0 ? std::sqrt(0.125) : 0.5;
+      for (int x = 0; x < 8; ++x) {
+        c[u][x] = s * std::cos((2 * x + 1) * u * M_PI / 16.0);
+        ct[x][u] = c[u][x];
+      }
+    }
+  }
+};
+const DctTables& Dct() {
+  static const DctTables tables;
+  return tables;
+}
+
+// The lane helpers are inlined into each clone; their by-value vectors never cross a call.
+#pragma GCC diagnostic ignored "-Wpsabi"
+typedef double V4 __attribute__((vector_size(32)));
+
+inline V4 Broadcast(double v) {
+  return V4{v, v, v, v};
+}
+inline V4 Load(const double* p) {
+  V4 v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+inline void Store(double* p, V4 v) {
+  std::memcpy(p, &v, sizeof v);
+}
+
+// The same products summed in the same order as the reference, four outputs at a time:
+// each lane does exactly the scalar sequence of multiplications and additions.
+__attribute__((target_clones("avx2", "default"))) void ForwardDctLanes(int16_t block[64]) {
+  const DctTables& t = Dct();
+  alignas(32) double tmp[64];
+  for (int i = 0; i < 8; ++i) {
+    const int16_t* row = block + 8 * i;
+    V4 s0 = Broadcast(0.0), s1 = Broadcast(0.0);
+    for (int k = 0; k < 8; ++k) {
+      V4 b = Broadcast(static_cast<double>(row[k]));
+      s0 = s0 + Load(&t.ct[k][0]) * b;
+      s1 = s1 + Load(&t.ct[k][4]) * b;
+    }
+    Store(tmp + 8 * i, s0);
+    Store(tmp + 8 * i + 4, s1);
+  }
+  for (int i = 0; i < 8; ++i) {
+    V4 s0 = Broadcast(0.0), s1 = Broadcast(0.0);
+    for (int k = 0; k < 8; ++k) {
+      V4 c = Broadcast(t.c[i][k]);
+      s0 = s0 + c * Load(tmp + 8 * k);
+      s1 = s1 + c * Load(tmp + 8 * k + 4);
+    }
+    alignas(32) double out[8];
+    Store(out, s0);
+    Store(out + 4, s1);
+    for (int j = 0; j < 8; ++j)
+      block[8 * i + j] = static_cast<int16_t>(static_cast<int>(std::floor(out[j] + 0.499999)));
+  }
+}
+
+inline int Sign(int v) {
+  return (v > 0) - (v < 0);
+}
+
+inline int16_t Oddify(int v) {
+  if (v != 0 && (v & 1) == 0) v += v > 0 ? -1 : 1;
+  if (v > 2047) v = 2047;
+  if (v < -2048) v = -2048;
+  return static_cast<int16_t>(v);
+}
+
+}  // namespace
+
+double DctBasis(int u, int x) {
+  return Dct().c[u][x];
+}
+
+void ForwardDctReference(int16_t block[64]) {
+  const DctTables& t = Dct();
+  double tmp[64];
+  for (int i = 0; i < 8; ++i)
+    for (int j = 0; j < 8; ++j) {
+      double s = 0.0;
+      for (int k = 0; k < 8; ++k) s += t.c[j][k] * block[8 * i + k];
+      tmp[8 * i + j] = s;
+    }
+  for (int j = 0; j < 8; ++j)
+    for (int i = 0; i < 8; ++i) {
+      double s = 0.0;
+      for (int k = 0; k < 8; ++k) s += t.c[i][k] * tmp[8 * k + j];
+      block[8 * i + j] = static_cast<int16_t>(static_cast<int>(std::floor(s + 0.499999)));
+    }
+}
+
+void ForwardDct(int16_t block[64]) {
+  // A block the prediction matches exactly transforms to zeros (floor(0 + 0.499999) = 0).
+  uint64_t any = 0;
+  for (int i = 0; i < 16; ++i) {
+    uint64_t v;
+    std::memcpy(&v, block + 4 * i, 8);
+    any |= v;
+  }
+  if (!any) return;
+  ForwardDctLanes(block);
+}
+
+// Inverse DCT constants: 2048 x sqrt(2) x cos(k pi / 16).
+constexpr int W1 = 2841, W2 = 2676, W3 = 2408, W5 = 1609, W6 = 1108, W7 = 565;
+
+static inline int16_t ClipIdct(int v) {
+  return static_cast<int16_t>(v < -256 ? -256 : v > 255 ? 255 : v);
+}
+
+static void InverseDctRow(int16_t* b) {
+  int x1 = b[4] * 2048, x2 = b[6], x3 = b[2], x4 = b[1], x5 = b[7], x6 = b[5], x7 = b[3];
+  if (!(x1 | x2 | x3 | x4 | x5 | x6 | x7)) {
+    int16_t v = static_cast<int16_t>(b[0] * 8);
+    for (int i = 0; i < 8; ++i) b[i] = v;
+    return;
+  }
+  int x0 = b[0] * 2048 + 128;  // rounding for the last stage
+  int x8 = W7 * (x4 + x5);
+  x4 = x8 + (W1 - W7) * x4;
+  x5 = x8 - (W1 + W7) * x5;
+  x8 = W3 * (x6 + x7);
+  x6 = x8 - (W3 - W5) * x6;
+  x7 = x8 - (W3 + W5) * x7;
+
+  x8 = x0 + x1;
+  x0 -= x1;
+  x1 = W6 * (x3 + x2);
+  x2 = x1 - (W2 + W6) * x2;
+  x3 = x1 + (W2 - W6) * x3;
+  x1 = x4 + x6;
+  x4 -= x6;
+  x6 = x5 + x7;
+  x5 -= x7;
+
+  x7 = x8 + x3;
+  x8 -= x3;
+  x3 = x0 + x2;
+  x0 -= x2;
+  x2 = (181 * (x4 + x5) + 128) >> 8;
+  x4 = (181 * (x4 - x5) + 128) >> 8;
+
+  b[0] = static_cast<int16_t>((x7 + x1) >> 8);
+  b[1] = static_cast<int16_t>((x3 + x2) >> 8);
+  b[2] = static_cast<int16_t>((x0 + x4) >> 8);
+  b[3] = static_cast<int16_t>((x8 + x6) >> 8);
+  b[4] = static_cast<int16_t>((x8 - x6) >> 8);
+  b[5] = static_cast<int16_t>((x0 - x4) >> 8);
+  b[6] = static_cast<int16_t>((x3 - x2) >> 8);
+  b[7] = static_cast<int16_t>((x7 - x1) >> 8);
+}
+
+static void InverseDctColumn(int16_t* b) {
+  int x1 = b[8 * 4] * 256, x2 = b[8 * 6], x3 = b[8 * 2], x4 = b[8 * 1], x5 = b[8 * 7],
+      x6 = b[8 * 5], x7 = b[8 * 3];
+  if (!(x1 | x2 | x3 | x4 | x5 | x6 | x7)) {
+    int16_t v = ClipIdct((b[0] + 32) >> 6);
+    for (int i = 0; i < 8; ++i) b[8 * i] = v;
+    return;
+  }
+  int x0 = b[0] * 256 + 8192;
+  int x8 = W7 * (x4 + x5) + 4;
+  x4 = (x8 + (W1 - W7) * x4) >> 3;
+  x5 = (x8 - (W1 + W7) * x5) >> 3;
+  x8 = W3 * (x6 + x7) + 4;
+  x6 = (x8 - (W3 - W5) * x6) >> 3;
+  x7 = (x8 - (W3 + W5) * x7) >> 3;
+
+  x8 = x0 + x1;
+  x0 -= x1;
+  x1 = W6 * (x3 + x2) + 4;
+  x2 = (x1 - (W2 + W6) * x2) >> 3;
+  x3 = (x1 + (W2 - W6) * x3) >> 3;
+  x1 = x4 + x6;
+  x4 -= x6;
+  x6 = x5 + x7;
+  x5 -= x7;
+
+  x7 = x8 + x3;
+  x8 -= x3;
+  x3 = x0 + x2;
+  x0 -= x2;
+  x2 = (181 * (x4 + x5) + 128) >> 8;
+  x4 = (181 * (x4 - x5) + 128) >> 8;
+
+  b[8 * 0] = ClipIdct((x7 + x1) >> 14);
+  b[8 * 1] = ClipIdct((x3 + x2) >> 14);
+  b[8 * 2] = ClipIdct((x0 + x4) >> 14);
+  b[8 * 3] = ClipIdct((x8 + x6) >> 14);
+  b[8 * 4] = ClipIdct((x8 - x6) >> 14);
+  b[8 * 5] = ClipIdct((x0 - x4) >> 14);
+  b[8 * 6] = ClipIdct((x3 - x2) >> 14);
+  b[8 * 7] = ClipIdct((x7 - x1) >> 14);
+}
+
+void InverseDct(int16_t block[64]) {
+  for (int i = 0; i < 8; ++i) InverseDctRow(block + 8 * i);
+  for (int i = 0; i < 8; ++i) InverseDctColumn(block + i);
+}
+
+void QuantIntra(const int16_t* src, int16_t* dst, int mquant) {
+  int x = src[0];
+  dst[0] = static_cast<int16_t>(x >= 0 ? (x + 4) / 8 : -((-x + 4) / 8));
+  const int round = (3 * mquant + 2) / 4;
+  const int step = 2 * mquant;
+  for (int i = 1; i < 64; ++i) {
+    x = src[i];
+    int w = kDefaultIntraMatrix[i];
+    int y = (32 * (x >= 0 ? x : -x) + w / 2) / w;
+    y = (y + round) / step;
+    if (y > 255) y = 255;
+    dst[i] = static_cast<int16_t>(x >= 0 ? y : -y);
+  }
+}
+
+bool QuantNonIntra(const int16_t* src, int16_t* dst, int mquant) {
+  const int step = 2 * mquant;
+  int any = 0;
+  for (int i = 0; i < 64; ++i) {
+    int x = src[i];
+    int y = (32 * (x >= 0 ? x : -x) + kNonIntraWeight / 2) / kNonIntraWeight;
+    y /= step;
+    if (y > 255) y = 255;
+    dst[i] = static_cast<int16_t>(x >= 0 ? y : -y);
+    any |= y;
+  }
+  return any != 0;
+}
+
+void DequantIntra(const int16_t* src, int16_t* dst, int mquant) {
+  dst[0] = static_cast<int16_t>(src[0] * 8);
+  for (int i = 1; i < 64; ++i) dst[i] = Oddify(src[i] * kDefaultIntraMatrix[i] * mquant / 16);
+}
+
+void DequantNonIntra(const int16_t* src, int16_t* dst, int mquant) {
+  for (int i = 0; i < 64; ++i) {
+    int x = src[i];
+    dst[i] = x == 0 ? 0 : Oddify((2 * x + Sign(x)) * kNonIntraWeight * mquant / 32);
+  }
+}
+
+}  // namespace quendrolix
