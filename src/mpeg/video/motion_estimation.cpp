@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "mpeg/video/pixel_kernels.h"
+#include "mpeg/video/vlc_tables.h"
 
 namespace quendrolix {
 
@@ -59,6 +60,33 @@ SearchResult FullSearch(const uint8_t* sourceReference, const ReferencePlanes& r
     }
   }
   return result;
+}
+
+int DecidePredictedMode(int& var, int vmc, int vzero) {
+  if (vmc > var && vmc >= kIntraThreshold) return kMbIntra;
+  if (4 * vzero > 5 * vmc && vzero >= kIntraThreshold) {
+    var = vmc;
+    return kMbForward;
+  }
+  var = vzero;
+  return 0;
+}
+
+int DecideBidirectionalMode(int& var, int vmcf, int vmcr, int vmci) {
+  int flags, vmc;
+  if (vmcf <= vmcr && vmcf <= vmci) {
+    flags = kMbForward;
+    vmc = vmcf;
+  } else if (vmcr <= vmci) {
+    flags = kMbBackward;
+    vmc = vmcr;
+  } else {
+    flags = kMbForward | kMbBackward;
+    vmc = vmci;
+  }
+  if (vmc > var && vmc >= kIntraThreshold) return kMbIntra;
+  var = vmc;
+  return flags;
 }
 
 }  // namespace quendrolix

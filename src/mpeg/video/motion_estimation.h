@@ -33,4 +33,12 @@ inline const uint8_t* HalfPelBlock(const ReferencePlanes& ref, int x2, int y2, i
 // The SSE bound under which a prediction is always kept (9 x 256).
 constexpr int kIntraThreshold = 2304;
 
+// The mode of a P macroblock from its variance, the SSE of the best prediction (vmc) and of
+// the zero vector (vzero): intra (kMbIntra), forward (kMbForward) or no motion
+// compensation (0). `var` becomes the measure the later stages keep.
+int DecidePredictedMode(int& var, int vmc, int vzero);
+// The mode of a B macroblock from the SSE of the forward, backward and interpolated
+// predictions: forward wins ties, then backward.
+int DecideBidirectionalMode(int& var, int vmcf, int vmcr, int vmci);
+
 }  // namespace quendrolix

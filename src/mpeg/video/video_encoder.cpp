@@ -200,19 +200,11 @@ void VideoEncoder::AnalyseMacroblock(int k, int type, int row, const FrameStore&
     SearchResult res = FullSearch(forwardSource_->y, forward, cur, x, y, table.forwardSearchX,
                                   table.forwardSearchY, W, H);
     int vmc = Sse16(cur, W, HalfPelBlock(forward, res.x2, res.y2, W), W);
-    if (vmc > var && vmc >= kIntraThreshold) {
-      mb.type = kMbIntra;
-    } else {
-      int vzero = Sse16(cur, W, forward.y[0] + static_cast<size_t>(y) * W + x, W);
-      if (4 * vzero > 5 * vmc && vzero >= kIntraThreshold) {
-        mb.type = kMbForward;
-        mb.mv[0][0] = res.x2 - 2 * x;
-        mb.mv[0][1] = res.y2 - 2 * y;
-        var = vmc;
-      } else {
-        mb.type = 0;  // no motion compensation
-        var = vzero;
-      }
+    int vzero = Sse16(cur, W, forward.y[0] + static_cast<size_t>(y) * W + x, W);
+    mb.type = DecidePredictedMode(var, vmc, vzero);
+    if (mb.type == kMbForward) {
+      mb.mv[0][0] = res.x2 - 2 * x;
+      mb.mv[0][1] = res.y2 - 2 * y;
     }
     mb.var = var;
     return;
@@ -230,27 +222,12 @@ void VideoEncoder::AnalyseMacroblock(int k, int type, int row, const FrameStore&
   alignas(16) uint8_t both[256];
   Average16(pf, W, pb, W, both, 16);
   int vmci = Sse16(cur, W, both, 16);
-  int vmc;
-  int flags;
-  if (vmcf <= vmcr && vmcf <= vmci) {
-    flags = kMbForward;
-    vmc = vmcf;
-  } else if (vmcr <= vmci) {
-    flags = kMbBackward;
-    vmc = vmcr;
-  } else {
-    flags = kMbForward | kMbBackward;
-    vmc = vmci;
-  }
-  if (vmc > var && vmc >= kIntraThreshold) {
-    mb.type = kMbIntra;
-  } else {
-    mb.type = flags;
+  mb.type = DecideBidirectionalMode(var, vmcf, vmcr, vmci);
+  if (mb.type != kMbIntra) {
     mb.mv[0][0] = rf.x2 - 2 * x;
     mb.mv[0][1] = rf.y2 - 2 * y;
     mb.mv[1][0] = rb.x2 - 2 * x;
     mb.mv[1][1] = rb.y2 - 2 * y;
-    var = vmc;
   }
   mb.var = var;
 }
