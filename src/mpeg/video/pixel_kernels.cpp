@@ -85,7 +85,7 @@ int MacroblockVariance(const uint8_t* p, int stride) {
   squares = _mm_add_epi32(squares, _mm_srli_si128(squares, 8));
   squares = _mm_add_epi32(squares, _mm_srli_si128(squares, 4));
   int s2 = _mm_cvtsi128_si32(squares);
-  return s2 - ((s * s) >> 8);
+  return static_cast<int>(s2 - ((int64_t{s} * s) >> 8));
 }
 
 double BlockVariance8(const uint8_t* p, int stride) {
