@@ -54,7 +54,8 @@ HDIB MovingPicture(int width, int height, int frame) {
   static int wave[256];
   static bool ready = false;
   if (!ready) {
-    for (int i = 0; i < 256; ++i) wave[i] = static_cast<int>(std::lround(90 * std::sin(i * M_PI / 128)));
+    for (int i = 0; i < 256; ++i)
+      wave[i] = static_cast<int>(std::lround(90 * std::sin(i * M_PI / 128)));
     ready = true;
   }
   int cx = width / 2 + wave[(frame * 3) & 255] * width / 400;

@@ -103,7 +103,7 @@ class BitReader {
 };
 
 struct ParsedBlock {
-  int dcSizeOrFirst = 0;  // intra: the DC difference; non-intra: unused
+  int dcSizeOrFirst = 0;                   // intra: the DC difference; non-intra: unused
   std::vector<std::pair<int, int>> pairs;  // (run, level)
   bool escapes = false;
 };

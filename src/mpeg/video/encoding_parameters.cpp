@@ -10,15 +10,24 @@ namespace quendrolix {
 
 double FrameRateOfCode(int code) {
   switch (code) {
-    case 1: return 24000.0 / 1001.0;
-    case 2: return 24.0;
-    case 3: return 25.0;
-    case 4: return 30000.0 / 1001.0;
-    case 5: return 30.0;
-    case 6: return 50.0;
-    case 7: return 60000.0 / 1001.0;
-    case 8: return 60.0;
-    default: return 0.0;
+    case 1:
+      return 24000.0 / 1001.0;
+    case 2:
+      return 24.0;
+    case 3:
+      return 25.0;
+    case 4:
+      return 30000.0 / 1001.0;
+    case 5:
+      return 30.0;
+    case 6:
+      return 50.0;
+    case 7:
+      return 60000.0 / 1001.0;
+    case 8:
+      return 60.0;
+    default:
+      return 0.0;
   }
 }
 
@@ -130,9 +139,8 @@ bool DeriveEncodingParameters(const SourceDescription& source, EngineSettings& s
   for (const MotionTableRow& row : kMotionTable)
     largeFCode = largeFCode || row.forwardHorizontalFCode > 4 || row.forwardVerticalFCode > 4 ||
                  row.backwardHorizontalFCode > 4 || row.backwardVerticalFCode > 4;
-  p.constrainedParameters = !(p.horizontalSize > 768 || p.verticalSize > 576 ||
-                              macroblocks > 396 || macroblocks * p.frameRate > 9900 ||
-                              p.frameRate > 30 || largeFCode);
+  p.constrainedParameters = !(p.horizontalSize > 768 || p.verticalSize > 576 || macroblocks > 396 ||
+                              macroblocks * p.frameRate > 9900 || p.frameRate > 30 || largeFCode);
 
   CheckEncodingParameters(p);
   return true;

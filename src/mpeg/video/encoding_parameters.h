@@ -41,8 +41,8 @@ struct EncodingParameters {
   double bitRate = 0;    // bit/s
   int vbvBufferSize = 512;
   bool constrainedParameters = true;
-  int N = 12;  // pictures per GOP
-  int M = 3;   // I/P distance
+  int N = 12;                // pictures per GOP
+  int M = 3;                 // I/P distance
   int intraDcPrecision = 0;  // 8 bits
   std::string userData = "Encoded by ZQ Quendrolix ";
   int firstTimeCodeFrame = 0;

@@ -8,14 +8,14 @@
 namespace quendrolix {
 
 SearchResult FullSearch(const uint8_t* sourceReference, const ReferencePlanes& reconstructed,
-                        const uint8_t* macroblock, int x, int y, int rangeX, int rangeY,
-                        int width, int height) {
+                        const uint8_t* macroblock, int x, int y, int rangeX, int rangeY, int width,
+                        int height) {
   const int xmin = std::max(0, x - rangeX), xmax = std::min(width - 16, x + rangeX);
   const int ymin = std::max(0, y - rangeY), ymax = std::min(height - 16, y + rangeY);
 
   int bestX = x, bestY = y;
-  int best = Sad16(macroblock, width, sourceReference + static_cast<size_t>(y) * width + x, width,
-                   65536);
+  int best =
+      Sad16(macroblock, width, sourceReference + static_cast<size_t>(y) * width + x, width, 65536);
   const int rings = std::max(rangeX, rangeY);
   for (int l = 1; l <= rings; ++l) {
     // A ring lying wholly outside the window on one side is cut off by the bounds test;

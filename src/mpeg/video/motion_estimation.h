@@ -22,8 +22,8 @@ struct SearchResult {
 // centre (ties keep the earlier point) with early-exit SADs on the source reference,
 // then half-pel refinement on the reconstructed reference.
 SearchResult FullSearch(const uint8_t* sourceReference, const ReferencePlanes& reconstructed,
-                        const uint8_t* macroblock, int x, int y, int rangeX, int rangeY,
-                        int width, int height);
+                        const uint8_t* macroblock, int x, int y, int rangeX, int rangeY, int width,
+                        int height);
 
 // The 16x16 luminance prediction at half-pel position (x2, y2) of a reference.
 inline const uint8_t* HalfPelBlock(const ReferencePlanes& ref, int x2, int y2, int width) {

@@ -80,8 +80,7 @@ void ReportSubstitutions() {
 // image loader. Consecutive frames of one image reuse the block already loaded.
 class ImageListSource : public MpegFrameSource {
  public:
-  ImageListSource(std::vector<std::string> entries,
-                  std::function<HDIB(const std::string&)> loader)
+  ImageListSource(std::vector<std::string> entries, std::function<HDIB(const std::string&)> loader)
       : entries_(std::move(entries)), loader_(std::move(loader)) {}
 
   void Seed(const std::string& path, HDIB dib) {
@@ -103,7 +102,7 @@ class ImageListSource : public MpegFrameSource {
 
   std::string FrameName(int index) const override {
     return index >= 0 && static_cast<size_t>(index) < entries_.size() ? entries_[index]
-                                                                       : std::string();
+                                                                      : std::string();
   }
 
  private:
@@ -283,7 +282,8 @@ bool ConvertAviToMpg(const std::string& inputPath, const std::string& outputPath
   std::string base = fs::path(WithoutExtension(output)).filename().string();
   if (base.empty()) base = "video";
   const std::string videoPath = settings.noAudio ? output : temp.File(base + ".m1v").string();
-  const std::string audioPath = settings.noAudio ? std::string() : temp.File(base + ".mp2").string();
+  const std::string audioPath =
+      settings.noAudio ? std::string() : temp.File(base + ".mp2").string();
 
   SourceDescription source{info.width, info.height, info.rate, info.scale, info.length};
   ReportLine("Compressing video...");
@@ -431,8 +431,7 @@ bool ConvertImageListToMpg(const std::vector<std::string>& imagePaths,
   }
 
   const std::string output = settings.noAudio ? outputPath : ResolveOutputPath(outputPath, "");
-  const std::string videoPath =
-      settings.noAudio ? outputPath : temp.File("TempMpg.mpg").string();
+  const std::string videoPath = settings.noAudio ? outputPath : temp.File("TempMpg.mpg").string();
 
   ImageListSource source(entries, services.loadImage);
   source.Seed(imagePaths[0], std::move(first));

@@ -113,8 +113,8 @@ void Average16(const uint8_t* a, int strideA, const uint8_t* b, int strideB, uin
   }
 }
 
-void BuildHalfPelPlanes(const uint8_t* src, int w, int h, uint8_t* horizontal,
-                        uint8_t* vertical, uint8_t* both, int firstRow, int lastRow) {
+void BuildHalfPelPlanes(const uint8_t* src, int w, int h, uint8_t* horizontal, uint8_t* vertical,
+                        uint8_t* both, int firstRow, int lastRow) {
   for (int y = firstRow; y < lastRow; ++y) {
     const uint8_t* a = src + static_cast<size_t>(y) * w;
     const uint8_t* c = y + 1 < h ? a + w : a;
@@ -131,12 +131,12 @@ void BuildHalfPelPlanes(const uint8_t* src, int w, int h, uint8_t* horizontal,
       __m128i vd = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + x + 1));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(ho + x), _mm_avg_epu8(va, vb));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(vo + x), _mm_avg_epu8(va, vc));
-      __m128i lo = _mm_add_epi16(
-          _mm_add_epi16(_mm_unpacklo_epi8(va, zero), _mm_unpacklo_epi8(vb, zero)),
-          _mm_add_epi16(_mm_unpacklo_epi8(vc, zero), _mm_unpacklo_epi8(vd, zero)));
-      __m128i hi = _mm_add_epi16(
-          _mm_add_epi16(_mm_unpackhi_epi8(va, zero), _mm_unpackhi_epi8(vb, zero)),
-          _mm_add_epi16(_mm_unpackhi_epi8(vc, zero), _mm_unpackhi_epi8(vd, zero)));
+      __m128i lo =
+          _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(va, zero), _mm_unpacklo_epi8(vb, zero)),
+                        _mm_add_epi16(_mm_unpacklo_epi8(vc, zero), _mm_unpacklo_epi8(vd, zero)));
+      __m128i hi =
+          _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(va, zero), _mm_unpackhi_epi8(vb, zero)),
+                        _mm_add_epi16(_mm_unpackhi_epi8(vc, zero), _mm_unpackhi_epi8(vd, zero)));
       lo = _mm_srli_epi16(_mm_add_epi16(lo, two), 2);
       hi = _mm_srli_epi16(_mm_add_epi16(hi, two), 2);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(bo + x), _mm_packus_epi16(lo, hi));

@@ -36,7 +36,7 @@ void Average16(const uint8_t* a, int strideA, const uint8_t* b, int strideB, uin
 // (a + c + 1) >> 1 and both (a + b + c + d + 2) >> 2. The last column (row) of a plane
 // that needs a neighbour to the right (below) repeats the one before; no prediction ever
 // reads it.
-void BuildHalfPelPlanes(const uint8_t* src, int w, int h, uint8_t* horizontal,
-                        uint8_t* vertical, uint8_t* both, int firstRow, int lastRow);
+void BuildHalfPelPlanes(const uint8_t* src, int w, int h, uint8_t* horizontal, uint8_t* vertical,
+                        uint8_t* both, int firstRow, int lastRow);
 
 }  // namespace quendrolix

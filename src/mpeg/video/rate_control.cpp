@@ -35,8 +35,8 @@ void RateControl::InitPicture(int type, uint64_t bitCount) {
   double Rd = static_cast<double>(R);
   switch (type) {
     case kPictureI:
-      T = Round(Rd / (1 + static_cast<double>(Np * Xp) / Xi +
-                      static_cast<double>(Nb * Xb) / (Xi * 1.4)));
+      T = Round(
+          Rd / (1 + static_cast<double>(Np * Xp) / Xi + static_cast<double>(Nb * Xb) / (Xi * 1.4)));
       d = d0i;
       break;
     case kPictureP:

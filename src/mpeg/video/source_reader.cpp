@@ -131,8 +131,10 @@ void ConvertRows(const FrameJob& job, int first, int last, uint8_t* scratch) {
     uint8_t* cb = job.store->cb + static_cast<size_t>(j) * cw;
     uint8_t* cr = job.store->cr + static_cast<size_t>(j) * cw;
     for (int i = 0; i < cw; ++i) {
-      cb[i] = static_cast<uint8_t>((cb0[2 * i] + cb0[2 * i + 1] + cb1[2 * i] + cb1[2 * i + 1]) >> 2);
-      cr[i] = static_cast<uint8_t>((cr0[2 * i] + cr0[2 * i + 1] + cr1[2 * i] + cr1[2 * i + 1]) >> 2);
+      cb[i] =
+          static_cast<uint8_t>((cb0[2 * i] + cb0[2 * i + 1] + cb1[2 * i] + cb1[2 * i + 1]) >> 2);
+      cr[i] =
+          static_cast<uint8_t>((cr0[2 * i] + cr0[2 * i + 1] + cr1[2 * i] + cr1[2 * i + 1]) >> 2);
     }
   }
 }
@@ -170,8 +172,8 @@ size_t ConversionScratchBytes(const EncodingParameters& p) {
   return 4 * static_cast<size_t>(p.codedWidth);
 }
 
-DibConversion ConvertDibToFrame(const DibBlock& dib, const EncodingParameters& p,
-                                FrameStore& store, uint8_t* scratch, ThreadPool* pool) {
+DibConversion ConvertDibToFrame(const DibBlock& dib, const EncodingParameters& p, FrameStore& store,
+                                uint8_t* scratch, ThreadPool* pool) {
   if (dib.size() < sizeof(BITMAPINFOHEADER)) return DibConversion::kUnreadable;
   const BITMAPINFOHEADER& h = dib.header();
   int bits = h.biBitCount;
@@ -203,8 +205,8 @@ DibConversion ConvertDibToFrame(const DibBlock& dib, const EncodingParameters& p
     uint32_t colours = std::min<uint32_t>(DibColourCount(dib), 256);
     const RGBQUAD* table = dib.colours();
     for (uint32_t i = 0; i < 256; ++i)
-      job.palette[i] = i < colours ? Rgb{table[i].rgbBlue, table[i].rgbGreen, table[i].rgbRed}
-                                   : Rgb{0, 0, 0};
+      job.palette[i] =
+          i < colours ? Rgb{table[i].rgbBlue, table[i].rgbGreen, table[i].rgbRed} : Rgb{0, 0, 0};
   }
 
   const int chromaRows = p.chromaHeight;
@@ -236,8 +238,8 @@ void SourceFrameReader::Read(int n, FrameStore& store) {
   int replication = std::max(1, settings.replicationFactor);
   int index = n / replication;
   const DibBlock* dib = source_ ? source_->FetchFrame(index) : nullptr;
-  DibConversion result = dib ? ConvertDibToFrame(*dib, *params_, store, scratch_, pool_)
-                             : DibConversion::kUnreadable;
+  DibConversion result =
+      dib ? ConvertDibToFrame(*dib, *params_, store, scratch_, pool_) : DibConversion::kUnreadable;
   if (result == DibConversion::kUnreadable) {
     if (!settings.sourceIsAvi) {
       // A picture that cannot be loaded leaves nothing to encode in its place.

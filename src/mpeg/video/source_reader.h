@@ -35,8 +35,8 @@ enum class DibConversion {
 // Converts one packed DIB into the frame store (coded size of p). `scratch` must hold
 // ScratchBytes(p) bytes per worker of the pool (or one when pool is null).
 size_t ConversionScratchBytes(const EncodingParameters& p);
-DibConversion ConvertDibToFrame(const DibBlock& dib, const EncodingParameters& p,
-                                FrameStore& store, uint8_t* scratch, ThreadPool* pool);
+DibConversion ConvertDibToFrame(const DibBlock& dib, const EncodingParameters& p, FrameStore& store,
+                                uint8_t* scratch, ThreadPool* pool);
 
 // Fetches source frames for the coding loop (display number -> source frame through the
 // replication factor), substitutes missing AVI frames with the last good one, and

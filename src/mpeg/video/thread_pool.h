@@ -31,7 +31,8 @@ class ThreadPool {
       return;
     }
     using Fn = std::remove_reference_t<F>;
-    Run(count,
+    Run(
+        count,
         [](void* context, int item, int worker) { (*static_cast<Fn*>(context))(item, worker); },
         const_cast<void*>(static_cast<const void*>(&fn)));
   }

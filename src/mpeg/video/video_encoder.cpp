@@ -32,11 +32,12 @@ inline void CopyBlock(const uint8_t* src, int srcStride, uint8_t* dst, int dstSt
   for (int r = 0; r < h; ++r) std::memcpy(dst + r * dstStride, src + r * srcStride, w);
 }
 
-inline void AverageBlock(const uint8_t* a, int strideA, const uint8_t* b, int strideB,
-                         uint8_t* dst, int dstStride, int w, int h) {
+inline void AverageBlock(const uint8_t* a, int strideA, const uint8_t* b, int strideB, uint8_t* dst,
+                         int dstStride, int w, int h) {
   for (int r = 0; r < h; ++r)
     for (int c = 0; c < w; ++c)
-      dst[r * dstStride + c] = static_cast<uint8_t>((a[r * strideA + c] + b[r * strideB + c] + 1) >> 1);
+      dst[r * dstStride + c] =
+          static_cast<uint8_t>((a[r * strideA + c] + b[r * strideB + c] + 1) >> 1);
 }
 
 }  // namespace
@@ -255,7 +256,8 @@ void VideoEncoder::PredictMacroblock(int k, int type, const MacroblockInfo& mb) 
   };
   auto locate = [&](const Reference& ref, int dx, int dy) {
     Source s;
-    s.y = ref.y[((dy & 1) << 1) | (dx & 1)] + static_cast<size_t>(y + (dy >> 1)) * W + x + (dx >> 1);
+    s.y =
+        ref.y[((dy & 1) << 1) | (dx & 1)] + static_cast<size_t>(y + (dy >> 1)) * W + x + (dx >> 1);
     int cdx = dx / 2, cdy = dy / 2;
     size_t offset = static_cast<size_t>(y / 2 + (cdy >> 1)) * CW + x / 2 + (cdx >> 1);
     int plane = ((cdy & 1) << 1) | (cdx & 1);
@@ -290,7 +292,8 @@ void VideoEncoder::TransformMacroblock(int k, const FrameStore& source) {
     const uint8_t* pr = prediction_.y + offset;
     int16_t* block = blocks + 64 * b;
     for (int r = 0; r < 8; ++r)
-      for (int c = 0; c < 8; ++c) block[8 * r + c] = static_cast<int16_t>(s[r * W + c] - pr[r * W + c]);
+      for (int c = 0; c < 8; ++c)
+        block[8 * r + c] = static_cast<int16_t>(s[r * W + c] - pr[r * W + c]);
     ForwardDct(block);
   }
   size_t offset = static_cast<size_t>(y / 2) * CW + x / 2;
@@ -353,11 +356,10 @@ void VideoEncoder::CodePicture(BitWriter& out, int type, int temporalReference, 
           pmv[0][0] = pmv[0][1] = pmv[1][0] = pmv[1][1] = 0;
         } else if (type == kPictureB) {
           const int directions = kMbForward | kMbBackward;
-          skip = ((mbs_[k - 1].type ^ flags) & directions) == 0 &&
-                 (!(flags & kMbForward) ||
-                  (pmv[0][0] == mb.mv[0][0] && pmv[0][1] == mb.mv[0][1])) &&
-                 (!(flags & kMbBackward) ||
-                  (pmv[1][0] == mb.mv[1][0] && pmv[1][1] == mb.mv[1][1]));
+          skip =
+              ((mbs_[k - 1].type ^ flags) & directions) == 0 &&
+              (!(flags & kMbForward) || (pmv[0][0] == mb.mv[0][0] && pmv[0][1] == mb.mv[0][1])) &&
+              (!(flags & kMbBackward) || (pmv[1][0] == mb.mv[1][0] && pmv[1][1] == mb.mv[1][1]));
         }
         if (skip) {
           mb.skipped = true;
@@ -439,7 +441,8 @@ void VideoEncoder::ReconstructMacroblock(int k, Reference& recon) {
       DequantNonIntra(levels + 64 * b, block, mb.mquant);
     InverseDct(block);
     for (int r = 0; r < 8; ++r)
-      for (int c = 0; c < 8; ++c) dst[r * stride + c] = Clip255(pred[r * stride + c] + block[8 * r + c]);
+      for (int c = 0; c < 8; ++c)
+        dst[r * stride + c] = Clip255(pred[r * stride + c] + block[8 * r + c]);
   }
 }
 

@@ -16,9 +16,9 @@ class ThreadPool;
 
 // What one macroblock of the current picture is and how it was coded.
 struct MacroblockInfo {
-  int type = 0;          // motion estimation's decision: intra, forward, backward flags
-  int codedFlags = 0;    // the flags written (adds pattern, quantiser, forced forward)
-  int mv[2][2] = {};     // [forward, backward][horizontal, vertical], half pels, relative
+  int type = 0;        // motion estimation's decision: intra, forward, backward flags
+  int codedFlags = 0;  // the flags written (adds pattern, quantiser, forced forward)
+  int mv[2][2] = {};   // [forward, backward][horizontal, vertical], half pels, relative
   int mquant = 0;
   int cbp = 0;
   bool skipped = false;

@@ -32,7 +32,7 @@ constexpr int kMbQuant = 16;
 namespace vlc {
 extern const Vlc kAddressIncrement[34];  // index 1..33
 inline constexpr Vlc kMacroblockEscape = MakeVlc("0000 0001 000");
-extern const Vlc kMacroblockTypeI[32];   // indexed by the flags above
+extern const Vlc kMacroblockTypeI[32];  // indexed by the flags above
 extern const Vlc kMacroblockTypeP[32];
 extern const Vlc kMacroblockTypeB[32];
 extern const Vlc kCodedBlockPattern[64];  // index 1..63 (0 has no code in these streams)
@@ -40,9 +40,9 @@ extern const Vlc kMotionCode[17];         // magnitude 0..16; a sign bit follows
 extern const Vlc kDcSizeLuminance[9];
 extern const Vlc kDcSizeChrominance[9];
 // DCT coefficients (run, level) without their sign bit.
-extern const Vlc kDctRun0[41];      // level 1..40
-extern const Vlc kDctRun1[19];      // level 1..18
-extern const Vlc kDctRuns[32][6];   // run 2..31, level 1..5
+extern const Vlc kDctRun0[41];                            // level 1..40
+extern const Vlc kDctRun1[19];                            // level 1..18
+extern const Vlc kDctRuns[32][6];                         // run 2..31, level 1..5
 inline constexpr Vlc kDctFirstRun0Level1 = MakeVlc("1");  // first coefficient of a non-intra block
 inline constexpr Vlc kEndOfBlock = MakeVlc("10");
 inline constexpr Vlc kDctEscape = MakeVlc("0000 01");

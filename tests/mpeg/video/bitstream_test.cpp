@@ -230,8 +230,8 @@ TEST(MacroblockLayerTest, OutOfRangeValuesAreFatal) {
   predictor = -129;
   EXPECT_THROW(PutIntraBlock(out, block, 0, predictor), EngineAbort);
   EXPECT_EQ(log.fatals, (std::vector<std::string>{"AC value out of range (run=0, signed_level=256)",
-                                                   "AC value out of range (run=64, signed_level=1)",
-                                                   "DC value out of range (256)"}));
+                                                  "AC value out of range (run=64, signed_level=1)",
+                                                  "DC value out of range (256)"}));
 }
 
 TEST(MacroblockLayerTest, MotionVectorsFoldIntoTheFCodeRange) {

@@ -18,12 +18,12 @@ TEST(FrameRateTest, SourceRatesMapToCodesAndReplication) {
     bool ok;
     int code, replication;
   } cases[] = {
-      {10, 1, true, 5, 3},           {1000000, 100000, true, 5, 3}, {12, 1, true, 2, 2},
-      {15, 1, true, 5, 2},           {24000, 1001, true, 1, 1},     {24, 1, true, 2, 1},
-      {25, 1, true, 3, 1},           {30000, 1001, true, 4, 1},     {30, 1, true, 5, 1},
+      {10, 1, true, 5, 3},      {1000000, 100000, true, 5, 3}, {12, 1, true, 2, 2},
+      {15, 1, true, 5, 2},      {24000, 1001, true, 1, 1},     {24, 1, true, 2, 1},
+      {25, 1, true, 3, 1},      {30000, 1001, true, 4, 1},     {30, 1, true, 5, 1},
       {2450, 100, false, 0, 0},  // 24.50: between the 24 and 25 ranges
-      {1150, 100, false, 0, 0},      {2550, 100, false, 0, 0},      {50, 1, false, 0, 0},
-      {951, 100, true, 5, 3},        {1009, 100, true, 5, 3},       {950, 100, false, 0, 0},
+      {1150, 100, false, 0, 0}, {2550, 100, false, 0, 0},      {50, 1, false, 0, 0},
+      {951, 100, true, 5, 3},   {1009, 100, true, 5, 3},       {950, 100, false, 0, 0},
       {30, 0, false, 0, 0},  // a zero scale is no rate at all
   };
   for (const Case& c : cases) {
@@ -50,8 +50,8 @@ TEST(EncodingParametersTest, TenFramesPerSecondIsTripledAndReported) {
   EXPECT_EQ(p.frames, 120);
   EXPECT_EQ(p.N, 15);
   EXPECT_EQ(log.lines, (std::vector<std::string>{"Bit-rate: 1228800", "Frame rate: 10 FPS",
-                                                  "Frame rate with replication: 30 FPS",
-                                                  "Total number of frames: 120"}));
+                                                 "Frame rate with replication: 30 FPS",
+                                                 "Total number of frames: 120"}));
 }
 
 TEST(EncodingParametersTest, RateBetweenRangesFallsBackTo23976) {
@@ -66,10 +66,9 @@ TEST(EncodingParametersTest, RateBetweenRangesFallsBackTo23976) {
   EXPECT_EQ(settings.frameRateSelection, 1u);
   EXPECT_DOUBLE_EQ(p.frameRate, 24000.0 / 1001.0);
   EXPECT_EQ(p.N, 12);
-  EXPECT_EQ(log.lines,
-            (std::vector<std::string>{
-                "Error: frame rate must be 10, 12, 15, 23.976, 24, 25, 29.97, or 30 FPS",
-                "Using 23.976 FPS", "Bit-rate: 1228800", "Frame rate: 23.976 FPS"}));
+  EXPECT_EQ(log.lines, (std::vector<std::string>{
+                           "Error: frame rate must be 10, 12, 15, 23.976, 24, 25, 29.97, or 30 FPS",
+                           "Using 23.976 FPS", "Bit-rate: 1228800", "Frame rate: 23.976 FPS"}));
 }
 
 TEST(EncodingParametersTest, SizeIsRoundedNeverScaled) {
@@ -165,8 +164,7 @@ TEST(EncodingParametersTest, RangeErrorsAreFatal) {
   settings.noAudio = true;
   settings.totalRateUnits = 13000;  // 106.5 Mbit/s
   EXPECT_THROW(DeriveEncodingParameters(Source(320, 240, 25, 1), settings, p), EngineAbort);
-  EXPECT_EQ(log.fatals,
-            std::vector<std::string>{"bit_rate must be less than 104 Mbit/s (MPEG-1)"});
+  EXPECT_EQ(log.fatals, std::vector<std::string>{"bit_rate must be less than 104 Mbit/s (MPEG-1)"});
 }
 
 }  // namespace

@@ -16,8 +16,14 @@ TEST(PixelKernelsTest, VectorRoutinesMatchThePlainOnesOnTheSameBuffers) {
   for (int trial = 0; trial < 3000; ++trial) {
     int kind = trial % 4;
     for (size_t i = 0; i < a.size(); ++i) {
-      a[i] = kind == 0 ? random() & 255 : kind == 1 ? 255 : kind == 2 ? (i & 1) * 255 : random() & 3;
-      b[i] = kind == 0 ? random() & 255 : kind == 1 ? 0 : kind == 2 ? ((i + 1) & 1) * 255 : random() & 3;
+      a[i] = kind == 0   ? random() & 255
+             : kind == 1 ? 255
+             : kind == 2 ? (i & 1) * 255
+                         : random() & 3;
+      b[i] = kind == 0   ? random() & 255
+             : kind == 1 ? 0
+             : kind == 2 ? ((i + 1) & 1) * 255
+                         : random() & 3;
     }
     int offsetA = random() % 48, offsetB = random() % 48, strideA = 64 - (random() % 2) * 16;
     const uint8_t* pa = a.data() + offsetA;
@@ -64,7 +70,8 @@ struct Scene {
   std::vector<uint8_t> planes[3];
   ReferencePlanes Planes() {
     for (auto& p : planes) p.assign(W * H, 0);
-    BuildHalfPelPlanes(ref.data(), W, H, planes[0].data(), planes[1].data(), planes[2].data(), 0, H);
+    BuildHalfPelPlanes(ref.data(), W, H, planes[0].data(), planes[1].data(), planes[2].data(), 0,
+                       H);
     ReferencePlanes r{};
     r.y[0] = ref.data();
     for (int i = 1; i < 4; ++i) r.y[i] = planes[i - 1].data();
@@ -72,7 +79,8 @@ struct Scene {
   }
   void Pattern(std::vector<uint8_t>& plane, int x, int y) {
     for (int r = 0; r < 16; ++r)
-      for (int c = 0; c < 16; ++c) plane[(y + r) * W + x + c] = static_cast<uint8_t>(60 + r * 9 + c * 5);
+      for (int c = 0; c < 16; ++c)
+        plane[(y + r) * W + x + c] = static_cast<uint8_t>(60 + r * 9 + c * 5);
   }
 };
 
@@ -127,8 +135,7 @@ TEST(FullSearchTest, CornerWindowAndHalfPelStayInsideThePicture) {
   s.Pattern(s.cur, 0, 0);
   s.Pattern(s.ref, 5, 3);
   ReferencePlanes planes = s.Planes();
-  SearchResult r =
-      FullSearch(s.ref.data(), planes, s.cur.data(), 0, 0, 11, 11, Scene::W, Scene::H);
+  SearchResult r = FullSearch(s.ref.data(), planes, s.cur.data(), 0, 0, 11, 11, Scene::W, Scene::H);
   EXPECT_EQ(r.x2, 10);
   EXPECT_EQ(r.y2, 6);
   // Flat picture: the corner itself, and no half-pel position before it.

@@ -91,7 +91,7 @@ TEST(VbvTest, FirstPictureWaitsForASevenEighthsBuffer) {
   VbvModel vbv;
   vbv.Init(Params(1064960, 4));
   EXPECT_EQ(vbv.PictureDelay(kPictureI), 65535);  // 7340032 x 90000 / 1064960 = 620307
-  vbv.EndOfPicture(7000000 - 3);  // rounded up to whole bytes: 7000000
+  vbv.EndOfPicture(7000000 - 3);                  // rounded up to whole bytes: 7000000
   // Each later picture is decoded one period (3003.003 ticks) after the one before.
   const double first = 7340032 * 90000.0 / 1064960, period = 90000 / (30000.0 / 1001.0);
   EXPECT_EQ(vbv.PictureDelay(kPictureP),

@@ -90,11 +90,12 @@ TEST(ColourConversionTest, EveryDepthGivesTheSamePicture) {
   auto colour = [&](int x, int y) { return palette[(x * 7 + y * 13) & 255]; };
   std::vector<std::vector<uint8_t>> planes;
   for (int bits : {8, 16, 24, 32}) {
-    HDIB dib = bits == 8 ? MakeDib(32, 16, 8,
-                                   [](int x, int y) {
-                                     return Rgb{static_cast<uint8_t>((x * 7 + y * 13) & 255), 0, 0};
-                                   },
-                                   palette)
+    HDIB dib = bits == 8 ? MakeDib(
+                               32, 16, 8,
+                               [](int x, int y) {
+                                 return Rgb{static_cast<uint8_t>((x * 7 + y * 13) & 255), 0, 0};
+                               },
+                               palette)
                          : MakeDib(32, 16, bits, colour);
     Frame f(p);
     ASSERT_EQ(ConvertDibToFrame(*dib, p, f.store, f.scratch.data(), nullptr),
@@ -176,18 +177,20 @@ TEST(SourceReaderTest, RefusedFramesKeepThePreviousPicture) {
   EncodingParameters p = Coded(16, 16);
   Frame f(p);
   HDIB four = NewDib(16, 16, 4, 16);
-  EXPECT_EQ(ConvertDibToFrame(*four, p, f.store, f.scratch.data(), nullptr), DibConversion::kRefused);
+  EXPECT_EQ(ConvertDibToFrame(*four, p, f.store, f.scratch.data(), nullptr),
+            DibConversion::kRefused);
   HDIB rle = NewDib(16, 16, 8, 256);
   rle->header().biCompression = BI_RLE8;
-  EXPECT_EQ(ConvertDibToFrame(*rle, p, f.store, f.scratch.data(), nullptr), DibConversion::kRefused);
+  EXPECT_EQ(ConvertDibToFrame(*rle, p, f.store, f.scratch.data(), nullptr),
+            DibConversion::kRefused);
   HDIB cut = MakeDib(16, 16, 24, [](int, int) { return Rgb{1, 2, 3}; });
   HDIB shortBlock = DibBlock::FromBytes(cut->data(), cut->size() - 10);
   EXPECT_EQ(ConvertDibToFrame(*shortBlock, p, f.store, f.scratch.data(), nullptr),
             DibConversion::kUnreadable);
   for (uint8_t v : f.y) EXPECT_EQ(v, 77);
-  EXPECT_EQ(log.lines, (std::vector<std::string>{
-                           "Error: 4 BPP is unsupported (must be 8, 16, 24, or 32)",
-                           "Error: compression must be BI_RGB"}));
+  EXPECT_EQ(log.lines,
+            (std::vector<std::string>{"Error: 4 BPP is unsupported (must be 8, 16, 24, or 32)",
+                                      "Error: compression must be BI_RGB"}));
 }
 
 TEST(SourceReaderTest, MissingAviFramesAreSubstitutedAndCounted) {
@@ -202,7 +205,8 @@ TEST(SourceReaderTest, MissingAviFramesAreSubstitutedAndCounted) {
   testing::FakeAvi avi;
   for (int i = 0; i < 6; ++i)
     avi.frames.push_back(MakeDib(16, 16, 24, [i](int, int) {
-      return Rgb{static_cast<uint8_t>(40 * i), static_cast<uint8_t>(40 * i), static_cast<uint8_t>(40 * i)};
+      return Rgb{static_cast<uint8_t>(40 * i), static_cast<uint8_t>(40 * i),
+                 static_cast<uint8_t>(40 * i)};
     }));
   avi.failing = {2, 3, 4};
   SourceFrameReader reader;

@@ -22,7 +22,7 @@ TEST(ForwardDctTest, FastFormGivesTheReferenceResultBitForBit) {
       int v = kind == 0   ? diff(random)
               : kind == 1 ? small(random)
               : kind == 2 ? (((i + trial) & 1) ? 255 : -255)  // extremes
-              : kind == 3 ? (i < 8 ? diff(random) : 0)       // one row only
+              : kind == 3 ? (i < 8 ? diff(random) : 0)        // one row only
                           : 255 - (i * 7 + trial) % 256;
       a[i] = b[i] = static_cast<int16_t>(v);
     }
@@ -132,9 +132,9 @@ TEST(QuantisationTest, IntraRounding) {
 
 TEST(QuantisationTest, NonIntraRoundsTowardZeroAndReportsCodedBlocks) {
   int16_t in[64] = {}, out[64];
-  in[0] = 9;   // 2 x 9 / (2 x 10) = 0
-  in[1] = 10;  // 1
-  in[2] = -29; // -2
+  in[0] = 9;    // 2 x 9 / (2 x 10) = 0
+  in[1] = 10;   // 1
+  in[2] = -29;  // -2
   EXPECT_TRUE(QuantNonIntra(in, out, 10));
   EXPECT_EQ(out[0], 0);
   EXPECT_EQ(out[1], 1);
@@ -150,11 +150,11 @@ TEST(QuantisationTest, NonIntraRoundsTowardZeroAndReportsCodedBlocks) {
 
 TEST(QuantisationTest, DequantisationMakesOddValuesAndLimits) {
   int16_t in[64] = {}, out[64];
-  in[0] = 100;  // DC x 8 = 800, left even
-  in[1] = 3;    // 3 x 16 x 8 / 16 = 24: even, towards zero: 23
-  in[8] = -3;   // -23
-  in[9] = 1;    // 1 x 16 x 8 / 16 = 8 -> 7
-  in[63] = 255; // 255 x 83 x 62 / 16 = 82021: limited to 2047
+  in[0] = 100;   // DC x 8 = 800, left even
+  in[1] = 3;     // 3 x 16 x 8 / 16 = 24: even, towards zero: 23
+  in[8] = -3;    // -23
+  in[9] = 1;     // 1 x 16 x 8 / 16 = 8 -> 7
+  in[63] = 255;  // 255 x 83 x 62 / 16 = 82021: limited to 2047
   DequantIntra(in, out, 8);
   EXPECT_EQ(out[0], 800);
   EXPECT_EQ(out[1], 23);
@@ -164,9 +164,9 @@ TEST(QuantisationTest, DequantisationMakesOddValuesAndLimits) {
   EXPECT_EQ(out[63], 2047);
 
   int16_t nin[64] = {}, nout[64];
-  nin[0] = 1;    // (2 + 1) x 16 x 8 / 32 = 12 -> 11
-  nin[1] = -1;   // -11
-  nin[2] = 2;    // 5 x 16 x 8 / 32 = 20 -> 19
+  nin[0] = 1;   // (2 + 1) x 16 x 8 / 32 = 12 -> 11
+  nin[1] = -1;  // -11
+  nin[2] = 2;   // 5 x 16 x 8 / 32 = 20 -> 19
   nin[3] = 1;
   nin[4] = -255;  // limited to -2048
   DequantNonIntra(nin, nout, 8);
