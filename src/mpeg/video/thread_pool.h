@@ -41,19 +41,23 @@ class ThreadPool {
   using Call = void (*)(void*, int, int);
   void Run(int count, Call call, void* context);
   void WorkerLoop(int worker);
-  void Work(int worker);
+  // Claims and runs items of generation `generation` until none are left; returns how
+  // many it ran. A worker that wakes after its generation has ended claims nothing.
+  int Work(uint32_t generation, Call call, void* context, int count, int worker);
 
   std::vector<std::thread> workers_;
   std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable done_;
-  unsigned generation_ = 0;
   bool stop_ = false;
+  // The current job, read by the workers under the mutex together with its generation.
+  uint32_t generation_ = 0;
   Call call_ = nullptr;
   void* context_ = nullptr;
   int count_ = 0;
-  std::atomic<int> next_{0};
-  int busy_ = 0;  // workers still inside the current generation
+  // (generation << 32) | next item: items are claimed only within their generation.
+  std::atomic<uint64_t> cursor_{0};
+  std::atomic<int> finished_{0};
 };
 
 // How many threads the video encoder uses: 0 (the default) means one per core.

@@ -1,5 +1,8 @@
 #include "mpeg/video/transform.h"
 
+#include <emmintrin.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -232,12 +235,31 @@ void QuantIntra(const int16_t* src, int16_t* dst, int mquant) {
 }
 
 bool QuantNonIntra(const int16_t* src, int16_t* dst, int mquant) {
-  const int step = 2 * mquant;
+  // With the flat matrix (32|x| + 8) / 16 is 2|x|, so the level is |x| / mquant: a block
+  // whose largest magnitude is below mquant is all zeros, which most predicted blocks are.
+  static_assert(kNonIntraWeight == 16);
+  __m128i largest = _mm_setzero_si128();
+  for (int i = 0; i < 64; i += 8) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    // |x|, saturated so that -32768 counts as 32767.
+    __m128i magnitude = _mm_max_epi16(v, _mm_subs_epi16(_mm_setzero_si128(), v));
+    largest = _mm_max_epi16(largest, magnitude);
+  }
+  alignas(16) uint16_t lanes[8];
+  _mm_store_si128(reinterpret_cast<__m128i*>(lanes), largest);
+  unsigned maximum = 0;
+  for (uint16_t lane : lanes) maximum = std::max<unsigned>(maximum, lane);
+  if (maximum < static_cast<unsigned>(mquant)) {
+    std::memset(dst, 0, 64 * sizeof(int16_t));
+    return false;
+  }
+  // Division by mquant through a multiply: exact for |x| <= 32768 (error term < 2^32).
+  const uint64_t reciprocal = (uint64_t{1} << 32) / static_cast<unsigned>(mquant) + 1;
   int any = 0;
   for (int i = 0; i < 64; ++i) {
     int x = src[i];
-    int y = (32 * (x >= 0 ? x : -x) + kNonIntraWeight / 2) / kNonIntraWeight;
-    y /= step;
+    unsigned magnitude = static_cast<unsigned>(x >= 0 ? x : -x);
+    int y = static_cast<int>((magnitude * reciprocal) >> 32);
     if (y > 255) y = 255;
     dst[i] = static_cast<int16_t>(x >= 0 ? y : -y);
     any |= y;

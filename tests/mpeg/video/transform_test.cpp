@@ -197,3 +197,29 @@ TEST(QuantisationTest, ZigzagVisitsEveryPositionOnce) {
 
 }  // namespace
 }  // namespace quendrolix
+
+namespace quendrolix {
+namespace {
+
+TEST(QuantisationTest, NonIntraFastPathMatchesPlainDivisionEverywhere) {
+  for (int mquant = 2; mquant <= 62; mquant += 2) {
+    for (int base = -2048; base < 2048; base += 64) {
+      int16_t in[64], out[64];
+      for (int i = 0; i < 64; ++i) in[i] = static_cast<int16_t>(base + i);
+      QuantNonIntra(in, out, mquant);
+      for (int i = 0; i < 64; ++i) {
+        int x = in[i];
+        int y = std::min(255, (32 * std::abs(x) + 8) / 16 / (2 * mquant));
+        ASSERT_EQ(out[i], x < 0 ? -y : y) << x << " / " << mquant;
+      }
+    }
+  }
+  int16_t extreme[64] = {-32768, 32767};
+  int16_t out[64];
+  EXPECT_TRUE(QuantNonIntra(extreme, out, 62));
+  EXPECT_EQ(out[0], -255);
+  EXPECT_EQ(out[1], 255);
+}
+
+}  // namespace
+}  // namespace quendrolix
