@@ -1,6 +1,7 @@
 #include "mpeg/video/motion_estimation.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "mpeg/video/pixel_kernels.h"
 #include "mpeg/video/vlc_tables.h"
@@ -9,20 +10,37 @@ namespace quendrolix {
 
 SearchResult FullSearch(const uint8_t* sourceReference, const ReferencePlanes& reconstructed,
                         const uint8_t* macroblock, int x, int y, int rangeX, int rangeY, int width,
-                        int height) {
+                        int height, const uint16_t* referenceSums) {
   const int xmin = std::max(0, x - rangeX), xmax = std::min(width - 16, x + rangeX);
   const int ymin = std::max(0, y - rangeY), ymax = std::min(height - 16, y + rangeY);
 
   int bestX = x, bestY = y;
   int best =
       Sad16(macroblock, width, sourceReference + static_cast<size_t>(y) * width + x, width, 65536);
+  // The sum of |quadrant sum differences| never exceeds the SAD.
+  int quarters[4] = {0, 0, 0, 0};
+  if (referenceSums) {
+    for (int q = 0; q < 4; ++q) {
+      const uint8_t* p = macroblock + (q >> 1) * 8 * width + (q & 1) * 8;
+      for (int r = 0; r < 8; ++r)
+        for (int c = 0; c < 8; ++c) quarters[q] += p[r * width + c];
+    }
+  }
   const int rings = std::max(rangeX, rangeY);
   for (int l = 1; l <= rings; ++l) {
     // A ring lying wholly outside the window on one side is cut off by the bounds test;
     // its points are visited in the fixed order right, down, left, up from the top left.
     int px = x - l, py = y - l;
     for (int step = 0; step < 8 * l; ++step) {
-      if (px >= xmin && px <= xmax && py >= ymin && py <= ymax) {
+      bool candidate = px >= xmin && px <= xmax && py >= ymin && py <= ymax;
+      if (candidate && referenceSums) {
+        const uint16_t* at = referenceSums + static_cast<size_t>(py) * width + px;
+        const size_t down = static_cast<size_t>(8) * width;
+        int bound = std::abs(quarters[0] - at[0]) + std::abs(quarters[1] - at[8]) +
+                    std::abs(quarters[2] - at[down]) + std::abs(quarters[3] - at[down + 8]);
+        candidate = bound < best;
+      }
+      if (candidate) {
         int s = Sad16(macroblock, width, sourceReference + static_cast<size_t>(py) * width + px,
                       width, best);
         if (s < best) {

@@ -20,10 +20,12 @@ struct SearchResult {
 
 // Exhaustive integer search over the window around (x, y), visited as a spiral from the
 // centre (ties keep the earlier point) with early-exit SADs on the source reference,
-// then half-pel refinement on the reconstructed reference.
+// then half-pel refinement on the reconstructed reference. `referenceSums` (BlockSums8 of
+// the source reference, or null) lets points be passed over whose SAD cannot be below the
+// best so far: the result is the same with or without them.
 SearchResult FullSearch(const uint8_t* sourceReference, const ReferencePlanes& reconstructed,
                         const uint8_t* macroblock, int x, int y, int rangeX, int rangeY, int width,
-                        int height);
+                        int height, const uint16_t* referenceSums = nullptr);
 
 // The 16x16 luminance prediction at half-pel position (x2, y2) of a reference.
 inline const uint8_t* HalfPelBlock(const ReferencePlanes& ref, int x2, int y2, int width) {

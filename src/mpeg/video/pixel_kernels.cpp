@@ -2,6 +2,7 @@
 
 #include <emmintrin.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace quendrolix {
@@ -146,6 +147,26 @@ void BuildHalfPelPlanes(const uint8_t* src, int w, int h, uint8_t* horizontal, u
       ho[x] = static_cast<uint8_t>((a[x] + a[xb] + 1) >> 1);
       vo[x] = static_cast<uint8_t>((a[x] + c[x] + 1) >> 1);
       bo[x] = static_cast<uint8_t>((a[x] + a[xb] + c[x] + c[xb] + 2) >> 2);
+    }
+  }
+}
+
+void BlockSums8(const uint8_t* src, int w, int h, uint16_t* sums, int firstRow, int lastRow) {
+  uint16_t columns[4096 + 16];
+  lastRow = std::min(lastRow, h - 7);
+  for (int y = firstRow; y < lastRow; ++y) {
+    const uint8_t* top = src + static_cast<size_t>(y) * w;
+    for (int x = 0; x < w; ++x) {
+      unsigned c = 0;
+      for (int r = 0; r < 8; ++r) c += top[static_cast<size_t>(r) * w + x];
+      columns[x] = static_cast<uint16_t>(c);
+    }
+    uint16_t* out = sums + static_cast<size_t>(y) * w;
+    unsigned run = 0;
+    for (int x = 0; x < 8 && x < w; ++x) run += columns[x];
+    for (int x = 0; x + 8 <= w; ++x) {
+      out[x] = static_cast<uint16_t>(run);
+      if (x + 8 < w) run += columns[x + 8] - columns[x];
     }
   }
 }

@@ -32,6 +32,10 @@ double BlockVariance8(const uint8_t* p, int stride);
 void Average16(const uint8_t* a, int strideA, const uint8_t* b, int strideB, uint8_t* out,
                int strideOut);
 
+// Sums of the 8x8 blocks at every position (x, y) with x <= w - 8 and y <= h - 8, for the
+// output rows [firstRow, lastRow): the motion search's lower bounds of a SAD.
+void BlockSums8(const uint8_t* src, int w, int h, uint16_t* sums, int firstRow, int lastRow);
+
 // The three half-pel planes of a w x h plane: horizontal (a + b + 1) >> 1, vertical
 // (a + c + 1) >> 1 and both (a + b + c + d + 2) >> 2. The last column (row) of a plane
 // that needs a neighbour to the right (below) repeats the one before; no prediction ever

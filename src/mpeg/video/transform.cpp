@@ -29,48 +29,41 @@ const DctTables& Dct() {
   return tables;
 }
 
-// The lane helpers are inlined into each clone; their by-value vectors never cross a call.
-#pragma GCC diagnostic ignored "-Wpsabi"
 typedef double V4 __attribute__((vector_size(32)));
-
-inline V4 Broadcast(double v) {
-  return V4{v, v, v, v};
-}
-inline V4 Load(const double* p) {
-  V4 v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-inline void Store(double* p, V4 v) {
-  std::memcpy(p, &v, sizeof v);
-}
 
 // The same products summed in the same order as the reference, four outputs at a time:
 // each lane does exactly the scalar sequence of multiplications and additions.
 __attribute__((target_clones("avx2", "default"))) void ForwardDctLanes(int16_t block[64]) {
+  // Vectors stay local: none is passed to or returned from a function.
   const DctTables& t = Dct();
   alignas(32) double tmp[64];
   for (int i = 0; i < 8; ++i) {
     const int16_t* row = block + 8 * i;
-    V4 s0 = Broadcast(0.0), s1 = Broadcast(0.0);
+    V4 s0 = {0.0, 0.0, 0.0, 0.0}, s1 = s0;
     for (int k = 0; k < 8; ++k) {
-      V4 b = Broadcast(static_cast<double>(row[k]));
-      s0 = s0 + Load(&t.ct[k][0]) * b;
-      s1 = s1 + Load(&t.ct[k][4]) * b;
+      double v = row[k];
+      V4 b = {v, v, v, v}, c0, c1;
+      std::memcpy(&c0, &t.ct[k][0], sizeof c0);
+      std::memcpy(&c1, &t.ct[k][4], sizeof c1);
+      s0 = s0 + c0 * b;
+      s1 = s1 + c1 * b;
     }
-    Store(tmp + 8 * i, s0);
-    Store(tmp + 8 * i + 4, s1);
+    std::memcpy(tmp + 8 * i, &s0, sizeof s0);
+    std::memcpy(tmp + 8 * i + 4, &s1, sizeof s1);
   }
   for (int i = 0; i < 8; ++i) {
-    V4 s0 = Broadcast(0.0), s1 = Broadcast(0.0);
+    V4 s0 = {0.0, 0.0, 0.0, 0.0}, s1 = s0;
     for (int k = 0; k < 8; ++k) {
-      V4 c = Broadcast(t.c[i][k]);
-      s0 = s0 + c * Load(tmp + 8 * k);
-      s1 = s1 + c * Load(tmp + 8 * k + 4);
+      double v = t.c[i][k];
+      V4 c = {v, v, v, v}, r0, r1;
+      std::memcpy(&r0, tmp + 8 * k, sizeof r0);
+      std::memcpy(&r1, tmp + 8 * k + 4, sizeof r1);
+      s0 = s0 + c * r0;
+      s1 = s1 + c * r1;
     }
     alignas(32) double out[8];
-    Store(out, s0);
-    Store(out + 4, s1);
+    std::memcpy(out, &s0, sizeof s0);
+    std::memcpy(out + 4, &s1, sizeof s1);
     for (int j = 0; j < 8; ++j)
       block[8 * i + j] = static_cast<int16_t>(static_cast<int>(std::floor(out[j] + 0.499999)));
   }

@@ -85,6 +85,8 @@ VideoEncoder::VideoEncoder(const EncodingParameters& p, MpegFrameSource* source,
   AllocateFrame(oldSource_);
   AllocateFrame(newSource_);
   AllocateFrame(bSource_);
+  oldSums_ = EngineAllocArray<uint16_t>(lumaBytes_ + kPadding);
+  newSums_ = EngineAllocArray<uint16_t>(lumaBytes_ + kPadding);
   AllocateReference(oldRef_);
   AllocateReference(newRef_);
   AllocateReference(bRef_);
@@ -112,6 +114,7 @@ void VideoEncoder::EncodeSequence(BitWriter& out) {
     Reference* recon;
     if (i == 0 || (i - 1) % M == 0) {
       std::swap(oldSource_, newSource_);
+      std::swap(oldSums_, newSums_);
       std::swap(oldRef_, newRef_);
       f = i == 0 ? 0 : std::min(i + M - 1, frames - 1);
       row = 0;
@@ -149,6 +152,16 @@ void VideoEncoder::EncodePicture(BitWriter& out, int /*i*/, int f, int f0, int t
   forwardSource_ = &oldSource_;
   backwardRef_ = &newRef_;
   backwardSource_ = &newSource_;
+  forwardSums_ = oldSums_;
+  backwardSums_ = newSums_;
+  if (type != kPictureB) {
+    // This picture is the integer search's reference for the next three.
+    const int W = p_.codedWidth, H = p_.codedHeight;
+    constexpr int kRows = 16;
+    pool_.ParallelFor((H + kRows - 1) / kRows, [&](int item, int) {
+      BlockSums8(source.y, W, H, newSums_, item * kRows, std::min(H, (item + 1) * kRows));
+    });
+  }
 
   // Motion estimation, prediction and transform of every macroblock: each depends only on
   // the pictures, never on another macroblock, so the rows go to the pool.
@@ -199,7 +212,7 @@ void VideoEncoder::AnalyseMacroblock(int k, int type, int row, const FrameStore&
   ReferencePlanes forward = forwardRef_->Planes();
   if (type == kPictureP) {
     SearchResult res = FullSearch(forwardSource_->y, forward, cur, x, y, table.forwardSearchX,
-                                  table.forwardSearchY, W, H);
+                                  table.forwardSearchY, W, H, forwardSums_);
     int vmc = Sse16(cur, W, HalfPelBlock(forward, res.x2, res.y2, W), W);
     int vzero = Sse16(cur, W, forward.y[0] + static_cast<size_t>(y) * W + x, W);
     mb.type = DecidePredictedMode(var, vmc, vzero);
@@ -213,9 +226,9 @@ void VideoEncoder::AnalyseMacroblock(int k, int type, int row, const FrameStore&
 
   ReferencePlanes backward = backwardRef_->Planes();
   SearchResult rf = FullSearch(forwardSource_->y, forward, cur, x, y, table.forwardSearchX,
-                               table.forwardSearchY, W, H);
+                               table.forwardSearchY, W, H, forwardSums_);
   SearchResult rb = FullSearch(backwardSource_->y, backward, cur, x, y, table.backwardSearchX,
-                               table.backwardSearchY, W, H);
+                               table.backwardSearchY, W, H, backwardSums_);
   const uint8_t* pf = HalfPelBlock(forward, rf.x2, rf.y2, W);
   const uint8_t* pb = HalfPelBlock(backward, rb.x2, rb.y2, W);
   int vmcf = Sse16(cur, W, pf, W);

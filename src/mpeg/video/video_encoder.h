@@ -78,6 +78,8 @@ class VideoEncoder {
   VbvModel vbv_;
 
   FrameStore oldSource_, newSource_, bSource_;
+  uint16_t* oldSums_ = nullptr;  // BlockSums8 of the reference source pictures
+  uint16_t* newSums_ = nullptr;
   Reference oldRef_, newRef_, bRef_;
   FrameStore prediction_;
   MacroblockInfo* mbs_ = nullptr;
@@ -88,6 +90,8 @@ class VideoEncoder {
   const Reference* backwardRef_ = nullptr;
   const FrameStore* forwardSource_ = nullptr;
   const FrameStore* backwardSource_ = nullptr;
+  const uint16_t* forwardSums_ = nullptr;
+  const uint16_t* backwardSums_ = nullptr;
   int macroblocks_ = 0;
   size_t lumaBytes_ = 0, chromaBytes_ = 0;
 };

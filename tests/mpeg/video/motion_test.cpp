@@ -187,3 +187,48 @@ TEST(ModeDecisionTest, BidirectionalTiesPreferForwardThenBackward) {
 
 }  // namespace
 }  // namespace quendrolix
+
+namespace quendrolix {
+namespace {
+
+TEST(FullSearchTest, LowerBoundsNeverChangeTheResult) {
+  std::mt19937 random(11);
+  const int W = 80, H = 64;
+  for (int trial = 0; trial < 40; ++trial) {
+    std::vector<uint8_t> ref(W * H), cur(W * H), planes[3], sums(W * H * 2);
+    int smooth = trial % 3;  // noise, gradients, and gradients with noise
+    for (int i = 0; i < W * H; ++i) {
+      int x = i % W, y = i / W;
+      int g = smooth ? (x * 3 + y * 2 + trial) & 255 : 0;
+      ref[i] = static_cast<uint8_t>(smooth == 1 ? g : (g + random() % 64) & 255);
+      cur[i] = static_cast<uint8_t>(smooth == 1 ? (g + 7) & 255 : (g + random() % 64) & 255);
+    }
+    for (auto& p : planes) p.assign(W * H, 0);
+    BuildHalfPelPlanes(ref.data(), W, H, planes[0].data(), planes[1].data(), planes[2].data(), 0,
+                       H);
+    std::vector<uint16_t> table(W * H);
+    BlockSums8(ref.data(), W, H, table.data(), 0, H);
+    ReferencePlanes r{};
+    r.y[0] = ref.data();
+    for (int i = 1; i < 4; ++i) r.y[i] = planes[i - 1].data();
+    for (int y = 0; y + 16 <= H; y += 16)
+      for (int x = 0; x + 16 <= W; x += 16) {
+        const uint8_t* mb = cur.data() + y * W + x;
+        SearchResult plain = FullSearch(ref.data(), r, mb, x, y, 11, 11, W, H);
+        SearchResult bounded = FullSearch(ref.data(), r, mb, x, y, 11, 11, W, H, table.data());
+        ASSERT_EQ(plain.x2, bounded.x2);
+        ASSERT_EQ(plain.y2, bounded.y2);
+        ASSERT_EQ(plain.sad, bounded.sad);
+      }
+    // The table holds every 8x8 sum.
+    ASSERT_EQ(table[3 * W + 5], [&] {
+      int s = 0;
+      for (int r2 = 0; r2 < 8; ++r2)
+        for (int c = 0; c < 8; ++c) s += ref[(3 + r2) * W + 5 + c];
+      return s;
+    }());
+  }
+}
+
+}  // namespace
+}  // namespace quendrolix
