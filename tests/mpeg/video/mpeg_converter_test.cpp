@@ -9,6 +9,7 @@
 #include "mpeg/video/engine_services.h"
 #include "mpeg/video/engine_settings.h"
 #include "mpeg/video/mpeg_converter.h"
+#include "mpeg/video/thread_pool.h"
 #include "mpeg/video/vlc_tables.h"
 #include "platform/host/conversion_log.h"
 #include "platform/host/user_prompts.h"
@@ -426,6 +427,52 @@ TEST(ConverterTest, FourBitFirstImageIsRefused) {
   EXPECT_EQ(log.lines, (std::vector<std::string>{
                            "BPP: 4", "Error: 4 BPP is unsupported (must be 8, 16, 24 or 32)"}));
   EXPECT_FALSE(fs::exists(dir.File("a.mpg")));
+}
+
+}  // namespace
+}  // namespace quendrolix
+
+namespace quendrolix {
+namespace {
+
+uint64_t Fnv1a(const std::vector<uint8_t>& bytes) {
+  uint64_t h = 1469598103934665603ull;
+  for (uint8_t b : bytes) h = (h ^ b) * 1099511628211ull;
+  return h;
+}
+
+TEST(CodingLoopTest, ThreadCountNeverChangesTheStream) {
+  RecordingConversionLog log;
+  ScopedConversionLog scope(log);
+  TempDir dir;
+  ImageList list(176, 144, 14);
+  std::vector<uint64_t> hashes;
+  for (int threads : {1, 2, 3}) {
+    SetMpegVideoThreads(threads);
+    std::string out = dir.File("t" + std::to_string(threads) + ".m1v");
+    ASSERT_TRUE(list.Convert(out, 5));
+    hashes.push_back(Fnv1a(testing::ReadBytes(out)));
+  }
+  SetMpegVideoThreads(0);
+  EXPECT_EQ(hashes[0], hashes[1]);
+  EXPECT_EQ(hashes[0], hashes[2]);
+}
+
+constexpr size_t kRecordSize = 33208;
+constexpr uint64_t kRecordHash = 5298130322009834200ull;
+
+// A reference record of one small sequence: any change to the bits the encoder writes
+// (rounding, decisions, tables) changes it. When a change is intended, check the new
+// stream with the interop tests and record its size and checksum here.
+TEST(CodingLoopTest, ReferenceRecord) {
+  RecordingConversionLog log;
+  ScopedConversionLog scope(log);
+  TempDir dir;
+  ImageList list(96, 64, 20);
+  ASSERT_TRUE(list.Convert(dir.File("record.m1v"), 3));
+  std::vector<uint8_t> bytes = testing::ReadBytes(dir.File("record.m1v"));
+  EXPECT_EQ(bytes.size(), kRecordSize);
+  EXPECT_EQ(Fnv1a(bytes), kRecordHash);
 }
 
 }  // namespace
