@@ -77,39 +77,46 @@ void ReportSubstitutions() {
 }
 
 // The image list as a frame source: entry i of the expanded list, loaded through the
-// image loader. Consecutive frames of one image reuse the block already loaded.
+// image loader. The last few images loaded are kept, so a still held for many frames is
+// loaded once even though the coding order steps back and forth between two pictures.
 class ImageListSource : public MpegFrameSource {
  public:
-  ImageListSource(std::vector<std::string> entries, std::function<HDIB(const std::string&)> loader)
+  ImageListSource(std::vector<std::string> entries,
+                  std::function<HDIB(const std::string&)> loader)
       : entries_(std::move(entries)), loader_(std::move(loader)) {}
 
-  void Seed(const std::string& path, HDIB dib) {
-    loadedPath_ = path;
-    loaded_ = std::move(dib);
-  }
+  void Seed(const std::string& path, HDIB dib) { Keep(path, std::move(dib)); }
 
   const DibBlock* FetchFrame(int index) override {
     if (index < 0 || static_cast<size_t>(index) >= entries_.size()) return nullptr;
     const std::string& path = entries_[index];
-    if (!loaded_ || path != loadedPath_) {
-      loaded_.reset();
-      loadedPath_.clear();
-      loaded_ = loader_ ? loader_(path) : nullptr;
-      if (loaded_) loadedPath_ = path;
+    for (size_t i = 0; i < kept_.size(); ++i) {
+      if (kept_[i].first == path) {
+        std::rotate(kept_.begin(), kept_.begin() + i, kept_.begin() + i + 1);
+        return kept_.front().second.get();
+      }
     }
-    return loaded_.get();
+    HDIB dib = loader_ ? loader_(path) : nullptr;
+    if (!dib) return nullptr;
+    Keep(path, std::move(dib));
+    return kept_.front().second.get();
   }
 
   std::string FrameName(int index) const override {
     return index >= 0 && static_cast<size_t>(index) < entries_.size() ? entries_[index]
-                                                                      : std::string();
+                                                                       : std::string();
   }
 
  private:
+  static constexpr size_t kKept = 3;  // the two references and a B picture
+  void Keep(const std::string& path, HDIB dib) {
+    if (kept_.size() == kKept) kept_.pop_back();
+    kept_.insert(kept_.begin(), {path, std::move(dib)});
+  }
+
   std::vector<std::string> entries_;
   std::function<HDIB(const std::string&)> loader_;
-  std::string loadedPath_;
-  HDIB loaded_;
+  std::vector<std::pair<std::string, HDIB>> kept_;
 };
 
 }  // namespace

@@ -379,6 +379,7 @@ TEST(ConverterTest, ImageListResultsAndFailures) {
                                                  "Compressing video...", "Bit-rate: 1228800",
                                                  "Frame rate: 25 FPS", "Video completed"}));
   EXPECT_EQ(ParseFile(out).pictures.size(), 6u);
+  EXPECT_EQ(list.images.loads, 3);  // each image once, though coding order goes back and forth
   // The nominal 10 frames/s of a list are tripled when no rate is chosen.
   ASSERT_TRUE(list.Convert(out, 0));
   EXPECT_EQ(ParseFile(out).pictures.size(), 18u);
