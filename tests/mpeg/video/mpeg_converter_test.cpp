@@ -410,6 +410,11 @@ TEST(ConverterTest, ImageListResultsAndFailures) {
     EXPECT_EQ(entry.path().filename(), "list.mpg");
 
   log.lines.clear();
+  std::string nowhere = dir.File("no/such/folder/x.mpg");
+  EXPECT_FALSE(ConvertImageListToMpg(list.paths, list.counts, "", nowhere, 0, 0, 0, 3, 0, 0));
+  EXPECT_EQ(log.lines.back(), "Error: couldn't open " + nowhere);
+
+  log.lines.clear();
   ScopedMpegEngineServices none{MpegEngineServices{}};
   EXPECT_FALSE(ConvertImageListToMpg(list.paths, list.counts, "", out, 0, 0, 0, 3, 0, 0));
   EXPECT_EQ(log.lines.back(), "Error: image loading is not available in this build");
