@@ -2,11 +2,43 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include "mpeg/video/pixel_kernels.h"
 #include "mpeg/video/vlc_tables.h"
 
 namespace quendrolix {
+namespace {
+
+// The search order: ring l = 1, 2, ... starts at (-l, -l) and takes 8l steps, right for
+// the first 2l, then down, left and up.
+constexpr int kMaxRing = 15;
+struct SpiralStep {
+  int8_t dx, dy;
+};
+const SpiralStep* Spiral() {
+  static const std::vector<SpiralStep> steps = [] {
+    std::vector<SpiralStep> v;
+    for (int l = 1; l <= kMaxRing; ++l) {
+      int px = -l, py = -l;
+      for (int step = 0; step < 8 * l; ++step) {
+        v.push_back({static_cast<int8_t>(px), static_cast<int8_t>(py)});
+        if (step < 2 * l)
+          ++px;
+        else if (step < 4 * l)
+          ++py;
+        else if (step < 6 * l)
+          --px;
+        else
+          --py;
+      }
+    }
+    return v;
+  }();
+  return steps.data();
+}
+
+}  // namespace
 
 SearchResult FullSearch(const uint8_t* sourceReference, const ReferencePlanes& reconstructed,
                         const uint8_t* macroblock, int x, int y, int rangeX, int rangeY, int width,
@@ -27,36 +59,24 @@ SearchResult FullSearch(const uint8_t* sourceReference, const ReferencePlanes& r
     }
   }
   const int rings = std::max(rangeX, rangeY);
-  for (int l = 1; l <= rings; ++l) {
-    // A ring lying wholly outside the window on one side is cut off by the bounds test;
-    // its points are visited in the fixed order right, down, left, up from the top left.
-    int px = x - l, py = y - l;
-    for (int step = 0; step < 8 * l; ++step) {
-      bool candidate = px >= xmin && px <= xmax && py >= ymin && py <= ymax;
-      if (candidate && referenceSums) {
-        const uint16_t* at = referenceSums + static_cast<size_t>(py) * width + px;
-        const size_t down = static_cast<size_t>(8) * width;
-        int bound = std::abs(quarters[0] - at[0]) + std::abs(quarters[1] - at[8]) +
-                    std::abs(quarters[2] - at[down]) + std::abs(quarters[3] - at[down + 8]);
-        candidate = bound < best;
-      }
-      if (candidate) {
-        int s = Sad16(macroblock, width, sourceReference + static_cast<size_t>(py) * width + px,
-                      width, best);
-        if (s < best) {
-          best = s;
-          bestX = px;
-          bestY = py;
-        }
-      }
-      if (step < 2 * l)
-        ++px;
-      else if (step < 4 * l)
-        ++py;
-      else if (step < 6 * l)
-        --px;
-      else
-        --py;
+  const SpiralStep* spiral = Spiral();
+  const int points = std::min(rings, kMaxRing) * (std::min(rings, kMaxRing) + 1) * 4;
+  for (int i = 0; i < points; ++i) {
+    const int px = x + spiral[i].dx, py = y + spiral[i].dy;
+    if (px < xmin || px > xmax || py < ymin || py > ymax) continue;
+    if (referenceSums) {
+      const uint16_t* at = referenceSums + static_cast<size_t>(py) * width + px;
+      const size_t down = static_cast<size_t>(8) * width;
+      int bound = std::abs(quarters[0] - at[0]) + std::abs(quarters[1] - at[8]) +
+                  std::abs(quarters[2] - at[down]) + std::abs(quarters[3] - at[down + 8]);
+      if (bound >= best) continue;
+    }
+    int s = Sad16(macroblock, width, sourceReference + static_cast<size_t>(py) * width + px, width,
+                  best);
+    if (s < best) {
+      best = s;
+      bestX = px;
+      bestY = py;
     }
   }
 

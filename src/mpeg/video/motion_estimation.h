@@ -22,7 +22,8 @@ struct SearchResult {
 // centre (ties keep the earlier point) with early-exit SADs on the source reference,
 // then half-pel refinement on the reconstructed reference. `referenceSums` (BlockSums8 of
 // the source reference, or null) lets points be passed over whose SAD cannot be below the
-// best so far: the result is the same with or without them.
+// best so far: the result is the same with or without them. Ranges go up to 15 full pels,
+// the most that f_code 2 can carry.
 SearchResult FullSearch(const uint8_t* sourceReference, const ReferencePlanes& reconstructed,
                         const uint8_t* macroblock, int x, int y, int rangeX, int rangeY, int width,
                         int height, const uint16_t* referenceSums = nullptr);

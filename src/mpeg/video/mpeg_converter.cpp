@@ -81,8 +81,7 @@ void ReportSubstitutions() {
 // loaded once even though the coding order steps back and forth between two pictures.
 class ImageListSource : public MpegFrameSource {
  public:
-  ImageListSource(std::vector<std::string> entries,
-                  std::function<HDIB(const std::string&)> loader)
+  ImageListSource(std::vector<std::string> entries, std::function<HDIB(const std::string&)> loader)
       : entries_(std::move(entries)), loader_(std::move(loader)) {}
 
   void Seed(const std::string& path, HDIB dib) { Keep(path, std::move(dib)); }
@@ -104,7 +103,7 @@ class ImageListSource : public MpegFrameSource {
 
   std::string FrameName(int index) const override {
     return index >= 0 && static_cast<size_t>(index) < entries_.size() ? entries_[index]
-                                                                       : std::string();
+                                                                      : std::string();
   }
 
  private:

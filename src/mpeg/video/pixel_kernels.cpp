@@ -156,10 +156,18 @@ void BlockSums8(const uint8_t* src, int w, int h, uint16_t* sums, int firstRow, 
   lastRow = std::min(lastRow, h - 7);
   for (int y = firstRow; y < lastRow; ++y) {
     const uint8_t* top = src + static_cast<size_t>(y) * w;
-    for (int x = 0; x < w; ++x) {
-      unsigned c = 0;
-      for (int r = 0; r < 8; ++r) c += top[static_cast<size_t>(r) * w + x];
-      columns[x] = static_cast<uint16_t>(c);
+    if (y == firstRow) {
+      for (int x = 0; x < w; ++x) {
+        unsigned c = 0;
+        for (int r = 0; r < 8; ++r) c += top[static_cast<size_t>(r) * w + x];
+        columns[x] = static_cast<uint16_t>(c);
+      }
+    } else {
+      // Slide the eight-row column sums down by one row.
+      const uint8_t* leaving = top - w;
+      const uint8_t* entering = top + static_cast<size_t>(7) * w;
+      for (int x = 0; x < w; ++x)
+        columns[x] = static_cast<uint16_t>(columns[x] - leaving[x] + entering[x]);
     }
     uint16_t* out = sums + static_cast<size_t>(y) * w;
     unsigned run = 0;
