@@ -154,21 +154,22 @@ void VideoEncoder::EncodePicture(BitWriter& out, int /*i*/, int f, int f0, int t
   backwardSource_ = &newSource_;
   forwardSums_ = oldSums_;
   backwardSums_ = newSums_;
-  if (type != kPictureB) {
-    // This picture is the integer search's reference for the next three.
-    const int W = p_.codedWidth, H = p_.codedHeight;
-    constexpr int kRows = 16;
-    pool_.ParallelFor((H + kRows - 1) / kRows, [&](int item, int) {
-      BlockSums8(source.y, W, H, newSums_, item * kRows, std::min(H, (item + 1) * kRows));
-    });
-  }
-
   // Motion estimation, prediction and transform of every macroblock: each depends only on
-  // the pictures, never on another macroblock, so the rows go to the pool.
+  // the pictures, never on another macroblock, so the rows go to the pool. An I or P
+  // picture is the integer search's reference for the next three: its block sums are
+  // made alongside.
   const FrameStore& src = source;
-  pool_.ParallelFor(p_.mbHeight, [&](int mbRow, int) {
+  const int W = p_.codedWidth, H = p_.codedHeight;
+  constexpr int kSumRows = 16;
+  const int sumItems = type != kPictureB ? (H + kSumRows - 1) / kSumRows : 0;
+  pool_.ParallelFor(p_.mbHeight + sumItems, [&](int item, int) {
+    if (item >= p_.mbHeight) {
+      int first = (item - p_.mbHeight) * kSumRows;
+      BlockSums8(src.y, W, H, newSums_, first, std::min(H, first + kSumRows));
+      return;
+    }
     for (int c = 0; c < p_.mbWidth; ++c) {
-      int k = mbRow * p_.mbWidth + c;
+      int k = item * p_.mbWidth + c;
       AnalyseMacroblock(k, type, row, src);
       PredictMacroblock(k, type, mbs_[k]);
       TransformMacroblock(k, src);
