@@ -368,9 +368,11 @@ bool ConvertImageListToMpg(const std::vector<std::string>& imagePaths,
   if (!soundPath.empty()) {
     std::error_code ec;
     bool exists = fs::is_regular_file(soundPath, ec);
-    if (exists && Lower(soundPath).find(".mp2") != std::string::npos) {
+    if (!exists) {
+      ReportLine("Warning: %s not found: the MPG has no sound", soundPath.c_str());
+    } else if (Lower(soundPath).find(".mp2") != std::string::npos) {
       audioPath = soundPath;
-    } else if (exists) {
+    } else {
       settings.audioLayer = audioLayer ? audioLayer : 2;
       settings.audioRate = audioRateKbps ? audioRateKbps : 128;
       if (!services.convertSoundToMp2) {

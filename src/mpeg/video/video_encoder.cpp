@@ -95,7 +95,6 @@ VideoEncoder::VideoEncoder(const EncodingParameters& p, MpegFrameSource* source,
   for (int k = 0; k < macroblocks_; ++k) new (&mbs_[k]) MacroblockInfo();
   coefficients_ = EngineAllocArray<int16_t>(static_cast<size_t>(macroblocks_) * 6 * 64);
   levels_ = EngineAllocArray<int16_t>(static_cast<size_t>(macroblocks_) * 6 * 64);
-  scratch_ = EngineAllocArray<int16_t>(static_cast<size_t>(pool.size()) * 64);
   reader_.Setup(p, source, &pool);
 }
 
@@ -139,13 +138,13 @@ void VideoEncoder::EncodeSequence(BitWriter& out) {
       recon = &bRef_;
     }
     ReportPercent(static_cast<int>(int64_t{i} * 100 / std::max(1, frames)));
-    EncodePicture(out, i, f, f0, type, row, *source, *recon);
+    EncodePicture(out, f, f0, type, row, *source, *recon);
   }
   PutSequenceEnd(out);
   out.Flush();
 }
 
-void VideoEncoder::EncodePicture(BitWriter& out, int /*i*/, int f, int f0, int type, int row,
+void VideoEncoder::EncodePicture(BitWriter& out, int f, int f0, int type, int row,
                                  FrameStore& source, Reference& recon) {
   reader_.Read(f, source);
   forwardRef_ = &oldRef_;
@@ -180,11 +179,8 @@ void VideoEncoder::EncodePicture(BitWriter& out, int /*i*/, int f, int f0, int t
 
   // A B picture is never referenced: its reconstruction only matters to an observer.
   if (type != kPictureB || observer_) {
-    pool_.ParallelFor(p_.mbHeight, [&](int mbRow, int worker) {
-      for (int c = 0; c < p_.mbWidth; ++c) {
-        (void)worker;
-        ReconstructMacroblock(mbRow * p_.mbWidth + c, recon);
-      }
+    pool_.ParallelFor(p_.mbHeight, [&](int mbRow, int) {
+      for (int c = 0; c < p_.mbWidth; ++c) ReconstructMacroblock(mbRow * p_.mbWidth + c, recon);
     });
     if (type != kPictureB) BuildHalfPlanes(recon);
   }

@@ -61,8 +61,8 @@ class VideoEncoder {
 
   void AllocateFrame(FrameStore& f);
   void AllocateReference(Reference& r);
-  void EncodePicture(BitWriter& out, int i, int f, int f0, int pictureType, int row,
-                     FrameStore& source, Reference& recon);
+  void EncodePicture(BitWriter& out, int f, int f0, int pictureType, int row, FrameStore& source,
+                     Reference& recon);
   void AnalyseMacroblock(int k, int pictureType, int row, const FrameStore& source);
   void PredictMacroblock(int k, int pictureType, const MacroblockInfo& mb);
   void TransformMacroblock(int k, const FrameStore& source);
@@ -85,7 +85,6 @@ class VideoEncoder {
   MacroblockInfo* mbs_ = nullptr;
   int16_t* coefficients_ = nullptr;  // 6 x 64 per macroblock, source - prediction transformed
   int16_t* levels_ = nullptr;        // the quantised blocks as coded
-  int16_t* scratch_ = nullptr;       // 64 per worker for dequantisation
   const Reference* forwardRef_ = nullptr;
   const Reference* backwardRef_ = nullptr;
   const FrameStore* forwardSource_ = nullptr;

@@ -12,6 +12,7 @@
 #include "mpeg/video/thread_pool.h"
 #include "mpeg/video/vlc_tables.h"
 #include "platform/host/conversion_log.h"
+#include "platform/host/file_exception.h"
 #include "platform/host/user_prompts.h"
 #include "support/mpeg_video_fixtures.h"
 #include "support/test_support.h"
@@ -479,6 +480,66 @@ TEST(CodingLoopTest, ReferenceRecord) {
   std::vector<uint8_t> bytes = testing::ReadBytes(dir.File("record.m1v"));
   EXPECT_EQ(bytes.size(), kRecordSize);
   EXPECT_EQ(Fnv1a(bytes), kRecordHash);
+}
+
+}  // namespace
+}  // namespace quendrolix
+
+namespace quendrolix {
+namespace {
+
+TEST(ConverterTest, ImageListWithSoundGoesThroughTheMultiplexer) {
+  RecordingConversionLog log;
+  ScopedConversionLog scope(log);
+  RecordingPrompts prompts;
+  ScopedPrompts promptScope(prompts);
+  TempDir dir;
+  ImageList list(48, 32, 4);
+  testing::WriteText(dir.File("tune.wav"), "RIFF");
+  std::string convertedFrom, mp2, video, output;
+  bool throwInMultiplex = false;
+  MpegEngineServices s;
+  s.loadImage = list.images.Loader();
+  s.convertSoundToMp2 = [&](const std::string& sound, const std::string& to) {
+    convertedFrom = sound;
+    mp2 = to;
+    testing::WriteText(to, "mp2");
+    return true;
+  };
+  s.multiplex = [&](const std::string& v, const std::string& a, const std::string& o) {
+    if (throwInMultiplex) throw CFileException("bad stream");
+    video = v;
+    EXPECT_EQ(a, mp2);
+    EXPECT_EQ(ParseFile(v).pictures.size(), 4u);
+    output = o;
+    testing::WriteText(o, "system stream");
+    return MultiplexCounters{0, 1};
+  };
+  ScopedMpegEngineServices scoped(s);
+  std::string out = dir.File("with sound.mpg");
+  EXPECT_TRUE(
+      ConvertImageListToMpg(list.paths, list.counts, dir.File("tune.wav"), out, 0, 0, 0, 3, 0, 0));
+  EXPECT_EQ(convertedFrom, dir.File("tune.wav"));
+  EXPECT_EQ(fs::path(mp2).filename(), "Temp.Mp2");
+  EXPECT_EQ(fs::path(video).filename(), "TempMpg.mpg");
+  EXPECT_NE(fs::path(video).parent_path(), dir.path());
+  EXPECT_FALSE(fs::exists(video));  // the private folder went with the conversion
+  EXPECT_EQ(output, out);
+  EXPECT_TRUE(log.HasLine("Bit-rate: 1064960"));  // room left for 128 kbit/s of sound
+  EXPECT_EQ(log.lines.back(), "Error: audio timed-out");
+
+  throwInMultiplex = true;
+  EXPECT_FALSE(
+      ConvertImageListToMpg(list.paths, list.counts, dir.File("tune.wav"), out, 0, 0, 0, 3, 0, 0));
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(prompts.messages[0].substr(0, 14), "Aaaaargh!!! Th");
+
+  log.lines.clear();
+  EXPECT_TRUE(ConvertImageListToMpg(list.paths, list.counts, dir.File("missing.wav"),
+                                    dir.File("silent.mpg"), 0, 0, 0, 3, 0, 0));
+  EXPECT_EQ(log.lines.front(),
+            "Warning: " + dir.File("missing.wav") + " not found: the MPG has no sound");
+  EXPECT_EQ(ParseFile(dir.File("silent.mpg")).pictures.size(), 4u);
 }
 
 }  // namespace
