@@ -1,0 +1,10 @@
+#include "mpeg/video/engine_settings.h"
+
+namespace quendrolix {
+
+EngineSettings& MpegEngineSettings() {
+  static EngineSettings settings;
+  return settings;
+}
+
+}  // namespace quendrolix

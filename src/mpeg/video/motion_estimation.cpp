@@ -1,0 +1,130 @@
+#include "mpeg/video/motion_estimation.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "mpeg/video/pixel_kernels.h"
+#include "mpeg/video/vlc_tables.h"
+
+namespace quendrolix {
+namespace {
+
+// The search order: ring l = 1, 2, ... starts at (-l, -l) and takes 8l steps, right for
+// the first 2l, then down, left and up.
+constexpr int kMaxRing = 15;
+struct SpiralStep {
+  int8_t dx, dy;
+};
+const SpiralStep* Spiral() {
+  static const std::vector<SpiralStep> steps = [] {
+    std::vector<SpiralStep> v;
+    for (int l = 1; l <= kMaxRing; ++l) {
+      int px = -l, py = -l;
+      for (int step = 0; step < 8 * l; ++step) {
+        v.push_back({static_cast<int8_t>(px), static_cast<int8_t>(py)});
+        if (step < 2 * l)
+          ++px;
+        else if (step < 4 * l)
+          ++py;
+        else if (step < 6 * l)
+          --px;
+        else
+          --py;
+      }
+    }
+    return v;
+  }();
+  return steps.data();
+}
+
+}  // namespace
+
+SearchResult FullSearch(const uint8_t* sourceReference, const ReferencePlanes& reconstructed,
+                        const uint8_t* macroblock, int x, int y, int rangeX, int rangeY, int width,
+                        int height, const uint16_t* referenceSums) {
+  const int xmin = std::max(0, x - rangeX), xmax = std::min(width - 16, x + rangeX);
+  const int ymin = std::max(0, y - rangeY), ymax = std::min(height - 16, y + rangeY);
+
+  int bestX = x, bestY = y;
+  int best =
+      Sad16(macroblock, width, sourceReference + static_cast<size_t>(y) * width + x, width, 65536);
+  // The sum of |quadrant sum differences| never exceeds the SAD.
+  int quarters[4] = {0, 0, 0, 0};
+  if (referenceSums) {
+    for (int q = 0; q < 4; ++q) {
+      const uint8_t* p = macroblock + (q >> 1) * 8 * width + (q & 1) * 8;
+      for (int r = 0; r < 8; ++r)
+        for (int c = 0; c < 8; ++c) quarters[q] += p[r * width + c];
+    }
+  }
+  const int rings = std::max(rangeX, rangeY);
+  const SpiralStep* spiral = Spiral();
+  const int points = std::min(rings, kMaxRing) * (std::min(rings, kMaxRing) + 1) * 4;
+  for (int i = 0; i < points; ++i) {
+    const int px = x + spiral[i].dx, py = y + spiral[i].dy;
+    if (px < xmin || px > xmax || py < ymin || py > ymax) continue;
+    if (referenceSums) {
+      const uint16_t* at = referenceSums + static_cast<size_t>(py) * width + px;
+      const size_t down = static_cast<size_t>(8) * width;
+      int bound = std::abs(quarters[0] - at[0]) + std::abs(quarters[1] - at[8]) +
+                  std::abs(quarters[2] - at[down]) + std::abs(quarters[3] - at[down + 8]);
+      if (bound >= best) continue;
+    }
+    int s = Sad16(macroblock, width, sourceReference + static_cast<size_t>(py) * width + px, width,
+                  best);
+    if (s < best) {
+      best = s;
+      bestX = px;
+      bestY = py;
+    }
+  }
+
+  // Half-pel refinement on the reconstruction: rows outer, columns inner, first smallest.
+  SearchResult result;
+  result.sad = 65536;
+  const int y2Low = 2 * bestY - (bestY > 0 ? 1 : 0);
+  const int y2High = 2 * bestY + (2 * bestY < 2 * (height - 16) ? 1 : 0);
+  const int x2Low = 2 * bestX - (bestX > 0 ? 1 : 0);
+  const int x2High = 2 * bestX + (2 * bestX < 2 * (width - 16) ? 1 : 0);
+  for (int y2 = y2Low; y2 <= y2High; ++y2) {
+    for (int x2 = x2Low; x2 <= x2High; ++x2) {
+      int s = Sad16(macroblock, width, HalfPelBlock(reconstructed, x2, y2, width), width, 1 << 30);
+      if (s < result.sad) {
+        result.sad = s;
+        result.x2 = x2;
+        result.y2 = y2;
+      }
+    }
+  }
+  return result;
+}
+
+int DecidePredictedMode(int& var, int vmc, int vzero) {
+  if (vmc > var && vmc >= kIntraThreshold) return kMbIntra;
+  if (4 * vzero > 5 * vmc && vzero >= kIntraThreshold) {
+    var = vmc;
+    return kMbForward;
+  }
+  var = vzero;
+  return 0;
+}
+
+int DecideBidirectionalMode(int& var, int vmcf, int vmcr, int vmci) {
+  int flags, vmc;
+  if (vmcf <= vmcr && vmcf <= vmci) {
+    flags = kMbForward;
+    vmc = vmcf;
+  } else if (vmcr <= vmci) {
+    flags = kMbBackward;
+    vmc = vmcr;
+  } else {
+    flags = kMbForward | kMbBackward;
+    vmc = vmci;
+  }
+  if (vmc > var && vmc >= kIntraThreshold) return kMbIntra;
+  var = vmc;
+  return flags;
+}
+
+}  // namespace quendrolix

@@ -1,0 +1,473 @@
+#include "mpeg/video/mpeg_converter.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <system_error>
+
+#include "mpeg/video/engine_memory.h"
+#include "mpeg/video/engine_services.h"
+#include "mpeg/video/engine_settings.h"
+#include "mpeg/video/thread_pool.h"
+#include "mpeg/video/video_encoder.h"
+#include "platform/host/conversion_log.h"
+#include "platform/host/file_exception.h"
+#include "platform/host/temp_names.h"
+#include "platform/host/user_prompts.h"
+
+namespace quendrolix {
+namespace fs = std::filesystem;
+namespace {
+
+// The engine keeps process-wide state: one conversion at a time.
+std::mutex& ConversionMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+const char kMultiplexerFailed[] =
+    "Aaaaargh!!! This is not supposed to happen, but rather than doing its job the multiplexer "
+    "has thrown an exception. Please check the troubleshooting section for possible remedies.";
+
+// Position of the extension's dot, or npos when the last name has none.
+size_t ExtensionDot(const std::string& path) {
+  size_t dot = path.rfind('.');
+  if (dot == std::string::npos) return dot;
+  if (path.find('/', dot) != std::string::npos) return std::string::npos;
+  return dot;
+}
+
+std::string WithoutExtension(const std::string& path) {
+  size_t dot = ExtensionDot(path);
+  return dot == std::string::npos ? path : path.substr(0, dot);
+}
+
+// The multiplexed output: as given, ".mpg" added when it has no extension, or the input's
+// name with ".mpg" when it is empty.
+std::string ResolveOutputPath(const std::string& output, const std::string& input) {
+  if (output.empty()) return WithoutExtension(input) + ".mpg";
+  if (ExtensionDot(output) == std::string::npos) return output + ".mpg";
+  return output;
+}
+
+bool IsBitDepthSupported(int bits) {
+  return bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+void ReportCounters(const MultiplexCounters& counters) {
+  EngineSettings& settings = MpegEngineSettings();
+  settings.videoTimedOut = counters.videoTimedOut;
+  settings.audioTimedOut = counters.audioTimedOut;
+  if (counters.videoTimedOut) ReportLine("Error: video timed-out");
+  if (counters.audioTimedOut) ReportLine("Error: audio timed-out");
+}
+
+void ReportSubstitutions() {
+  unsigned substituted = MpegEngineSettings().substitutedFrames;
+  if (substituted) ReportLine("Warning: %u frames were substituted", substituted);
+}
+
+// The image list as a frame source: entry i of the expanded list, loaded through the
+// image loader. The last few images loaded are kept, so a still held for many frames is
+// loaded once even though the coding order steps back and forth between two pictures.
+class ImageListSource : public MpegFrameSource {
+ public:
+  ImageListSource(std::vector<std::string> entries, std::function<HDIB(const std::string&)> loader)
+      : entries_(std::move(entries)), loader_(std::move(loader)) {}
+
+  void Seed(const std::string& path, HDIB dib) { Keep(path, std::move(dib)); }
+
+  const DibBlock* FetchFrame(int index) override {
+    if (index < 0 || static_cast<size_t>(index) >= entries_.size()) return nullptr;
+    const std::string& path = entries_[index];
+    for (size_t i = 0; i < kept_.size(); ++i) {
+      if (kept_[i].first == path) {
+        std::rotate(kept_.begin(), kept_.begin() + i, kept_.begin() + i + 1);
+        return kept_.front().second.get();
+      }
+    }
+    HDIB dib = loader_ ? loader_(path) : nullptr;
+    if (!dib) return nullptr;
+    Keep(path, std::move(dib));
+    return kept_.front().second.get();
+  }
+
+  std::string FrameName(int index) const override {
+    return index >= 0 && static_cast<size_t>(index) < entries_.size() ? entries_[index]
+                                                                      : std::string();
+  }
+
+ private:
+  static constexpr size_t kKept = 3;  // the two references and a B picture
+  void Keep(const std::string& path, HDIB dib) {
+    if (kept_.size() == kKept) kept_.pop_back();
+    kept_.insert(kept_.begin(), {path, std::move(dib)});
+  }
+
+  std::vector<std::string> entries_;
+  std::function<HDIB(const std::string&)> loader_;
+  std::vector<std::pair<std::string, HDIB>> kept_;
+};
+
+}  // namespace
+
+bool IsAudioRateOfLayer(int layer, int rate) {
+  static const int kLayer1[] = {32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448};
+  static const int kLayer2[] = {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384};
+  const int* table = layer == 1 ? kLayer1 : layer == 2 ? kLayer2 : nullptr;
+  if (!table) return false;
+  return std::find(table, table + 14, rate) != table + 14;
+}
+
+bool RunVideoEncoder(const SourceDescription& source, MpegFrameSource& frames,
+                     const std::string& target) {
+  EngineSettings& settings = MpegEngineSettings();
+  EncodingParameters params;
+  if (!DeriveEncodingParameters(source, settings, params)) return false;
+  if (params.frames <= 0) {
+    ReportLine("Error: no frames to encode");
+    return false;
+  }
+
+  // Written under a fresh name beside the target and renamed into place at the end, so
+  // that an abandoned run never leaves half a stream where a good file was.
+  fs::path targetPath(target);
+  fs::path folder = targetPath.parent_path();
+  if (folder.empty()) folder = ".";
+  fs::path partial = UniqueFileIn(folder, "." + targetPath.filename().string(), ".part");
+  std::FILE* file = partial.empty() ? nullptr : std::fopen(partial.c_str(), "wb");
+  if (!file) {
+    if (!partial.empty()) fs::remove(partial);
+    ReportLine("Error: couldn't open %s", target.c_str());
+    return false;
+  }
+  bool written = false;
+  try {
+    ThreadPool pool(MpegVideoThreads());
+    VideoEncoder encoder(params, &frames, pool);
+    BitWriter out(file);
+    encoder.EncodeSequence(out);
+    written = !out.WriteFailed();
+  } catch (...) {
+    std::fclose(file);
+    std::error_code ec;
+    fs::remove(partial, ec);
+    throw;
+  }
+  if (std::fclose(file) != 0) written = false;
+  std::error_code ec;
+  if (written) fs::rename(partial, targetPath, ec);
+  if (!written || ec) {
+    fs::remove(partial, ec);
+    ReportLine("Error: couldn't write %s", target.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool ConvertAviToMpg(const std::string& inputPath, const std::string& outputPath, int audioLayer,
+                     int totalRateKbps, int audioRateKbps, unsigned frameRateSelection, int width,
+                     int height) {
+  std::unique_lock<std::mutex> busy(ConversionMutex(), std::try_to_lock);
+  if (!busy.owns_lock()) {
+    ReportLine("Error: another MPG conversion is running");
+    return false;
+  }
+  EngineMemoryScope memory;
+  EngineSettings& settings = MpegEngineSettings();
+  const MpegEngineServices& services = GetMpegEngineServices();
+
+  ReportLine("Converting %s to %s...", inputPath.c_str(), outputPath.c_str());
+  settings.Reset();
+  settings.sourceIsAvi = true;
+  if (audioLayer) settings.audioLayer = audioLayer;
+  if (totalRateKbps) settings.totalRateUnits = totalRateKbps >> 3;
+  if (audioRateKbps) settings.audioRate = audioRateKbps;
+  if (frameRateSelection) settings.frameRateSelection = frameRateSelection;
+  if (width || height) {
+    settings.resizeRequested = true;
+    settings.requestedWidth = width;
+    settings.requestedHeight = height;
+  }
+
+  if (!IsAudioRateOfLayer(settings.audioLayer, settings.audioRate)) {
+    ReportLine("Error: %i audio bit-rate is unsupported", settings.audioRate);
+    return false;
+  }
+  if (settings.frameRateSelection != 0) settings.noAudio = true;
+
+  std::string input = inputPath;
+  if (ExtensionDot(input) == std::string::npos) input += ".avi";
+  const std::string output = ResolveOutputPath(outputPath, input);
+
+  if (!services.openAvi) {
+    ReportLine("Error: AVI input is not available in this build");
+    return false;
+  }
+  std::unique_ptr<AviConversionInput> avi = services.openAvi(input);
+  if (!avi) {
+    ReportLine("Error: %s is locked or unavailable", input.c_str());
+    return false;
+  }
+  AviFileSummary info;
+  if (!avi->FileInfo(info) || !avi->OpenVideo()) {
+    ReportLine("Error: corrupted video");
+    return false;
+  }
+  struct GetterCloser {
+    AviConversionInput* avi;
+    ~GetterCloser() {
+      if (avi) avi->CloseVideo();
+    }
+  } closer{avi.get()};
+  double fps = info.scale ? static_cast<double>(info.rate) / info.scale : 0.0;
+  ReportLine("Video size: %ux%u at %4.2f FPS", info.width, info.height, fps);
+  const DibBlock* first = avi->FetchFrame(0);
+  if (!first || first->size() < sizeof(BITMAPINFOHEADER)) {
+    ReportLine("Error: corrupted video");
+    return false;
+  }
+  const BITMAPINFOHEADER& header = first->header();
+  ReportLine("BPP: %u", static_cast<unsigned>(header.biBitCount));
+  if (!IsBitDepthSupported(header.biBitCount)) {
+    ReportLine("Error: %i BPP is unsupported (must be 8, 16, 24 or 32)", header.biBitCount);
+    return false;
+  }
+  if (info.width > 4095 || info.height >= 4096) {
+    ReportLine("Error: frame is too big (%dx%d pixels)", static_cast<int>(info.width),
+               static_cast<int>(info.height));
+    return false;
+  }
+  unsigned roundedFps = static_cast<unsigned>(std::floor(fps + 0.5));
+  ReportLine("Number of frames: %u (%u seconds)", info.length,
+             roundedFps ? info.length / roundedFps : 0u);
+  if (header.biCompression != BI_RGB) ReportLine("Error: frames must be BI_RGB compressed");
+
+  if (!settings.noAudio) {
+    AviSoundFormat sound;
+    if (!avi->SoundFormat(sound)) {
+      settings.noAudio = true;
+    } else {
+      ReportLine("Audio sampling rate: %6.3fKHz (%u bits per sample)", sound.samplesPerSec / 1000.0,
+                 static_cast<unsigned>(sound.bitsPerSample));
+      if (sound.formatTag != 1) {
+        ReportLine("Error: compressed audio is unsupported");
+        settings.noAudio = true;
+      }
+      if (sound.samplesPerSec != 11025 && sound.samplesPerSec != 22050 &&
+          sound.samplesPerSec != 44100) {
+        ReportLine("Error: unsupported audio sampling rate (must be 11.025, 22.05, or 44.1kHz)");
+        settings.noAudio = true;
+      }
+      if (sound.bitsPerSample != 8 && sound.bitsPerSample != 16) {
+        ReportLine("Error: %i bit audio is not supported (must be 8 or 16)", sound.bitsPerSample);
+        settings.noAudio = true;
+      }
+    }
+    if (!settings.noAudio && (!services.encodeAviAudio || !services.multiplex)) {
+      ReportLine("Warning: MP2 audio is not available in this build: the MPG has no sound");
+      settings.noAudio = true;
+    }
+  }
+
+  // The elementary streams live in a private folder, never beside the user's files.
+  PrivateTempFolder temp("mpg");
+  if (!settings.noAudio && !temp.ok()) {
+    ReportLine("Warning: no temporary folder: the MPG has no sound");
+    settings.noAudio = true;
+  }
+  std::string base = fs::path(WithoutExtension(output)).filename().string();
+  if (base.empty()) base = "video";
+  const std::string videoPath = settings.noAudio ? output : temp.File(base + ".m1v").string();
+  const std::string audioPath =
+      settings.noAudio ? std::string() : temp.File(base + ".mp2").string();
+
+  SourceDescription source{info.width, info.height, info.rate, info.scale, info.length};
+  ReportLine("Compressing video...");
+  bool videoDone = false;
+  try {
+    videoDone = RunVideoEncoder(source, *avi, videoPath);
+  } catch (const EngineAbort&) {
+    return false;
+  }
+  avi->CloseVideo();
+  closer.avi = nullptr;
+  if (!videoDone) return false;
+  ReportSubstitutions();
+  ReportLine("Video completed");
+
+  if (settings.noAudio) return true;
+
+  ReportLine("Audio bit-rate: %u", static_cast<unsigned>(settings.audioRate * 1024));
+  Mp2Request request{input, audioPath, settings.audioLayer, settings.audioRate};
+  int silent = 0;
+  bool audioDone = false;
+  try {
+    audioDone = services.encodeAviAudio(*avi, request, silent);
+  } catch (const CFileException&) {
+    audioDone = false;
+  }
+  settings.silentAudioSamples = silent;
+  avi.reset();
+  if (!audioDone) {
+    // The video is good: keep it as a video-only MPG rather than nothing.
+    std::error_code ec;
+    fs::copy_file(videoPath, output, fs::copy_options::overwrite_existing, ec);
+    ReportLine("Warning: the sound could not be encoded: the MPG has no sound");
+    return !ec;
+  }
+  ReportLine("Audio completed");
+  if (silent) ReportLine("Warning: %d audio samples set to 0 length", silent);
+
+  ReportLine("Multiplexing...");
+  MultiplexCounters counters;
+  try {
+    counters = services.multiplex(videoPath, audioPath, output);
+  } catch (const CFileException&) {
+    return false;
+  }
+  ReportLine("MPG completed!");
+  ReportCounters(counters);
+  return true;
+}
+
+bool ConvertImageListToMpg(const std::vector<std::string>& imagePaths,
+                           const std::vector<int>& frameCounts, const std::string& soundPath,
+                           const std::string& outputPath, int audioLayer, int totalRateKbps,
+                           int audioRateKbps, unsigned frameRateSelection, int width, int height) {
+  std::unique_lock<std::mutex> busy(ConversionMutex(), std::try_to_lock);
+  if (!busy.owns_lock()) {
+    ReportLine("Error: another MPG conversion is running");
+    return false;
+  }
+  EngineMemoryScope memory;
+  EngineSettings& settings = MpegEngineSettings();
+  const MpegEngineServices& services = GetMpegEngineServices();
+  settings.Reset();
+  settings.sourceIsAvi = false;
+
+  // Each image repeated as many times as its frame count.
+  std::vector<std::string> entries;
+  for (size_t i = 0; i < imagePaths.size(); ++i) {
+    int count = i < frameCounts.size() ? frameCounts[i] : 0;
+    for (int n = 0; n < count; ++n) entries.push_back(imagePaths[i]);
+  }
+
+  PrivateTempFolder temp("mpg");
+  std::string audioPath;
+  settings.noAudio = true;
+  if (!soundPath.empty()) {
+    std::error_code ec;
+    bool exists = fs::is_regular_file(soundPath, ec);
+    if (!exists) {
+      ReportLine("Warning: %s not found: the MPG has no sound", soundPath.c_str());
+    } else if (Lower(soundPath).find(".mp2") != std::string::npos) {
+      audioPath = soundPath;
+    } else {
+      settings.audioLayer = audioLayer ? audioLayer : 2;
+      settings.audioRate = audioRateKbps ? audioRateKbps : 128;
+      if (!services.convertSoundToMp2) {
+        ReportLine("Warning: MP2 audio is not available in this build: the MPG has no sound");
+      } else if (temp.ok()) {
+        std::string mp2 = temp.File("Temp.Mp2").string();
+        bool converted = false;
+        try {
+          converted = services.convertSoundToMp2(soundPath, mp2);
+        } catch (const CFileException&) {
+          converted = false;
+        }
+        if (converted) audioPath = mp2;
+      }
+    }
+    if (!audioPath.empty() && !services.multiplex) {
+      ReportLine("Warning: multiplexing is not available in this build: the MPG has no sound");
+      audioPath.clear();
+    }
+    settings.noAudio = audioPath.empty();
+  }
+  if (audioRateKbps) settings.audioRate = audioRateKbps;
+  if (audioLayer) settings.audioLayer = audioLayer;
+  settings.totalRateUnits = totalRateKbps ? totalRateKbps >> 3 : 150;
+  settings.frameRateSelection = frameRateSelection;
+  if (width || height) {
+    settings.resizeRequested = true;
+    settings.requestedWidth = width;
+    settings.requestedHeight = height;
+  }
+
+  if (!services.loadImage) {
+    ReportLine("Error: image loading is not available in this build");
+    return false;
+  }
+  if (imagePaths.empty()) {
+    ReportLine("Error: no frames to encode");
+    return false;
+  }
+  HDIB first = services.loadImage(imagePaths[0]);
+  if (!first || first->size() < sizeof(BITMAPINFOHEADER)) {
+    ReportLine("Error: loading of %s failed", imagePaths[0].c_str());
+    return false;
+  }
+  const BITMAPINFOHEADER header = first->header();
+  ReportLine("BPP: %u", static_cast<unsigned>(header.biBitCount));
+  if (!IsBitDepthSupported(header.biBitCount)) {
+    ReportLine("Error: %i BPP is unsupported (must be 8, 16, 24 or 32)", header.biBitCount);
+    return false;
+  }
+  int firstHeight = header.biHeight < 0 ? -header.biHeight : header.biHeight;
+  if (header.biWidth > 4095 || firstHeight > 4095 || header.biWidth <= 0 || firstHeight == 0) {
+    ReportLine("Error: frame is too big (%dx%d pixels)", header.biWidth, firstHeight);
+    return false;
+  }
+  ReportLine("Number of images: %u", static_cast<unsigned>(imagePaths.size()));
+  if (header.biCompression != BI_RGB) {
+    ReportLine("Error: frames must be BI_RGB compressed");
+    return false;
+  }
+  if (entries.empty()) {
+    ReportLine("Error: no frames to encode");
+    return false;
+  }
+
+  const std::string output = settings.noAudio ? outputPath : ResolveOutputPath(outputPath, "");
+  const std::string videoPath = settings.noAudio ? outputPath : temp.File("TempMpg.mpg").string();
+
+  ImageListSource source(entries, services.loadImage);
+  source.Seed(imagePaths[0], std::move(first));
+  // The nominal rate of an image list is 10 frames/s.
+  SourceDescription description{static_cast<uint32_t>(header.biWidth),
+                                static_cast<uint32_t>(firstHeight), 1000000, 100000,
+                                static_cast<uint32_t>(entries.size())};
+  ReportLine("Compressing video...");
+  bool videoDone = false;
+  try {
+    videoDone = RunVideoEncoder(description, source, videoPath);
+  } catch (const EngineAbort&) {
+    return false;
+  }
+  if (!videoDone) return false;
+  ReportSubstitutions();
+  ReportLine("Video completed");
+  if (settings.noAudio) return true;
+
+  MultiplexCounters counters;
+  try {
+    counters = services.multiplex(videoPath, audioPath, output);
+  } catch (const CFileException&) {
+    Prompts().ShowMessage(kMultiplexerFailed);
+    return false;
+  }
+  ReportCounters(counters);
+  return true;
+}
+
+}  // namespace quendrolix

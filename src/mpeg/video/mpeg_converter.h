@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "mpeg/video/encoding_parameters.h"
+#include "mpeg/video/frame_source.h"
+
+namespace quendrolix {
+
+// Converts an AVI file to an MPEG-1 file (system stream with the AVI's sound, or video
+// only). Numeric arguments of 0 take the engine's defaults; totalRateKbps is in kbit/s.
+// Returns true when the output file was produced.
+bool ConvertAviToMpg(const std::string& inputPath, const std::string& outputPath, int audioLayer,
+                     int totalRateKbps, int audioRateKbps, unsigned frameRateSelection, int width,
+                     int height);
+
+// Converts a list of images, each held for its frame count, to an MPEG-1 file; with a
+// sound path the sound is multiplexed in. Returns true when the output file was produced.
+bool ConvertImageListToMpg(const std::vector<std::string>& imagePaths,
+                           const std::vector<int>& frameCounts, const std::string& soundPath,
+                           const std::string& outputPath, int audioLayer, int totalRateKbps,
+                           int audioRateKbps, unsigned frameRateSelection, int width, int height);
+
+// The video encoder run shared by both conversions: derives the parameters from
+// MpegEngineSettings() and the source, and writes the elementary stream to `target`
+// (through a temporary name beside it, so a failed run leaves an existing file alone).
+// Returns false when nothing usable was written; fatal errors raise EngineAbort.
+bool RunVideoEncoder(const SourceDescription& source, MpegFrameSource& frames,
+                     const std::string& target);
+
+// True when the audio bit rate (kbit/s) is one of the layer's fourteen rates.
+bool IsAudioRateOfLayer(int layer, int rateKbps);
+
+}  // namespace quendrolix

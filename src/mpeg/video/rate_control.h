@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+
+#include "mpeg/video/encoding_parameters.h"
+
+namespace quendrolix {
+
+// Test Model 5 rate control: target bits per picture, a virtual buffer per picture type
+// steering the macroblock quantiser, and activity modulation. Floating point throughout
+// except where the model divides integers.
+class RateControl {
+ public:
+  void InitSequence(const EncodingParameters& p);
+  void InitGop(int np, int nb);
+  // At the start of a picture: the target and the buffer fullness for its type.
+  void InitPicture(int pictureType, uint64_t bitCount);
+  // The quantiser the picture (and its first slice) starts with; also prev_mquant.
+  int StartQuantiser();
+  // The quantiser of macroblock k.
+  int MacroblockQuantiser(int k, double activity, uint64_t bitCount);
+  void UpdatePicture(uint64_t bitCount);
+
+  // The model's state, readable for the tests.
+  int r = 0;
+  double avgAct = 400.0;
+  int64_t R = 0;
+  int Np = 0, Nb = 0;
+  int64_t Xi = 0, Xp = 0, Xb = 0;
+  int64_t d0i = 0, d0p = 0, d0b = 0;
+  int64_t T = 0;
+  int64_t d = 0;
+  int64_t S = 0;
+  int64_t Q = 0;
+  double actsum = 0;
+  int prevMquant = 0;
+  int pictureType = 1;
+
+ private:
+  double bitRate_ = 0;
+  double frameRate_ = 0;
+  int macroblocks_ = 1;
+};
+
+// The vbv_delay of each picture header: a decoder that starts with its buffer 7/8 full
+// and takes one picture per frame period.
+class VbvModel {
+ public:
+  void Init(const EncodingParameters& p);
+  int PictureDelay(int pictureType);
+  // The bit count at the end of a picture, rounded up to whole bytes.
+  void EndOfPicture(uint64_t bitCount) { endOfPictureBits_ = (bitCount + 7) / 8 * 8; }
+
+ private:
+  double bitRate_ = 0;
+  double frameRate_ = 0;
+  int vbvBufferSize_ = 0;
+  double decodingTime_ = 0;
+  double nextIpDelay_ = 0;
+  uint64_t endOfPictureBits_ = 0;
+};
+
+}  // namespace quendrolix

@@ -1,0 +1,263 @@
+#include "mpeg/video/source_reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "mpeg/video/engine_memory.h"
+#include "mpeg/video/engine_settings.h"
+#include "mpeg/video/thread_pool.h"
+#include "platform/host/conversion_log.h"
+
+namespace quendrolix {
+namespace {
+
+// The coefficients are multiples of 1/256, so the floating-point sums are exact and the
+// conversion is integer arithmetic on the 1/256 scale: Y = (29 B + 150 G + 77 R) / 256,
+// Cb = (131 B - 87 G - 44 R) / 256 + 128, Cr = (-21 B - 110 G + 131 R) / 256 + 128.
+struct ColourTables {
+  int y[3][256];   // blue, green, red parts of 256 x Y
+  int cb[3][256];  // ... of 256 x (Cb - 128)
+  int cr[3][256];
+  ColourTables() {
+    for (int v = 0; v < 256; ++v) {
+      y[0][v] = 29 * v, y[1][v] = 150 * v, y[2][v] = 77 * v;
+      cb[0][v] = 131 * v, cb[1][v] = -87 * v, cb[2][v] = -44 * v;
+      cr[0][v] = -21 * v, cr[1][v] = -110 * v, cr[2][v] = 131 * v;
+    }
+  }
+};
+const ColourTables& Tables() {
+  static const ColourTables tables;
+  return tables;
+}
+
+inline uint8_t Chroma(int scaled) {
+  // Truncation toward zero of scaled / 256 + 128, then limited to 0..255: for the values
+  // that survive the limit this is the floor, which the arithmetic shift gives.
+  int v = (scaled + 128 * 256) >> 8;
+  return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+}
+
+struct Rgb {
+  uint8_t b, g, r;
+};
+
+// Everything one frame's conversion needs, shared by the workers.
+struct FrameJob {
+  const EncodingParameters* p;
+  Placement place;
+  const uint8_t* pixels;
+  size_t stride;
+  int bits;
+  int height;
+  bool bottomUp;
+  Rgb palette[256];
+  FrameStore* store;
+  uint8_t* scratch;
+  size_t scratchBytes;
+};
+
+// One output row: Y into its plane, full-resolution Cb and Cr into the work rows.
+void ConvertRow(const FrameJob& job, int row, uint8_t* yRow, uint8_t* cbRow, uint8_t* crRow) {
+  const Placement& pl = job.place;
+  const int width = job.p->codedWidth;
+  if (row < pl.topBorder || row >= pl.topBorder + pl.rows) {
+    std::memset(yRow, 0, width);
+    std::memset(cbRow, 128, width);
+    std::memset(crRow, 128, width);
+    return;
+  }
+  int y = row - pl.topBorder;
+  int memoryRow = job.bottomUp ? job.height - pl.topCrop - y - 1 : pl.topCrop + y;
+  const uint8_t* src = job.pixels + job.stride * static_cast<size_t>(memoryRow);
+  std::memset(yRow, 0, pl.leftBorder);
+  std::memset(cbRow, 128, pl.leftBorder);
+  std::memset(crRow, 128, pl.leftBorder);
+  const ColourTables& t = Tables();
+  uint8_t* yo = yRow + pl.leftBorder;
+  uint8_t* cbo = cbRow + pl.leftBorder;
+  uint8_t* cro = crRow + pl.leftBorder;
+  auto put = [&](int i, int b, int g, int r) {
+    yo[i] = static_cast<uint8_t>((t.y[0][b] + t.y[1][g] + t.y[2][r]) >> 8);
+    cbo[i] = Chroma(t.cb[0][b] + t.cb[1][g] + t.cb[2][r]);
+    cro[i] = Chroma(t.cr[0][b] + t.cr[1][g] + t.cr[2][r]);
+  };
+  const int n = pl.columns;
+  switch (job.bits) {
+    case 8: {
+      const uint8_t* s = src + pl.leftCrop;
+      for (int i = 0; i < n; ++i) {
+        const Rgb& c = job.palette[s[i]];
+        put(i, c.b, c.g, c.r);
+      }
+      break;
+    }
+    case 16: {
+      const uint8_t* s = src + 2 * static_cast<size_t>(pl.leftCrop);
+      for (int i = 0; i < n; ++i) {
+        unsigned w = s[2 * i] | (s[2 * i + 1] << 8);
+        // 5-5-5: each 5-bit value v becomes v x 8 + 7.
+        put(i, ((w & 31) << 3) | 7, (((w >> 5) & 31) << 3) | 7, (((w >> 10) & 31) << 3) | 7);
+      }
+      break;
+    }
+    case 24: {
+      const uint8_t* s = src + 3 * static_cast<size_t>(pl.leftCrop);
+      for (int i = 0; i < n; ++i) put(i, s[3 * i], s[3 * i + 1], s[3 * i + 2]);
+      break;
+    }
+    default: {
+      const uint8_t* s = src + 4 * static_cast<size_t>(pl.leftCrop);
+      for (int i = 0; i < n; ++i) put(i, s[4 * i], s[4 * i + 1], s[4 * i + 2]);
+      break;
+    }
+  }
+  std::memset(yo + n, 0, pl.rightBorder);
+  std::memset(cbo + n, 128, pl.rightBorder);
+  std::memset(cro + n, 128, pl.rightBorder);
+}
+
+// Chroma rows [first, last): two luma rows each, then the 2x2 average.
+void ConvertRows(const FrameJob& job, int first, int last, uint8_t* scratch) {
+  const int width = job.p->codedWidth;
+  const int cw = job.p->chromaWidth;
+  uint8_t* cb0 = scratch;
+  uint8_t* cb1 = scratch + width;
+  uint8_t* cr0 = scratch + 2 * width;
+  uint8_t* cr1 = scratch + 3 * width;
+  for (int j = first; j < last; ++j) {
+    ConvertRow(job, 2 * j, job.store->y + static_cast<size_t>(2 * j) * width, cb0, cr0);
+    ConvertRow(job, 2 * j + 1, job.store->y + static_cast<size_t>(2 * j + 1) * width, cb1, cr1);
+    uint8_t* cb = job.store->cb + static_cast<size_t>(j) * cw;
+    uint8_t* cr = job.store->cr + static_cast<size_t>(j) * cw;
+    for (int i = 0; i < cw; ++i) {
+      cb[i] =
+          static_cast<uint8_t>((cb0[2 * i] + cb0[2 * i + 1] + cb1[2 * i] + cb1[2 * i + 1]) >> 2);
+      cr[i] =
+          static_cast<uint8_t>((cr0[2 * i] + cr0[2 * i + 1] + cr1[2 * i] + cr1[2 * i + 1]) >> 2);
+    }
+  }
+}
+
+constexpr int kChromaRowsPerItem = 8;
+
+}  // namespace
+
+YCbCr ConvertPixel(int blue, int green, int red) {
+  const ColourTables& t = Tables();
+  return {(t.y[0][blue] + t.y[1][green] + t.y[2][red]) >> 8,
+          Chroma(t.cb[0][blue] + t.cb[1][green] + t.cb[2][red]),
+          Chroma(t.cr[0][blue] + t.cr[1][green] + t.cr[2][red])};
+}
+
+Placement PlaceSource(int width, int height, const EncodingParameters& p) {
+  Placement pl;
+  int horizontalBorder = width < p.codedWidth ? p.codedWidth - width : 0;
+  int horizontalCrop = width > p.codedWidth ? width - p.codedWidth : 0;
+  int verticalBorder = height < p.codedHeight ? p.codedHeight - height : 0;
+  int verticalCrop = height > p.codedHeight ? height - p.codedHeight : 0;
+  // Centred within vertical_size, not the coded height: the extra coded rows go below.
+  pl.topBorder = height < p.verticalSize ? (p.verticalSize - height) / 2 : 0;
+  pl.bottomBorder = verticalBorder - pl.topBorder;
+  pl.leftBorder = horizontalBorder / 2;
+  pl.rightBorder = horizontalBorder - pl.leftBorder;
+  pl.leftCrop = horizontalCrop / 2;
+  pl.topCrop = verticalCrop / 2;
+  pl.columns = width - horizontalCrop;
+  pl.rows = height - verticalCrop;
+  return pl;
+}
+
+size_t ConversionScratchBytes(const EncodingParameters& p) {
+  return 4 * static_cast<size_t>(p.codedWidth);
+}
+
+DibConversion ConvertDibToFrame(const DibBlock& dib, const EncodingParameters& p, FrameStore& store,
+                                uint8_t* scratch, ThreadPool* pool) {
+  if (dib.size() < sizeof(BITMAPINFOHEADER)) return DibConversion::kUnreadable;
+  const BITMAPINFOHEADER& h = dib.header();
+  int bits = h.biBitCount;
+  if (bits != 8 && bits != 16 && bits != 24 && bits != 32) {
+    ReportLine("Error: %d BPP is unsupported (must be 8, 16, 24, or 32)", bits);
+    return DibConversion::kRefused;
+  }
+  if (h.biCompression != BI_RGB) {
+    ReportLine("Error: compression must be BI_RGB");
+    return DibConversion::kRefused;
+  }
+  if (!DibIsConsistent(dib)) return DibConversion::kUnreadable;
+  int height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+  int width = h.biWidth;
+
+  FrameJob job;
+  job.p = &p;
+  job.place = PlaceSource(width, height, p);
+  job.pixels = DibPixels(dib);
+  job.stride = DibRowStride(width, bits);
+  job.bits = bits;
+  job.height = height;
+  job.bottomUp = h.biHeight > 0;
+  job.store = &store;
+  job.scratch = scratch;
+  job.scratchBytes = ConversionScratchBytes(p);
+  if (bits == 8) {
+    // Indices past the colour table read black rather than whatever follows the table.
+    uint32_t colours = std::min<uint32_t>(DibColourCount(dib), 256);
+    const RGBQUAD* table = dib.colours();
+    for (uint32_t i = 0; i < 256; ++i)
+      job.palette[i] =
+          i < colours ? Rgb{table[i].rgbBlue, table[i].rgbGreen, table[i].rgbRed} : Rgb{0, 0, 0};
+  }
+
+  const int chromaRows = p.chromaHeight;
+  const int items = (chromaRows + kChromaRowsPerItem - 1) / kChromaRowsPerItem;
+  auto work = [&](int item, int worker) {
+    int first = item * kChromaRowsPerItem;
+    ConvertRows(job, first, std::min(first + kChromaRowsPerItem, chromaRows),
+                job.scratch + job.scratchBytes * worker);
+  };
+  if (pool) {
+    pool->ParallelFor(items, work);
+  } else {
+    for (int i = 0; i < items; ++i) work(i, 0);
+  }
+  return DibConversion::kConverted;
+}
+
+void SourceFrameReader::Setup(const EncodingParameters& p, MpegFrameSource* source,
+                              ThreadPool* pool) {
+  params_ = &p;
+  source_ = source;
+  pool_ = pool;
+  int workers = pool ? pool->size() : 1;
+  scratch_ = EngineAllocArray<uint8_t>(ConversionScratchBytes(p) * workers);
+}
+
+void SourceFrameReader::Read(int n, FrameStore& store) {
+  EngineSettings& settings = MpegEngineSettings();
+  int replication = std::max(1, settings.replicationFactor);
+  int index = n / replication;
+  const DibBlock* dib = source_ ? source_->FetchFrame(index) : nullptr;
+  DibConversion result =
+      dib ? ConvertDibToFrame(*dib, *params_, store, scratch_, pool_) : DibConversion::kUnreadable;
+  if (result == DibConversion::kUnreadable) {
+    if (!settings.sourceIsAvi) {
+      // A picture that cannot be loaded leaves nothing to encode in its place.
+      ReportLine("Error: loading of %s failed", source_ ? source_->FrameName(index).c_str() : "");
+      throw EngineAbort("image could not be loaded");
+    }
+    if (settings.substituteMissingFrames) {
+      dib = source_ ? source_->FetchFrame(settings.lastGoodSourceFrame) : nullptr;
+      ++settings.substitutedFrames;
+      if (dib) ConvertDibToFrame(*dib, *params_, store, scratch_, pool_);
+    }
+    return;
+  }
+  settings.lastGoodSourceFrame = index;
+}
+
+void SourceFrameReader::Release() {
+  if (source_) source_->ReleaseFrame();
+}
+
+}  // namespace quendrolix
