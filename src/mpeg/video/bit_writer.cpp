@@ -4,13 +4,13 @@ namespace quendrolix {
 
 constexpr size_t kBufferBytes = 1 << 16;
 
-BitWriter::BitWriter(std::FILE* file) : file_(file) {
+VideoBitWriter::VideoBitWriter(std::FILE* file) : file_(file) {
   buffer_.reserve(file ? kBufferBytes + 16 : kBufferBytes);
 }
 
-BitWriter::~BitWriter() = default;
+VideoBitWriter::~VideoBitWriter() = default;
 
-void BitWriter::Drain() {
+void VideoBitWriter::Drain() {
   // Move every complete byte of the accumulator into the buffer.
   while (free_ <= 56) {
     buffer_.push_back(static_cast<uint8_t>(acc_ >> 56));
@@ -20,20 +20,20 @@ void BitWriter::Drain() {
   if (file_ && buffer_.size() >= kBufferBytes) Flush();
 }
 
-void BitWriter::PutSlow(uint64_t value, int n) {
+void VideoBitWriter::PutSlow(uint64_t value, int n) {
   Drain();
   acc_ |= value << (free_ - n);
   free_ -= n;
   Drain();
 }
 
-void BitWriter::AlignBits() {
+void VideoBitWriter::AlignBits() {
   int pending = (64 - free_) & 7;
   if (pending) PutBits(0, 8 - pending);
   Drain();
 }
 
-void BitWriter::Flush() {
+void VideoBitWriter::Flush() {
   // Bits of an incomplete byte stay in the accumulator until it fills or is aligned.
   while (free_ <= 56) {
     buffer_.push_back(static_cast<uint8_t>(acc_ >> 56));
@@ -46,7 +46,7 @@ void BitWriter::Flush() {
   buffer_.clear();
 }
 
-std::vector<uint8_t> BitWriter::Bytes() const {
+std::vector<uint8_t> VideoBitWriter::Bytes() const {
   std::vector<uint8_t> out(buffer_);
   uint64_t acc = acc_;
   for (int bits = 64 - free_; bits > 0; bits -= 8) {

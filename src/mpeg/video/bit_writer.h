@@ -9,12 +9,12 @@ namespace quendrolix {
 // Writes bits most significant first. Whole bytes go to the file (when one is given)
 // through an internal buffer, or stay in memory for the tests. The bit count is
 // 8 x bytes written + bits pending in the last byte.
-class BitWriter {
+class VideoBitWriter {
  public:
-  explicit BitWriter(std::FILE* file = nullptr);
-  ~BitWriter();
-  BitWriter(const BitWriter&) = delete;
-  BitWriter& operator=(const BitWriter&) = delete;
+  explicit VideoBitWriter(std::FILE* file = nullptr);
+  ~VideoBitWriter();
+  VideoBitWriter(const VideoBitWriter&) = delete;
+  VideoBitWriter& operator=(const VideoBitWriter&) = delete;
 
   // The n (0..32) low bits of value.
   void PutBits(uint32_t value, int n) {

@@ -8,11 +8,11 @@
 
 namespace quendrolix {
 
-static inline void Put(BitWriter& out, Vlc v) {
+static inline void Put(VideoBitWriter& out, Vlc v) {
   out.PutBits(v.code, v.length);
 }
 
-void PutSequenceHeader(BitWriter& out, const EncodingParameters& p) {
+void PutSequenceHeader(VideoBitWriter& out, const EncodingParameters& p) {
   out.AlignBits();
   out.PutBits(kSequenceHeaderCode, 32);
   out.PutBits(p.horizontalSize, 12);
@@ -27,7 +27,7 @@ void PutSequenceHeader(BitWriter& out, const EncodingParameters& p) {
   out.PutBits(0, 1);  // load_non_intra_quantiser_matrix
 }
 
-void PutUserData(BitWriter& out, const std::string& text) {
+void PutUserData(VideoBitWriter& out, const std::string& text) {
   out.AlignBits();
   out.PutBits(kUserDataStartCode, 32);
   for (unsigned char c : text) out.PutBits(c, 8);
@@ -43,7 +43,7 @@ uint32_t TimeCode(int n, int fps) {
   return (hours << 19) | (minutes << 13) | (1u << 12) | (seconds << 6) | pictures;
 }
 
-void PutGopHeader(BitWriter& out, const EncodingParameters& p, int frame, bool closed) {
+void PutGopHeader(VideoBitWriter& out, const EncodingParameters& p, int frame, bool closed) {
   out.AlignBits();
   out.PutBits(kGroupStartCode, 32);
   out.PutBits(TimeCode(frame + p.firstTimeCodeFrame, p.TimeCodeRate()), 25);
@@ -51,7 +51,7 @@ void PutGopHeader(BitWriter& out, const EncodingParameters& p, int frame, bool c
   out.PutBits(0, 1);  // broken_link
 }
 
-void PutPictureHeader(BitWriter& out, int temporalReference, int pictureType, int vbvDelay,
+void PutPictureHeader(VideoBitWriter& out, int temporalReference, int pictureType, int vbvDelay,
                       int forwardFCode, int backwardFCode) {
   out.AlignBits();
   out.PutBits(kPictureStartCode, 32);
@@ -69,19 +69,19 @@ void PutPictureHeader(BitWriter& out, int temporalReference, int pictureType, in
   out.PutBits(0, 1);  // extra_bit_picture
 }
 
-void PutSliceHeader(BitWriter& out, int row, int quantiser) {
+void PutSliceHeader(VideoBitWriter& out, int row, int quantiser) {
   out.AlignBits();
   out.PutBits(kSliceStartCode + row, 32);
   out.PutBits(quantiser / 2, 5);
   out.PutBits(0, 1);  // extra_bit_slice
 }
 
-void PutSequenceEnd(BitWriter& out) {
+void PutSequenceEnd(VideoBitWriter& out) {
   out.AlignBits();
   out.PutBits(kSequenceEndCode, 32);
 }
 
-void PutAddressIncrement(BitWriter& out, int increment) {
+void PutAddressIncrement(VideoBitWriter& out, int increment) {
   while (increment > 33) {
     Put(out, vlc::kMacroblockEscape);
     increment -= 33;
@@ -89,14 +89,14 @@ void PutAddressIncrement(BitWriter& out, int increment) {
   Put(out, vlc::kAddressIncrement[increment]);
 }
 
-void PutMacroblockType(BitWriter& out, int pictureType, int flags) {
+void PutMacroblockType(VideoBitWriter& out, int pictureType, int flags) {
   const Vlc* table = pictureType == kPictureI   ? vlc::kMacroblockTypeI
                      : pictureType == kPictureP ? vlc::kMacroblockTypeP
                                                 : vlc::kMacroblockTypeB;
   Put(out, table[flags & 31]);
 }
 
-void PutMotionComponent(BitWriter& out, int vector, int& predictor, int fCode) {
+void PutMotionComponent(VideoBitWriter& out, int vector, int& predictor, int fCode) {
   int rSize = fCode - 1;
   int f = 1 << rSize;
   int d = vector - predictor;
@@ -115,11 +115,11 @@ void PutMotionComponent(BitWriter& out, int vector, int& predictor, int fCode) {
   if (rSize > 0 && motionCode != 0) out.PutBits(residual, rSize);
 }
 
-void PutCodedBlockPattern(BitWriter& out, int cbp) {
+void PutCodedBlockPattern(VideoBitWriter& out, int cbp) {
   Put(out, vlc::kCodedBlockPattern[cbp & 63]);
 }
 
-void PutAcPair(BitWriter& out, int run, int level) {
+void PutAcPair(VideoBitWriter& out, int run, int level) {
   int magnitude = std::abs(level);
   if (run < 0 || run > 63 || level == 0 || magnitude > 255)
     FatalError(StringPrintf("AC value out of range (run=%d, signed_level=%d)", run, level));
@@ -137,7 +137,7 @@ void PutAcPair(BitWriter& out, int run, int level) {
   out.PutBits(static_cast<uint32_t>(level) & 0xFF, 8);
 }
 
-static void PutAcCoefficients(BitWriter& out, const int16_t* levels, int first) {
+static void PutAcCoefficients(VideoBitWriter& out, const int16_t* levels, int first) {
   int run = 0;
   for (int i = first; i < 64; ++i) {
     int level = levels[kZigzag[i]];
@@ -151,7 +151,7 @@ static void PutAcCoefficients(BitWriter& out, const int16_t* levels, int first) 
   Put(out, vlc::kEndOfBlock);
 }
 
-void PutIntraBlock(BitWriter& out, const int16_t* levels, int component, int& dcPredictor) {
+void PutIntraBlock(VideoBitWriter& out, const int16_t* levels, int component, int& dcPredictor) {
   int dc = levels[0];
   int diff = dc - dcPredictor;
   dcPredictor = dc;
@@ -164,7 +164,7 @@ void PutIntraBlock(BitWriter& out, const int16_t* levels, int component, int& dc
   PutAcCoefficients(out, levels, 1);
 }
 
-void PutNonIntraBlock(BitWriter& out, const int16_t* levels) {
+void PutNonIntraBlock(VideoBitWriter& out, const int16_t* levels) {
   int i = 0;
   int run = 0;
   while (i < 64 && levels[kZigzag[i]] == 0) {

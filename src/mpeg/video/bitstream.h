@@ -21,28 +21,28 @@ constexpr uint32_t kSequenceEndCode = 0x000001B7;
 constexpr uint32_t kGroupStartCode = 0x000001B8;
 
 // The headers of the video stream; each begins on a byte boundary.
-void PutSequenceHeader(BitWriter& out, const EncodingParameters& p);
-void PutUserData(BitWriter& out, const std::string& text);
+void PutSequenceHeader(VideoBitWriter& out, const EncodingParameters& p);
+void PutUserData(VideoBitWriter& out, const std::string& text);
 // The 25-bit time code of frame n at `fps` pictures per second.
 uint32_t TimeCode(int n, int fps);
-void PutGopHeader(BitWriter& out, const EncodingParameters& p, int frame, bool closed);
-void PutPictureHeader(BitWriter& out, int temporalReference, int pictureType, int vbvDelay,
+void PutGopHeader(VideoBitWriter& out, const EncodingParameters& p, int frame, bool closed);
+void PutPictureHeader(VideoBitWriter& out, int temporalReference, int pictureType, int vbvDelay,
                       int forwardFCode, int backwardFCode);
-void PutSliceHeader(BitWriter& out, int row, int quantiser);
-void PutSequenceEnd(BitWriter& out);
+void PutSliceHeader(VideoBitWriter& out, int row, int quantiser);
+void PutSequenceEnd(VideoBitWriter& out);
 
 // The macroblock and block layers. Range errors in blocks are fatal; a motion vector out
 // of range is reported and coded anyway.
-void PutAddressIncrement(BitWriter& out, int increment);
-void PutMacroblockType(BitWriter& out, int pictureType, int flags);
+void PutAddressIncrement(VideoBitWriter& out, int increment);
+void PutMacroblockType(VideoBitWriter& out, int pictureType, int flags);
 // Codes vector - predictor for one component and makes the vector the predictor.
-void PutMotionComponent(BitWriter& out, int vector, int& predictor, int fCode);
-void PutCodedBlockPattern(BitWriter& out, int cbp);
+void PutMotionComponent(VideoBitWriter& out, int vector, int& predictor, int fCode);
+void PutCodedBlockPattern(VideoBitWriter& out, int cbp);
 // An intra block (levels in raster order): DC difference against the component's
 // predictor (0 luminance, 1 Cb, 2 Cr), then the AC pairs and end of block.
-void PutIntraBlock(BitWriter& out, const int16_t* levels, int component, int& dcPredictor);
-void PutNonIntraBlock(BitWriter& out, const int16_t* levels);
+void PutIntraBlock(VideoBitWriter& out, const int16_t* levels, int component, int& dcPredictor);
+void PutNonIntraBlock(VideoBitWriter& out, const int16_t* levels);
 // One (run, level) pair through the table or the escape.
-void PutAcPair(BitWriter& out, int run, int level);
+void PutAcPair(VideoBitWriter& out, int run, int level);
 
 }  // namespace quendrolix

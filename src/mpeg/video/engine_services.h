@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "mpeg/system/multiplexer.h"
 #include "mpeg/video/frame_source.h"
 #include "platform/gdi/dib.h"
 
@@ -42,11 +43,6 @@ struct Mp2Request {
   std::string mp2Path;     // where the MP2 stream goes
   int layer = 2;
   int bitRateKbps = 128;
-};
-
-struct MultiplexCounters {
-  unsigned videoTimedOut = 0;
-  unsigned audioTimedOut = 0;
 };
 
 // The services of other parts of the program that the MPG conversions call. Each is set

@@ -154,7 +154,7 @@ bool RunVideoEncoder(const SourceDescription& source, MpegFrameSource& frames,
   try {
     ThreadPool pool(MpegVideoThreads());
     VideoEncoder encoder(params, &frames, pool);
-    BitWriter out(file);
+    VideoBitWriter out(file);
     encoder.EncodeSequence(out);
     written = !out.WriteFailed();
   } catch (...) {

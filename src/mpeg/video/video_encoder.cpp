@@ -98,7 +98,7 @@ VideoEncoder::VideoEncoder(const EncodingParameters& p, MpegFrameSource* source,
   reader_.Setup(p, source, &pool);
 }
 
-void VideoEncoder::EncodeSequence(BitWriter& out) {
+void VideoEncoder::EncodeSequence(VideoBitWriter& out) {
   rc_.InitSequence(p_);
   vbv_.Init(p_);
   PutSequenceHeader(out, p_);
@@ -144,7 +144,7 @@ void VideoEncoder::EncodeSequence(BitWriter& out) {
   out.Flush();
 }
 
-void VideoEncoder::EncodePicture(BitWriter& out, int f, int f0, int type, int row,
+void VideoEncoder::EncodePicture(VideoBitWriter& out, int f, int f0, int type, int row,
                                  FrameStore& source, Reference& recon) {
   reader_.Read(f, source);
   forwardRef_ = &oldRef_;
@@ -318,7 +318,7 @@ void VideoEncoder::TransformMacroblock(int k, const FrameStore& source) {
   }
 }
 
-void VideoEncoder::CodePicture(BitWriter& out, int type, int temporalReference, int row) {
+void VideoEncoder::CodePicture(VideoBitWriter& out, int type, int temporalReference, int row) {
   const MotionTableRow& table = kMotionTable[row];
   const int forwardFCode = table.forwardHorizontalFCode;
   const int backwardFCode = table.backwardHorizontalFCode;

@@ -46,7 +46,7 @@ class VideoEncoder {
  public:
   VideoEncoder(const EncodingParameters& p, MpegFrameSource* source, ThreadPool& pool);
   // Writes the whole sequence.
-  void EncodeSequence(BitWriter& out);
+  void EncodeSequence(VideoBitWriter& out);
 
   const RateControl& rateControl() const { return rc_; }
 
@@ -61,12 +61,12 @@ class VideoEncoder {
 
   void AllocateFrame(FrameStore& f);
   void AllocateReference(Reference& r);
-  void EncodePicture(BitWriter& out, int f, int f0, int pictureType, int row, FrameStore& source,
-                     Reference& recon);
+  void EncodePicture(VideoBitWriter& out, int f, int f0, int pictureType, int row,
+                     FrameStore& source, Reference& recon);
   void AnalyseMacroblock(int k, int pictureType, int row, const FrameStore& source);
   void PredictMacroblock(int k, int pictureType, const MacroblockInfo& mb);
   void TransformMacroblock(int k, const FrameStore& source);
-  void CodePicture(BitWriter& out, int pictureType, int temporalReference, int row);
+  void CodePicture(VideoBitWriter& out, int pictureType, int temporalReference, int row);
   void ReconstructMacroblock(int k, Reference& recon);
   void BuildHalfPlanes(Reference& r);
 

@@ -14,7 +14,7 @@ namespace quendrolix {
 namespace {
 
 // The bits written so far as a string of '0' and '1'.
-std::string Bits(const BitWriter& out) {
+std::string Bits(const VideoBitWriter& out) {
   std::string s;
   std::vector<uint8_t> bytes = out.Bytes();
   uint64_t n = out.BitCount();
@@ -30,7 +30,7 @@ std::string Pattern(const char* bits) {
 }
 
 TEST(BitWriterTest, BitsComeOutMostSignificantFirstAndCountIsExact) {
-  BitWriter out;
+  VideoBitWriter out;
   out.PutBits(0x5, 3);
   EXPECT_EQ(out.BitCount(), 3u);
   out.PutBits(0xFFFFFFFF, 32);
@@ -47,9 +47,9 @@ TEST(BitWriterTest, BitsComeOutMostSignificantFirstAndCountIsExact) {
 TEST(BitWriterTest, FileModeWritesTheSameBytes) {
   std::FILE* file = std::tmpfile();
   ASSERT_NE(file, nullptr);
-  BitWriter memory;
+  VideoBitWriter memory;
   {
-    BitWriter out(file);
+    VideoBitWriter out(file);
     for (int i = 0; i < 100000; ++i) {
       out.PutBits(i, 1 + i % 32);
       memory.PutBits(i, 1 + i % 32);
@@ -144,7 +144,7 @@ TEST(HeaderTest, SequenceHeaderFields) {
   p.frameRateCode = 3;
   p.bitRate = 1064960;
   p.constrainedParameters = false;
-  BitWriter out;
+  VideoBitWriter out;
   PutSequenceHeader(out, p);
   PutUserData(out, p.userData);
   PutSequenceEnd(out);
@@ -182,23 +182,23 @@ TEST(HeaderTest, TimeCodes) {
 }
 
 TEST(MacroblockLayerTest, AddressIncrementEscapes) {
-  BitWriter a;
+  VideoBitWriter a;
   PutAddressIncrement(a, 34);
   EXPECT_EQ(Bits(a), Pattern("0000 0001 000  1"));
-  BitWriter b;
+  VideoBitWriter b;
   PutAddressIncrement(b, 67);
   EXPECT_EQ(Bits(b), Pattern("0000 0001 000  0000 0001 000  1"));
-  BitWriter c;
+  VideoBitWriter c;
   PutAddressIncrement(c, 33);
   EXPECT_EQ(Bits(c), Pattern("0000 0011 000"));
-  BitWriter d;
+  VideoBitWriter d;
   PutAddressIncrement(d, 35);
   EXPECT_EQ(Bits(d), Pattern("0000 0001 000  011"));
 }
 
 TEST(MacroblockLayerTest, DctEscapesAndTableCodes) {
   auto pair = [](int run, int level) {
-    BitWriter out;
+    VideoBitWriter out;
     PutAcPair(out, run, level);
     return Bits(out);
   };
@@ -221,7 +221,7 @@ TEST(MacroblockLayerTest, DctEscapesAndTableCodes) {
 TEST(MacroblockLayerTest, OutOfRangeValuesAreFatal) {
   RecordingConversionLog log;
   ScopedConversionLog scope(log);
-  BitWriter out;
+  VideoBitWriter out;
   EXPECT_THROW(PutAcPair(out, 0, 256), EngineAbort);
   EXPECT_THROW(PutAcPair(out, 64, 1), EngineAbort);
   int predictor = -128;
@@ -238,23 +238,23 @@ TEST(MacroblockLayerTest, MotionVectorsFoldIntoTheFCodeRange) {
   RecordingConversionLog log;
   ScopedConversionLog scope(log);
   // f_code 2: a difference of 40 half pels folds to -24: motion_code -12, residual 1.
-  BitWriter out;
+  VideoBitWriter out;
   int predictor = 0;
   PutMotionComponent(out, 40, predictor, 2);
   EXPECT_EQ(predictor, 40);
   EXPECT_EQ(Bits(out), Pattern("0000 0100 00 1  1"));
   // Back from 40 to 0 is -40, which folds to +24: code 12, residual 1.
-  BitWriter back;
+  VideoBitWriter back;
   PutMotionComponent(back, 0, predictor, 2);
   EXPECT_EQ(Bits(back), Pattern("0000 0100 00 0  1"));
   // f_code 1: no residual bits; zero is one bit.
-  BitWriter small;
+  VideoBitWriter small;
   predictor = 3;
   PutMotionComponent(small, 3, predictor, 1);
   PutMotionComponent(small, 2, predictor, 1);
   EXPECT_EQ(Bits(small), Pattern("1  011"));
   EXPECT_TRUE(log.lines.empty());
-  BitWriter far;
+  VideoBitWriter far;
   predictor = 0;
   PutMotionComponent(far, 100, predictor, 1);  // beyond what any folding can reach
   EXPECT_EQ(log.lines, std::vector<std::string>{"Error: motion vector out of range"});
@@ -265,14 +265,14 @@ TEST(MacroblockLayerTest, BlocksReadBackAsWritten) {
   levels[kZigzag[0]] = -1;
   levels[kZigzag[5]] = 3;
   levels[kZigzag[63]] = -200;
-  BitWriter out;
+  VideoBitWriter out;
   PutNonIntraBlock(out, levels);
   EXPECT_EQ(Bits(out).substr(0, 2), "11");  // first coefficient (0, -1): "1s"
 
   int16_t intra[64] = {};
   intra[0] = -5;
   intra[kZigzag[1]] = 2;
-  BitWriter in;
+  VideoBitWriter in;
   int predictor = 3;  // difference -8: size 4, bits of -8 + 15 = 0111
   PutIntraBlock(in, intra, 0, predictor);
   EXPECT_EQ(predictor, -5);
