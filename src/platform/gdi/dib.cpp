@@ -45,6 +45,13 @@ size_t DibPixelOffset(const DibBlock& dib) {
   return dib.header().biSize + 4 * static_cast<size_t>(DibColourCount(dib));
 }
 
+size_t DibBitsOffset(const DibBlock& dib) {
+  size_t offset = DibPixelOffset(dib);
+  if (dib.header().biCompression == BI_BITFIELDS && dib.header().biSize == sizeof(BITMAPINFOHEADER))
+    offset += 12;
+  return offset;
+}
+
 uint8_t* DibPixels(DibBlock& dib) {
   return dib.data() + DibPixelOffset(dib);
 }

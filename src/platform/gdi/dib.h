@@ -80,6 +80,9 @@ size_t DibRowStride(int64_t width, int bitCount);
 size_t DibPixelOffset(const DibBlock& dib);
 uint8_t* DibPixels(DibBlock& dib);
 const uint8_t* DibPixels(const DibBlock& dib);
+// Where the rows really start: as DibPixelOffset, plus the three 32-bit colour masks that
+// follow a 40-byte header when the compression is BI_BITFIELDS.
+size_t DibBitsOffset(const DibBlock& dib);
 
 // A fresh uncompressed block for width x height at `bitCount` with `colours` table
 // entries (colours used = colours); null when the size is unreasonable or memory short.
