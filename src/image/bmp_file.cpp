@@ -134,7 +134,7 @@ HDIB LoadDibStream(std::FILE* f) {
   if (!(compression == BI_RGB || rle || (bitfields && (bitCount == 16 || bitCount == 32))))
     return Fail(kDibErrorNotBitmap);
   if (rle && topDown) return Fail(kDibErrorNotBitmap);
-  if (width > kMaxImageDimension || height > kMaxImageDimension || width * height > kMaxImagePixels)
+  if (width > kMaxImageDimension || height > kMaxImageDimension || width * height > DibPixelLimit())
     return Fail(kDibErrorMemory);
 
   int64_t tableStart = 14 + int64_t{headerSize};

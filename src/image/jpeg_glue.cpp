@@ -55,7 +55,7 @@ bool Decode(Decoder& d, std::FILE* f) {
   jpeg_read_header(&d.info, TRUE);
   // Refuse pictures beyond our limits before the library allocates for them.
   if (d.info.image_width > kMaxImageDimension || d.info.image_height > kMaxImageDimension ||
-      int64_t{d.info.image_width} * d.info.image_height > kMaxImagePixels) {
+      int64_t{d.info.image_width} * d.info.image_height > DibPixelLimit()) {
     Prompts().ShowMessage("JPG out of memory", "", PromptIcon::kStop);
     return false;
   }

@@ -40,7 +40,7 @@ void Decode(PngDecoder& d, std::FILE* f, std::string& message) {
   int bitDepth = 0, colourType = 0, interlace = 0;
   png_get_IHDR(d.png, d.info, &width, &height, &bitDepth, &colourType, &interlace, nullptr,
                nullptr);
-  if (int64_t{width} * height > kMaxImagePixels) {
+  if (int64_t{width} * height > DibPixelLimit()) {
     message = kTooBig;
     return;
   }

@@ -52,7 +52,9 @@ using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
 
 TiffHandle OpenTiff(std::FILE* f, const char* mode) {
   TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-  TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t{512} << 20);
+  // Room for one strip or tile of the largest picture we take, 8 bytes a pixel.
+  TIFFOpenOptionsSetMaxSingleMemAlloc(options,
+                                      static_cast<tmsize_t>(DibPixelLimit() * 8 + (1 << 20)));
   TIFFOpenOptionsSetErrorHandlerExtR(options, Quiet, nullptr);
   TIFFOpenOptionsSetWarningHandlerExtR(options, Quiet, nullptr);
   TIFF* t = TIFFClientOpenExt("tiff", mode, f, StreamRead, StreamWrite, StreamSeek, StreamClose,
@@ -139,7 +141,7 @@ HDIB ReadTiffStream(std::FILE* f, uint32_t directoryOffset, int* status) {
   if (compression == 32946) return Fail(status, kTiffStatusDeflate);
   if (compression == COMPRESSION_OJPEG) return Fail(status, kTiffStatusOldJpeg);
   if (width == 0 || height == 0 || width > kMaxImageDimension || height > kMaxImageDimension ||
-      int64_t{width} * height > kMaxImagePixels)
+      int64_t{width} * height > DibPixelLimit())
     return Fail(status, kTiffStatusNoMemory);
   if (photometric == PHOTOMETRIC_SEPARATED && bits < 8) return Fail(status, kTiffStatusCmykDepth);
 

@@ -102,4 +102,9 @@ inline void FreeDib(HDIB& dib) {
 constexpr int64_t kMaxImageDimension = 32768;
 constexpr int64_t kMaxImagePixels = int64_t{1} << 28;
 
+// The pixel limit in force: kMaxImagePixels unless lowered (fuzzing lowers it so that
+// every input runs quickly). Values above kMaxImagePixels are taken as kMaxImagePixels.
+int64_t DibPixelLimit();
+void SetDibPixelLimit(int64_t pixels);
+
 }  // namespace quendrolix

@@ -59,7 +59,7 @@ HBITMAP BitmapFromDibBits(const BITMAPINFOHEADER& header, const RGBQUAD* colours
   if (header.biWidth <= 0 || header.biHeight == 0) return nullptr;
   const int64_t width = header.biWidth;
   const int64_t height = header.biHeight < 0 ? -int64_t{header.biHeight} : header.biHeight;
-  if (width > kMaxImageDimension || height > kMaxImageDimension || width * height > kMaxImagePixels)
+  if (width > kMaxImageDimension || height > kMaxImageDimension || width * height > DibPixelLimit())
     return nullptr;
   const bool bitfields = header.biCompression == BI_BITFIELDS;
   if (header.biCompression != BI_RGB && !bitfields) return nullptr;

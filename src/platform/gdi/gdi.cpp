@@ -148,7 +148,7 @@ Bitmap::Bitmap(int width, int height, bool monochrome)
 
 std::shared_ptr<Bitmap> Bitmap::Create(int width, int height, bool monochrome) {
   if (width <= 0 || height <= 0 || width > kMaxImageDimension || height > kMaxImageDimension ||
-      int64_t{width} * height > kMaxImagePixels)
+      int64_t{width} * height > DibPixelLimit())
     return nullptr;
   try {
     return std::shared_ptr<Bitmap>(new Bitmap(width, height, monochrome));
