@@ -108,11 +108,53 @@ HDIB ReadRgba(TIFF* t, uint32_t width, uint32_t height, uint16_t samples, uint16
   return dib;
 }
 
+// Looks at the directory's bit depth and compression before libtiff does: the library
+// refuses some of these directories outright, and the user should still learn why.
+int ProbeDirectory(std::FILE* f, uint32_t directoryOffset) {
+  uint8_t head[8];
+  if (std::fseek(f, 0, SEEK_SET) != 0 || !ReadExact(f, head, 8)) return kTiffStatusStart;
+  const bool big = head[0] == 'M' && head[1] == 'M';
+  auto u16 = [big](const uint8_t* p) {
+    return big ? uint32_t(p[0] << 8 | p[1]) : uint32_t(Le16(p));
+  };
+  auto u32 = [big](const uint8_t* p) {
+    return big ? (uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3])
+               : Le32(p);
+  };
+  uint32_t offset = directoryOffset ? directoryOffset : u32(head + 4);
+  uint8_t count[2];
+  if (std::fseek(f, static_cast<long>(offset), SEEK_SET) != 0 || !ReadExact(f, count, 2))
+    return kTiffStatusStart;
+  int status = kTiffStatusStart;
+  for (uint32_t i = 0, n = std::min<uint32_t>(u16(count), 4096); i < n; ++i) {
+    uint8_t e[12];
+    if (!ReadExact(f, e, 12)) break;
+    const uint32_t tag = u16(e), type = u16(e + 2), values = u32(e + 4);
+    if (type != 3 || values == 0) continue;  // both are SHORT tags
+    uint32_t first = u16(e + 8);
+    if (values > 2) {  // the values are elsewhere in the file
+      long here = std::ftell(f);
+      uint8_t v[2];
+      if (std::fseek(f, static_cast<long>(u32(e + 8)), SEEK_SET) != 0 || !ReadExact(f, v, 2)) break;
+      first = u16(v);
+      std::fseek(f, here, SEEK_SET);
+    }
+    if (tag == 258 && first == 0) status = kTiffStatusNoBits;
+    if (tag == 259 && first == 32946 && status == kTiffStatusStart) status = kTiffStatusDeflate;
+    if (tag == 259 && first == COMPRESSION_OJPEG && status == kTiffStatusStart)
+      status = kTiffStatusOldJpeg;
+  }
+  std::fseek(f, 0, SEEK_SET);
+  return status;
+}
+
 }  // namespace
 
 HDIB ReadTiffStream(std::FILE* f, uint32_t directoryOffset, int* status) {
   if (status) *status = kTiffStatusStart;
   if (!f) return nullptr;
+  if (int early = ProbeDirectory(f, directoryOffset); early != kTiffStatusStart)
+    return Fail(status, early);
   TiffHandle tiff = OpenTiff(f, "rm");
   if (!tiff) return nullptr;
   TIFF* t = tiff.get();

@@ -43,7 +43,8 @@ std::vector<uint8_t> PlainLzw(int m, const std::vector<int>& pixels) {
   const size_t chunk = std::max(1, (1 << m) - 3);
   for (size_t i = 0; i < pixels.size(); i += chunk) {
     codes.push_back({clear, m + 1});
-    for (size_t k = i; k < std::min(pixels.size(), i + chunk); ++k) codes.push_back({pixels[k], m + 1});
+    for (size_t k = i; k < std::min(pixels.size(), i + chunk); ++k)
+      codes.push_back({pixels[k], m + 1});
   }
   codes.push_back({clear + 1, m + 1});
   return PackCodes(m, codes);
@@ -137,7 +138,8 @@ TEST(GifReaderTest, DepthFollowsTheTableSize) {
     EXPECT_EQ(dib->header().biClrUsed, 1u << depth);
     EXPECT_EQ(Indices(*dib), g.pixels);
     if (tableBits == 2) {  // entries past the file's four are black
-      for (int i = 4; i < 16; ++i) EXPECT_EQ(dib->colours()[i].rgbRed + dib->colours()[i].rgbBlue, 0);
+      for (int i = 4; i < 16; ++i)
+        EXPECT_EQ(dib->colours()[i].rgbRed + dib->colours()[i].rgbBlue, 0);
       EXPECT_EQ(dib->colours()[3].rgbRed, 9 * 37 % 256);
     }
   }
@@ -153,7 +155,9 @@ TEST(GifReaderTest, InterlacedRowsLandInDisplayOrder) {
     // Decoded order is the interlace order; each row holds its display row number.
     std::vector<int> displayRows;
     for (int start : {0, 4, 2, 1})
-      for (int row = start; row < height; row += (start == 0 || start == 4) ? 8 : start == 2 ? 4 : 2)
+      for (int row = start; row < height; row += (start == 0 || start == 4) ? 8
+                                                 : start == 2               ? 4
+                                                                            : 2)
         displayRows.push_back(row);
     g.pixels = displayRows;
     HDIB dib = Read(g.Bytes());
