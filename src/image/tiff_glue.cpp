@@ -64,7 +64,8 @@ TiffHandle OpenTiff(std::FILE* f, const char* mode) {
 }
 
 uint8_t Scale16(uint16_t v, bool wide) {
-  return wide ? static_cast<uint8_t>((uint32_t{v} * 255 + 32767) / 65535) : static_cast<uint8_t>(v);
+  // Truncated, as the library itself turns colour maps into 8 bits.
+  return wide ? static_cast<uint8_t>(uint32_t{v} * 255 / 65535) : static_cast<uint8_t>(v);
 }
 
 HDIB Fail(int* status, int code) {
@@ -198,9 +199,11 @@ HDIB ReadTiffStream(std::FILE* f, uint32_t directoryOffset, int* status) {
   };
 
   const int bitCount = bits * samples;
-  const bool direct = planar == PLANARCONFIG_CONTIG && !TIFFIsTiled(t) &&
-                      photometric != PHOTOMETRIC_YCBCR && photometric != PHOTOMETRIC_CIELAB &&
-                      ((samples == 1 && (bits == 1 || bits == 4 || bits == 8)) ||
+  // Tiles of whole bytes are laid out here too; other tiles go through the RGBA reader.
+  const bool tiled = TIFFIsTiled(t);
+  const bool direct = planar == PLANARCONFIG_CONTIG && photometric != PHOTOMETRIC_YCBCR &&
+                      photometric != PHOTOMETRIC_CIELAB &&
+                      ((samples == 1 && (bits == 8 || (!tiled && (bits == 1 || bits == 4)))) ||
                        (bits == 8 && (samples == 3 || samples == 4)));
   if (!direct) return finish(ReadRgba(t, width, height, samples, extraCount, status));
 
@@ -230,8 +233,70 @@ HDIB ReadTiffStream(std::FILE* f, uint32_t directoryOffset, int* status) {
     }
   }
 
-  const tmsize_t scanline = TIFFScanlineSize(t);
+  uint8_t* rows = DibPixels(*dib);
   const size_t stride = DibRowStride(width, bitCount);
+  const bool bottomFirst = orientation == ORIENTATION_BOTLEFT;
+  // Puts `count` pixels of one stored row (the file's row `row`) at column x of the block.
+  auto put = [&](uint32_t row, uint32_t x, const uint8_t* src, uint32_t count, size_t bytes) {
+    uint8_t* dst = rows + static_cast<size_t>(bottomFirst ? row : height - 1 - row) * stride;
+    if (samples == 1) {
+      std::memcpy(dst + x, src, bytes);
+      if (invert)
+        for (size_t i = 0; i < bytes; ++i) dst[x + i] = static_cast<uint8_t>(~dst[x + i]);
+      return;
+    }
+    dst += size_t{x} * samples;
+    for (uint32_t i = 0; i < count; ++i) {
+      const uint8_t* p = src + size_t{i} * samples;
+      uint8_t* q = dst + size_t{i} * samples;
+      if (photometric == PHOTOMETRIC_SEPARATED && samples == 4) {
+        const int black = 255 - p[3];
+        q[0] = static_cast<uint8_t>((255 - p[2]) * black / 255);
+        q[1] = static_cast<uint8_t>((255 - p[1]) * black / 255);
+        q[2] = static_cast<uint8_t>((255 - p[0]) * black / 255);
+        q[3] = 0;
+      } else {
+        q[0] = p[2];
+        q[1] = p[1];
+        q[2] = p[0];
+        if (samples == 4) q[3] = p[3];
+      }
+    }
+  };
+  std::vector<uint8_t> buffer;
+  auto allocate = [&](tmsize_t size) {
+    if (size <= 0) return false;
+    try {
+      buffer.resize(static_cast<size_t>(size));
+    } catch (const std::exception&) {
+      return false;
+    }
+    return true;
+  };
+
+  if (tiled) {
+    uint32_t tileWidth = 0, tileLength = 0;
+    TIFFGetField(t, TIFFTAG_TILEWIDTH, &tileWidth);
+    TIFFGetField(t, TIFFTAG_TILELENGTH, &tileLength);
+    const tmsize_t tileSize = TIFFTileSize(t);
+    if (tileWidth == 0 || tileLength == 0 ||
+        uint64_t{tileWidth} * tileLength * samples >
+            static_cast<uint64_t>(std::max<tmsize_t>(tileSize, 0)))
+      return Fail(status, kTiffStatusReadFailed);
+    if (!allocate(tileSize)) return Fail(status, kTiffStatusNoMemory);
+    for (uint32_t ty = 0; ty < height; ty += tileLength)
+      for (uint32_t tx = 0; tx < width; tx += tileWidth) {
+        if (TIFFReadTile(t, buffer.data(), tx, ty, 0, 0) < 0)
+          return Fail(status, kTiffStatusReadFailed);
+        const uint32_t count = std::min(tileWidth, width - tx);
+        for (uint32_t r = 0; r < tileLength && ty + r < height; ++r)
+          put(ty + r, tx, buffer.data() + size_t{r} * tileWidth * samples, count,
+              size_t{count} * samples);
+      }
+    return finish(std::move(dib));
+  }
+
+  const tmsize_t scanline = TIFFScanlineSize(t);
   if (scanline <= 0 || static_cast<size_t>(scanline) > stride)
     return Fail(status, kTiffStatusReadFailed);
   uint32_t rowsPerStrip = height;
@@ -239,48 +304,17 @@ HDIB ReadTiffStream(std::FILE* f, uint32_t directoryOffset, int* status) {
   if (rowsPerStrip == 0 || rowsPerStrip > height) rowsPerStrip = height;
   const tmsize_t stripSize = TIFFStripSize(t);
   if (stripSize <= 0) return Fail(status, kTiffStatusReadFailed);
-  std::vector<uint8_t> strip;
-  try {
-    strip.resize(static_cast<size_t>(stripSize));
-  } catch (const std::exception&) {
-    return Fail(status, kTiffStatusNoMemory);
-  }
-  uint8_t* rows = DibPixels(*dib);
-  const bool bottomFirst = orientation == ORIENTATION_BOTLEFT;
+  if (!allocate(stripSize)) return Fail(status, kTiffStatusNoMemory);
   uint32_t row = 0;
   for (tstrip_t s = 0; row < height; ++s) {
-    tmsize_t got = TIFFReadEncodedStrip(t, s, strip.data(), stripSize);
+    tmsize_t got = TIFFReadEncodedStrip(t, s, buffer.data(), stripSize);
     if (got < 0) return Fail(status, kTiffStatusReadFailed);
     uint32_t inStrip = std::min<uint32_t>(rowsPerStrip, height - row);
     for (uint32_t k = 0; k < inStrip; ++k, ++row) {
-      const uint8_t* src = strip.data() + static_cast<size_t>(k) * scanline;
-      uint8_t* dst = rows + static_cast<size_t>(bottomFirst ? row : height - 1 - row) * stride;
       if ((k + 1) * static_cast<size_t>(scanline) > static_cast<size_t>(got))
         continue;  // short strip
-      if (samples == 1) {
-        std::memcpy(dst, src, static_cast<size_t>(scanline));
-        if (invert)
-          for (tmsize_t i = 0; i < scanline; ++i) dst[i] = static_cast<uint8_t>(~dst[i]);
-      } else if (photometric == PHOTOMETRIC_SEPARATED && samples == 4) {
-        for (uint32_t x = 0; x < width; ++x) {
-          const uint8_t* p = src + 4 * size_t{x};
-          uint8_t* q = dst + 4 * size_t{x};
-          const int black = 255 - p[3];
-          q[0] = static_cast<uint8_t>((255 - p[2]) * black / 255);
-          q[1] = static_cast<uint8_t>((255 - p[1]) * black / 255);
-          q[2] = static_cast<uint8_t>((255 - p[0]) * black / 255);
-          q[3] = 0;
-        }
-      } else {
-        for (uint32_t x = 0; x < width; ++x) {
-          const uint8_t* p = src + size_t{x} * samples;
-          uint8_t* q = dst + size_t{x} * samples;
-          q[0] = p[2];
-          q[1] = p[1];
-          q[2] = p[0];
-          if (samples == 4) q[3] = p[3];
-        }
-      }
+      put(row, 0, buffer.data() + static_cast<size_t>(k) * scanline, width,
+          static_cast<size_t>(scanline));
     }
   }
   return finish(std::move(dib));

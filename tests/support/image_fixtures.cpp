@@ -49,16 +49,18 @@ bool RunImageMagick(const std::string& arguments) {
   return RunCommand(convert + " " + arguments).status == 0;
 }
 
-bool ImageMagickRgb(const std::string& path, std::vector<uint8_t>& rgb, int& width, int& height) {
+bool ImageMagickRgb(const std::string& path, std::vector<uint8_t>& rgb, int& width, int& height,
+                    int frame) {
+  const std::string which = path + "[" + std::to_string(frame) + "]";
   std::string convert = ImageMagickConvert();
   if (convert.empty()) return false;
   CommandResult size =
-      RunCommand(convert + " " + ShellQuote(path + "[0]") + " -auto-orient -format '%w %h' info:");
+      RunCommand(convert + " " + ShellQuote(which) + " -auto-orient -format '%w %h' info:");
   if (size.status != 0 || std::sscanf(size.output.c_str(), "%d %d", &width, &height) != 2)
     return false;
   TempDir dir;
   std::string raw = dir.File("pixels.rgb");
-  if (RunCommand(convert + " " + ShellQuote(path + "[0]") +
+  if (RunCommand(convert + " " + ShellQuote(which) +
                  " -auto-orient -alpha off -colorspace sRGB -depth 8 " + ShellQuote("rgb:" + raw))
           .status != 0)
     return false;

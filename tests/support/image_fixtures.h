@@ -23,7 +23,9 @@ std::vector<uint8_t> RgbOfDib(const DibBlock& dib);
 
 // ImageMagick's reading of a file as top-down RGB (orientation applied, alpha dropped),
 // with its size; false when it could not read it.
-bool ImageMagickRgb(const std::string& path, std::vector<uint8_t>& rgb, int& width, int& height);
+// `frame` picks a page or image of a file that holds several.
+bool ImageMagickRgb(const std::string& path, std::vector<uint8_t>& rgb, int& width, int& height,
+                    int frame = 0);
 // Runs /usr/bin/convert with the arguments (a shell-quoted string); true on exit 0.
 bool RunImageMagick(const std::string& arguments);
 
