@@ -10,7 +10,9 @@ pixel, so the data has no other source.
   <LOGO.B8                                   the same placeholder as an 8-bit packed DIB
 """
 import os
+import shutil
 import struct
+import subprocess
 
 # The 16 standard colours (red, green, blue).
 STANDARD16 = [(0, 0, 0), (0, 0, 128), (0, 128, 0), (0, 128, 128), (128, 0, 0), (128, 0, 128),
@@ -163,8 +165,12 @@ def main():
     out.append("")
     out.append("}  // namespace quendrolix")
     here = os.path.dirname(os.path.abspath(__file__))
-    with open(os.path.join(here, "builtin_pictures_data.cpp"), "w") as f:
+    target = os.path.join(here, "builtin_pictures_data.cpp")
+    with open(target, "w") as f:
         f.write("\n".join(out) + "\n")
+    # The repository's formatting, so that a run over unchanged pictures changes nothing.
+    if shutil.which("clang-format"):
+        subprocess.run(["clang-format", "-i", target], check=True)
 
 
 if __name__ == "__main__":

@@ -16,11 +16,18 @@ using testing::ShellQuote;
 using testing::TempDir;
 
 struct Variant {
+  Variant(std::string file, std::string arguments = {}, std::string prefix = {}, int tolerance = 0,
+          int frame = 0)
+      : file(std::move(file)),
+        arguments(std::move(arguments)),
+        prefix(std::move(prefix)),
+        tolerance(tolerance),
+        frame(frame) {}
   std::string file;       // name of the file ImageMagick writes (its extension picks our reader)
   std::string arguments;  // ImageMagick's input and options
   std::string prefix;     // an output format prefix ("GIF87:"), or empty
-  int tolerance = 0;      // largest channel difference allowed
-  int frame = 0;          // the page ImageMagick compares with
+  int tolerance;          // largest channel difference allowed
+  int frame;              // the page ImageMagick compares with
 };
 
 void ExpectSamePixels(const std::string& path, const Variant& v) {
