@@ -69,7 +69,7 @@ bool ReadPcx(std::FILE* f, HDIB& dibOut, HPALETTE& paletteOut) {
   const size_t stride = DibRowStride(width, bitCount);
   uint8_t* rows = DibPixels(*dib);
 
-  BufferedInput in(f, static_cast<long>(kHeaderSize));
+  BufferedInput in(f, std::ftell(f));
   std::vector<uint8_t> line(lineLength);
   int runLeft = 0, runValue = 0;  // a run goes on into the next line when the file says so
   for (int y = 0; y < height; ++y) {

@@ -86,6 +86,71 @@ double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
   return 10 * std::log10(255.0 * 255.0 / (sum / a.size()));
 }
 
+std::vector<uint8_t> GifWithLocalTable(int width, int height, int localBits,
+                                       const std::vector<uint8_t>& localRgb,
+                                       const std::vector<int>& pixels) {
+  std::vector<uint8_t> out = {'G',
+                              'I',
+                              'F',
+                              '8',
+                              '9',
+                              'a',
+                              uint8_t(width),
+                              uint8_t(width >> 8),
+                              uint8_t(height),
+                              uint8_t(height >> 8),
+                              0x80,
+                              0,
+                              0,
+                              9,
+                              9,
+                              9,
+                              250,
+                              250,
+                              250};
+  const uint8_t descriptor[10] = {0x2C,
+                                  0,
+                                  0,
+                                  0,
+                                  0,
+                                  uint8_t(width),
+                                  uint8_t(width >> 8),
+                                  uint8_t(height),
+                                  uint8_t(height >> 8),
+                                  uint8_t(0x80 | (localBits - 1))};
+  for (uint8_t b : descriptor) out.push_back(b);
+  std::vector<uint8_t> table = localRgb;
+  table.resize(size_t(3) << localBits);
+  out.insert(out.end(), table.begin(), table.end());
+  // Roots only, with a clear before the codes would widen.
+  const int m = std::max(2, localBits), clear = 1 << m;
+  const size_t chunk = std::max(1, (1 << m) - 3);
+  std::vector<int> codes;
+  for (size_t i = 0; i < pixels.size(); i += chunk) {
+    codes.push_back(clear);
+    for (size_t k = i; k < std::min(pixels.size(), i + chunk); ++k) codes.push_back(pixels[k]);
+  }
+  codes.push_back(clear + 1);
+  std::vector<uint8_t> bytes;
+  uint32_t bits = 0;
+  int count = 0;
+  for (int code : codes) {
+    bits |= uint32_t(code) << count;
+    count += m + 1;
+    for (; count >= 8; count -= 8, bits >>= 8) bytes.push_back(uint8_t(bits));
+  }
+  if (count) bytes.push_back(uint8_t(bits));
+  out.push_back(uint8_t(m));
+  for (size_t i = 0; i < bytes.size(); i += 255) {
+    size_t n = std::min<size_t>(255, bytes.size() - i);
+    out.push_back(uint8_t(n));
+    out.insert(out.end(), bytes.begin() + i, bytes.begin() + i + n);
+  }
+  out.push_back(0);
+  out.push_back(0x3B);
+  return out;
+}
+
 std::vector<uint8_t> BuildTiff(std::vector<TiffTag> tags, const std::vector<uint8_t>& pixels) {
   std::sort(tags.begin(), tags.end(),
             [](const TiffTag& a, const TiffTag& b) { return a.tag < b.tag; });

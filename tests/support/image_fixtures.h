@@ -33,6 +33,12 @@ bool RunImageMagick(const std::string& arguments);
 int MaxChannelDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
 double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
 
+// A GIF89a whose only image has a local colour table of 2^localBits entries (the global
+// table, of 2 entries, is something else), coded with plain LZW.
+std::vector<uint8_t> GifWithLocalTable(int width, int height, int localBits,
+                                       const std::vector<uint8_t>& localRgb,
+                                       const std::vector<int>& pixels);
+
 // A classic little-endian TIFF with one strip, made from tags (tag, type, count, value or
 // the bytes of the value) and pixel bytes; for files no writer would make.
 struct TiffTag {
