@@ -179,15 +179,19 @@ HDIB LoadDibStream(std::FILE* f) {
   if (available < 0) return Fail(kDibErrorRead);
   size_t pixelBytes = rle ? static_cast<size_t>(available) : stride * static_cast<size_t>(height);
   if (!rle && static_cast<int64_t>(pixelBytes) > available) return Fail(kDibErrorRead);
+  if (std::fseek(f, static_cast<long>(pixelOffset), SEEK_SET) != 0) return Fail(kDibErrorRead);
+  // Run-length data and unusual bit fields are read whole and converted; plain rows go
+  // straight into the block further down.
+  const bool plain = !rle && !(bitfields && !StandardMasks(bitCount, masks));
   std::vector<uint8_t> pixels;
-  try {
-    pixels.resize(pixelBytes);
-  } catch (const std::exception&) {
-    return Fail(kDibErrorMemory);
+  if (!plain) {
+    try {
+      pixels.resize(pixelBytes);
+    } catch (const std::exception&) {
+      return Fail(kDibErrorMemory);
+    }
+    if (!ReadExact(f, pixels.data(), pixels.size())) return Fail(kDibErrorRead);
   }
-  if (std::fseek(f, static_cast<long>(pixelOffset), SEEK_SET) != 0 ||
-      !ReadExact(f, pixels.data(), pixels.size()))
-    return Fail(kDibErrorRead);
 
   // Bit fields other than the plain 5-5-5 and 8-8-8 layouts become 24-bit rows, so every
   // block we hand on is plain BI_RGB.
@@ -224,12 +228,11 @@ HDIB LoadDibStream(std::FILE* f) {
   if (rle) {
     DecodeRle(pixels.data(), pixels.size(), bitCount, static_cast<int>(width),
               static_cast<int>(height), rows, stride);
+  } else if (!topDown) {
+    if (!ReadExact(f, rows, stride * static_cast<size_t>(height))) return Fail(kDibErrorRead);
   } else {
-    for (int64_t y = 0; y < height; ++y) {
-      int64_t from = topDown ? height - 1 - y : y;
-      std::memcpy(rows + static_cast<size_t>(y) * stride,
-                  pixels.data() + static_cast<size_t>(from) * stride, stride);
-    }
+    for (int64_t y = height - 1; y >= 0; --y)
+      if (!ReadExact(f, rows + static_cast<size_t>(y) * stride, stride)) return Fail(kDibErrorRead);
   }
   return dib;
 }

@@ -103,7 +103,7 @@ HBITMAP BitmapFromDibBits(const BITMAPINFOHEADER& header, const RGBQUAD* colours
     blue = {0, 8};
   }
 
-  HBITMAP bitmap = Bitmap::Create(static_cast<int>(width), static_cast<int>(height));
+  HBITMAP bitmap = Bitmap::CreateForOverwrite(static_cast<int>(width), static_cast<int>(height));
   if (!bitmap) return nullptr;
   Bgrx table[256] = {};
   if (bitCount <= 8) {

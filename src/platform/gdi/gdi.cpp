@@ -141,25 +141,33 @@ HPALETTE DefaultPalette(int bitCount) {
 // Bitmap
 
 Bitmap::Bitmap(int width, int height, bool monochrome)
-    : width_(width),
-      height_(height),
-      monochrome_(monochrome),
-      pixels_(static_cast<size_t>(width) * height, 0) {}
+    : width_(width), height_(height), monochrome_(monochrome) {}
 
-std::shared_ptr<Bitmap> Bitmap::Create(int width, int height, bool monochrome) {
+std::shared_ptr<Bitmap> Bitmap::Make(int width, int height, bool monochrome, bool zeroed) {
   if (width <= 0 || height <= 0 || width > kMaxImageDimension || height > kMaxImageDimension ||
       int64_t{width} * height > DibPixelLimit())
     return nullptr;
   try {
-    return std::shared_ptr<Bitmap>(new Bitmap(width, height, monochrome));
+    std::shared_ptr<Bitmap> bitmap(new Bitmap(width, height, monochrome));
+    // Fresh pages cost a fault each: zero them only when the caller needs it.
+    bitmap->pixels_.reset(zeroed ? new Bgrx[bitmap->count()]() : new Bgrx[bitmap->count()]);
+    return bitmap;
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
 }
 
+std::shared_ptr<Bitmap> Bitmap::Create(int width, int height, bool monochrome) {
+  return Make(width, height, monochrome, true);
+}
+
+std::shared_ptr<Bitmap> Bitmap::CreateForOverwrite(int width, int height) {
+  return Make(width, height, false, false);
+}
+
 std::shared_ptr<Bitmap> Bitmap::Copy() const {
-  auto copy = Create(width_, height_, monochrome_);
-  if (copy) copy->pixels_ = pixels_;
+  auto copy = Make(width_, height_, monochrome_, false);
+  if (copy) std::copy(pixels_.get(), pixels_.get() + count(), copy->pixels_.get());
   return copy;
 }
 
@@ -170,7 +178,7 @@ void Bitmap::SetPixel(int x, int y, Bgrx value) {
 
 void Bitmap::Fill(Bgrx value) {
   if (monochrome_) value = (value & kBgrxWhite) == kBgrxWhite ? kBgrxWhite : 0;
-  std::fill(pixels_.begin(), pixels_.end(), value & kBgrxWhite);
+  std::fill(pixels_.get(), pixels_.get() + count(), value & kBgrxWhite);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -96,6 +96,8 @@ class Bitmap {
  public:
   // Null when a side is not positive or the picture exceeds the size limits of dib.h.
   static std::shared_ptr<Bitmap> Create(int width, int height, bool monochrome = false);
+  // As Create, but the pixels are left undefined: for callers that write every one.
+  static std::shared_ptr<Bitmap> CreateForOverwrite(int width, int height);
   // A compatible bitmap with the same pixels.
   std::shared_ptr<Bitmap> Copy() const;
 
@@ -105,8 +107,8 @@ class Bitmap {
   int bitsPerPixel() const { return monochrome_ ? 1 : kScreenBitsPerPixel; }
   bool monochrome() const { return monochrome_; }
 
-  Bgrx* Row(int y) { return pixels_.data() + static_cast<size_t>(y) * width_; }
-  const Bgrx* Row(int y) const { return pixels_.data() + static_cast<size_t>(y) * width_; }
+  Bgrx* Row(int y) { return pixels_.get() + static_cast<size_t>(y) * width_; }
+  const Bgrx* Row(int y) const { return pixels_.get() + static_cast<size_t>(y) * width_; }
   Bgrx Pixel(int x, int y) const { return Row(y)[x]; }
   // Stores the pixel; a monochrome bitmap keeps white for white and black for anything else.
   void SetPixel(int x, int y, Bgrx value);
@@ -114,10 +116,12 @@ class Bitmap {
 
  private:
   Bitmap(int width, int height, bool monochrome);
+  static std::shared_ptr<Bitmap> Make(int width, int height, bool monochrome, bool zeroed);
+  size_t count() const { return static_cast<size_t>(width_) * height_; }
   int width_;
   int height_;
   bool monochrome_;
-  std::vector<Bgrx> pixels_;
+  std::unique_ptr<Bgrx[]> pixels_;
 };
 using HBITMAP = std::shared_ptr<Bitmap>;
 
