@@ -37,10 +37,8 @@ void QuietWarning(j_common_ptr, int) {}
 struct Decoder {
   jpeg_decompress_struct info{};
   ErrorManager error{};
-  std::vector<uint8_t> rgb;  // top-down RGB rows
+  HDIB dib;  // 24-bit, bottom-up, filled as the scanlines come
   std::vector<uint8_t> scan;
-  int width = 0;
-  int height = 0;
   bool created = false;
 };
 
@@ -60,27 +58,28 @@ bool Decode(Decoder& d, std::FILE* f) {
     return false;
   }
   d.info.mem->max_memory_to_use = 512L << 20;
+  // Colour comes out in the block's own blue-green-red order, straight into its rows.
+  const bool colour = d.info.num_components == 3;
+  if (colour) d.info.out_color_space = JCS_EXT_BGR;
   jpeg_start_decompress(&d.info);
   const int components = d.info.output_components;
-  if (components != 1 && components != 3) return false;  // CMYK and the like
-  d.width = static_cast<int>(d.info.output_width);
-  d.height = static_cast<int>(d.info.output_height);
-  try {
-    d.rgb.assign(static_cast<size_t>(d.width) * d.height * 3, 0);
-  } catch (const std::exception&) {
+  if (components != (colour ? 3 : 1)) return false;  // CMYK and the like
+  const int width = static_cast<int>(d.info.output_width);
+  const int height = static_cast<int>(d.info.output_height);
+  d.dib = NewDib(width, height, 24, 0);
+  if (!d.dib) {
     Prompts().ShowMessage("JPG out of memory", "", PromptIcon::kStop);
     return false;
   }
-  d.scan.resize(static_cast<size_t>(d.width) * components);
+  d.scan.resize(static_cast<size_t>(width));
+  const size_t stride = DibRowStride(width, 24);
+  uint8_t* rows = DibPixels(*d.dib);
   while (d.info.output_scanline < d.info.output_height) {
-    uint8_t* out = d.rgb.data() + static_cast<size_t>(d.info.output_scanline) * d.width * 3;
-    JSAMPROW row = d.scan.data();
+    uint8_t* out = rows + static_cast<size_t>(height - 1 - d.info.output_scanline) * stride;
+    JSAMPROW row = colour ? out : d.scan.data();
     if (jpeg_read_scanlines(&d.info, &row, 1) != 1) return false;
-    if (components == 3) {
-      std::memcpy(out, d.scan.data(), d.scan.size());
-    } else {
-      for (int x = 0; x < d.width; ++x) out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = d.scan[x];
-    }
+    if (!colour)
+      for (int x = 0; x < width; ++x) out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = d.scan[x];
   }
   jpeg_finish_decompress(&d.info);
   return true;
@@ -98,23 +97,7 @@ HDIB ReadJpegStream(std::FILE* f, const std::string& name) {
   bool ok = Decode(d, f);
   if (d.created) jpeg_destroy_decompress(&d.info);
   if (!ok) return nullptr;
-  HDIB dib = NewDib(d.width, d.height, 24, 0);
-  if (!dib) {
-    Prompts().ShowMessage("JPG out of memory", "", PromptIcon::kStop);
-    return nullptr;
-  }
-  const size_t stride = DibRowStride(d.width, 24);
-  uint8_t* rows = DibPixels(*dib);
-  for (int y = 0; y < d.height; ++y) {
-    const uint8_t* src = d.rgb.data() + static_cast<size_t>(y) * d.width * 3;
-    uint8_t* dst = rows + static_cast<size_t>(d.height - 1 - y) * stride;
-    for (int x = 0; x < d.width; ++x) {
-      dst[3 * x] = src[3 * x + 2];
-      dst[3 * x + 1] = src[3 * x + 1];
-      dst[3 * x + 2] = src[3 * x];
-    }
-  }
-  return dib;
+  return std::move(d.dib);
 }
 
 HDIB ReadJpeg(const std::string& path) {
