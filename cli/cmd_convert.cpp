@@ -17,7 +17,8 @@ int RunConvert(const std::vector<std::string>& args) {
   const std::string& out = args[1];
   CBmp picture;
   if (!picture.Load(in)) {
-    Prompts().ShowMessage(StringPrintf("Could not load the picture %s", in.c_str()));
+    Prompts().ShowMessage(StringPrintf("Could not load the picture %s: %s", in.c_str(),
+                                       picture.loadFailure().c_str()));
     return kExitFailure;
   }
   if (!picture.Save(out)) {

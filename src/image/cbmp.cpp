@@ -12,6 +12,7 @@
 #include "image/png_glue.h"
 #include "image/tga_reader.h"
 #include "image/tiff_glue.h"
+#include "platform/host/conversion_log.h"
 
 namespace quendrolix {
 
@@ -59,20 +60,84 @@ bool CBmp::SetFromDib(const DibBlock& dib, const uint8_t* pixels) {
   return true;
 }
 
+namespace {
+
+std::string DibFailure(int code) {
+  switch (code) {
+    case kDibErrorRead:
+      return "the file could not be read";
+    case kDibErrorNotBitmap:
+      return "not a bitmap file";
+    case kDibErrorMemory:
+      return "out of memory";
+    case kDibErrorPalette:
+      return "palette creation failed";
+    case kDibErrorBitmap:
+      return "bitmap creation failed";
+    default:
+      return "the picture could not be read";
+  }
+}
+
+std::string TiffFailure(int status) {
+  const char* what = "not a TIFF file that can be opened";
+  switch (status) {
+    case kTiffStatusNoBits:
+      what = "no bits per sample";
+      break;
+    case kTiffStatusDeflate:
+      what = "compression 32946 is not supported";
+      break;
+    case kTiffStatusOldJpeg:
+      what = "old-style JPEG compression is not supported";
+      break;
+    case kTiffStatusNoMemory:
+      what = "out of memory";
+      break;
+    case kTiffStatusReadFailed:
+      what = "the pixel data could not be read";
+      break;
+    case kTiffStatusCmykDepth:
+      what = "CMYK below 8 bits per sample is not supported";
+      break;
+  }
+  return StringPrintf("TIFF status %d: %s", status, what);
+}
+
+std::string TgaFailure(int status) {
+  const char* what = "not a TGA picture that can be read";
+  if (status == kTgaStatusCannotOpen) what = "the file cannot be opened";
+  if (status == kTgaStatusNoMemory) what = "out of memory";
+  if (status == kTgaStatusReadFailed) what = "the pixel data could not be read";
+  return StringPrintf("TGA status %d: %s", status, what);
+}
+
+}  // namespace
+
 bool CBmp::Load(const std::string& path) {
+  loadFailure_.clear();
   Release();
   // A transparent colour belongs to the picture it came with.
   transparent_ = 0;
   transparentColour_ = 0;
-  if (LoadByExtension(path, UpperExtension(path))) return true;
+  const std::string ext = UpperExtension(path);
+  if (LoadByExtension(path, ext)) {
+    loadFailure_.clear();
+    return true;
+  }
   Release();
+  if (loadFailure_.empty())
+    loadFailure_ = ext.empty() ? "no file extension" : "the picture could not be read";
   return false;
 }
 
 bool CBmp::LoadByExtension(const std::string& path, const std::string& ext) {
   if (ext == "BMP" || ext == "DIB") {
+    SetDibLastError(kDibErrorNone);
     HDIB dib = LoadDibFile(path);
-    return dib && SetFromDib(*dib);
+    if (dib && SetFromDib(*dib)) return true;
+    loadFailure_ = DibFailure(DibLastError());
+    return false;
   }
   if (ext == "PCX" || ext == "P") {
     HDIB dib;
@@ -85,7 +150,10 @@ bool CBmp::LoadByExtension(const std::string& path, const std::string& ext) {
       FileHandle f = r ? OpenMemory(r->data, r->size) : nullptr;
       ok = f && ReadPcx(f.get(), dib, palette);
     }
-    if (!ok) return false;
+    if (!ok) {
+      loadFailure_ = "not a PCX picture that can be read";
+      return false;
+    }
     HBITMAP bitmap = BitmapFromDib(*dib, palette);
     if (!bitmap) return false;
     Attach(std::move(bitmap), std::move(palette));
@@ -118,12 +186,16 @@ bool CBmp::LoadByExtension(const std::string& path, const std::string& ext) {
     uint32_t offset = offsets.size() > 1 ? offsets[1] : 0;
     int status = 0;
     HDIB dib = ReadTiff(path, offset, &status);
-    return dib && SetFromDib(*dib);
+    if (dib && SetFromDib(*dib)) return true;
+    loadFailure_ = TiffFailure(status);
+    return false;
   }
   if (ext == "TGA") {
     int status = 0;
     HDIB dib = ReadTga(path, &status);
-    return dib && SetFromDib(*dib);
+    if (dib && SetFromDib(*dib)) return true;
+    loadFailure_ = TgaFailure(status);
+    return false;
   }
   if (ext == "JPG" || ext == "JPEG") {
     HDIB dib = ReadJpeg(path);
@@ -137,7 +209,12 @@ bool CBmp::LoadByExtension(const std::string& path, const std::string& ext) {
     GifImageInfo info;
     int status = 0;
     HDIB dib = ReadGif(path, 0, 0, &info, &status);
-    if (!dib || !SetFromDib(*dib)) return false;
+    if (!dib || !SetFromDib(*dib)) {
+      loadFailure_ = status == kGifStatusCannotOpen ? "the file cannot be opened"
+                     : status == kGifStatusNoMemory ? "out of memory"
+                                                    : "not a GIF picture that can be read";
+      return false;
+    }
     if (info.transparent) {
       COLORREF colour = 0;
       if (info.transparentIndex < DibColourCount(*dib)) {
@@ -151,7 +228,9 @@ bool CBmp::LoadByExtension(const std::string& path, const std::string& ext) {
   if (ext == "PNG") {
     std::string message;
     HDIB dib = ReadPng(path, message);
-    return dib && SetFromDib(*dib);
+    if (dib && SetFromDib(*dib)) return true;
+    loadFailure_ = message;
+    return false;
   }
   return false;
 }

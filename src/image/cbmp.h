@@ -49,6 +49,10 @@ class CBmp {
   bool SetFromDib(const DibBlock& dib, const uint8_t* pixels = nullptr);
   void SetTransparent(bool transparent, COLORREF colour);
 
+  // Why the last Load failed, in a few words ("This is not a valid PNG File!", "TIFF status
+  // 105: the pixel data could not be read", ...); empty after a successful load.
+  const std::string& loadFailure() const { return loadFailure_; }
+
   bool IsValid() const { return bitmap_ != nullptr; }
   const HBITMAP& bitmap() const { return bitmap_; }
   const HPALETTE& palette() const { return palette_; }
@@ -65,6 +69,7 @@ class CBmp {
   HBITMAP mask_;
   uint32_t transparent_ = 0;
   COLORREF transparentColour_ = 0;
+  std::string loadFailure_;
 };
 
 }  // namespace quendrolix

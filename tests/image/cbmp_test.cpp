@@ -179,7 +179,13 @@ TEST(ConvertCommandTest, ConvertsByExtensionAndNamesWhatFailed) {
   testing::CommandResult missing =
       testing::RunCli({"convert", dir.File("none.gif"), dir.File("o.bmp")});
   EXPECT_EQ(missing.status, 1);
-  EXPECT_NE(missing.errors.find(dir.File("none.gif")), std::string::npos) << missing.errors;
+  EXPECT_NE(missing.errors.find(dir.File("none.gif") + ": the file cannot be opened"),
+            std::string::npos)
+      << missing.errors;
+  testing::WriteBytes(dir.File("bad.png"), {1, 2, 3});
+  testing::CommandResult bad = testing::RunCli({"convert", dir.File("bad.png"), dir.File("o.bmp")});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.errors.find("This is not a valid PNG File!"), std::string::npos) << bad.errors;
   testing::CommandResult unknown =
       testing::RunCli({"convert", dir.File("in.bmp"), dir.File("o.xyz")});
   EXPECT_EQ(unknown.status, 1);
