@@ -26,8 +26,10 @@ repeat=${REPEAT:-20}
 elapsed() {
   local t
   t=$( { TIMEFORMAT='%3U %3S'; time "$@" >/dev/null 2>&1; } 2>&1 )
-  echo "${t% *} + ${t#* }" | bc -l
+  awk -v u="${t% *}" -v s="${t#* }" 'BEGIN { print u + s }'
 }
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) print a / b; else print 0 }'; }
 
 for ext in png jpg bmp tif gif; do
   ours=$(elapsed "$bench" load "$work/frame.$ext" "$repeat")
@@ -35,10 +37,10 @@ for ext in png jpg bmp tif gif; do
   # shellcheck disable=SC2086
   theirs=$(elapsed "$im" $list -format '' info:)
   printf 'load %-4s x%d: ours %.3f s, ImageMagick %.3f s, ratio %.2f\n' "$ext" "$repeat" \
-    "$ours" "$theirs" "$(echo "$ours / $theirs" | bc -l)"
+    "$ours" "$theirs" "$(ratio "$ours" "$theirs")"
 done
 
 ours=$(elapsed "$bench" remap "$work/frame.png" "$work/palette.bmp" "$work/ours.bmp" "$repeat")
 theirs=$(elapsed bash -c "for i in \$(seq $repeat); do $im '$work/frame.png' +dither -remap '$work/palette.bmp' -type Palette BMP3:'$work/theirs.bmp'; done")
 printf 'remap to 256 colours x%d: ours %.3f s, ImageMagick %.3f s, ratio %.2f\n' "$repeat" \
-  "$ours" "$theirs" "$(echo "$ours / $theirs" | bc -l)"
+  "$ours" "$theirs" "$(ratio "$ours" "$theirs")"
