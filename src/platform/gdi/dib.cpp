@@ -45,6 +45,13 @@ size_t DibPixelOffset(const DibBlock& dib) {
   return dib.header().biSize + 4 * static_cast<size_t>(DibColourCount(dib));
 }
 
+size_t DibBitsOffset(const DibBlock& dib) {
+  size_t offset = DibPixelOffset(dib);
+  if (dib.header().biCompression == BI_BITFIELDS && dib.header().biSize == sizeof(BITMAPINFOHEADER))
+    offset += 12;
+  return offset;
+}
+
 uint8_t* DibPixels(DibBlock& dib) {
   return dib.data() + DibPixelOffset(dib);
 }
@@ -52,9 +59,23 @@ const uint8_t* DibPixels(const DibBlock& dib) {
   return dib.data() + DibPixelOffset(dib);
 }
 
+namespace {
+int64_t& PixelLimitSlot() {
+  static int64_t limit = kMaxImagePixels;
+  return limit;
+}
+}  // namespace
+
+int64_t DibPixelLimit() {
+  return PixelLimitSlot();
+}
+void SetDibPixelLimit(int64_t pixels) {
+  PixelLimitSlot() = pixels <= 0 || pixels > kMaxImagePixels ? kMaxImagePixels : pixels;
+}
+
 HDIB NewDib(int width, int height, int bitCount, uint32_t colours) {
   if (width <= 0 || height <= 0 || width > kMaxImageDimension || height > kMaxImageDimension ||
-      int64_t{width} * height > kMaxImagePixels || colours > 256)
+      int64_t{width} * height > DibPixelLimit() || colours > 256)
     return nullptr;
   size_t stride = DibRowStride(width, bitCount);
   size_t image = stride * static_cast<size_t>(height);
@@ -78,7 +99,7 @@ bool DibIsConsistent(const DibBlock& dib) {
   if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biSize > dib.size()) return false;
   if (h.biWidth <= 0 || h.biHeight == 0 || h.biWidth > kMaxImageDimension) return false;
   int64_t height = h.biHeight < 0 ? -int64_t{h.biHeight} : h.biHeight;
-  if (height > kMaxImageDimension || int64_t{h.biWidth} * height > kMaxImagePixels) return false;
+  if (height > kMaxImageDimension || int64_t{h.biWidth} * height > DibPixelLimit()) return false;
   uint32_t colours = DibColourCount(h);
   if (colours > 256 && h.biBitCount <= 8) return false;
   uint64_t offset = uint64_t{h.biSize} + 4 * uint64_t{colours};

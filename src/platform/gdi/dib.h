@@ -80,6 +80,9 @@ size_t DibRowStride(int64_t width, int bitCount);
 size_t DibPixelOffset(const DibBlock& dib);
 uint8_t* DibPixels(DibBlock& dib);
 const uint8_t* DibPixels(const DibBlock& dib);
+// Where the rows really start: as DibPixelOffset, plus the three 32-bit colour masks that
+// follow a 40-byte header when the compression is BI_BITFIELDS.
+size_t DibBitsOffset(const DibBlock& dib);
 
 // A fresh uncompressed block for width x height at `bitCount` with `colours` table
 // entries (colours used = colours); null when the size is unreasonable or memory short.
@@ -98,5 +101,10 @@ inline void FreeDib(HDIB& dib) {
 // anything is allocated.
 constexpr int64_t kMaxImageDimension = 32768;
 constexpr int64_t kMaxImagePixels = int64_t{1} << 28;
+
+// The pixel limit in force: kMaxImagePixels unless lowered (fuzzing lowers it so that
+// every input runs quickly). Values above kMaxImagePixels are taken as kMaxImagePixels.
+int64_t DibPixelLimit();
+void SetDibPixelLimit(int64_t pixels);
 
 }  // namespace quendrolix

@@ -1,0 +1,38 @@
+#pragma once
+
+// Our own GIF reader: the first image of a file, as a DIB block of 1, 4 or 8 bits.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "platform/gdi/dib.h"
+
+namespace quendrolix {
+
+struct GifImageInfo {
+  uint8_t backgroundRed = 0;
+  uint8_t backgroundGreen = 0;
+  uint8_t backgroundBlue = 0;
+  uint16_t left = 0;
+  uint16_t top = 0;
+  uint32_t disposal = 0;
+  uint32_t transparent = 0;  // 1 when the graphic control extension names a transparent index
+  uint32_t delay = 0;        // hundredths of a second
+  uint32_t transparentIndex = 0;
+};
+
+constexpr int kGifStatusOk = 200;
+constexpr int kGifStatusCannotOpen = 201;
+constexpr int kGifStatusNoMemory = 202;
+
+// Reads the first image (the loader passes both offsets as 0). A non-zero image offset is
+// the file position at which block reading starts instead, for readers that step through
+// the images of an animation; the second offset is kept for them and not used here. Null
+// when the file is not a GIF, has no image, or cannot be read; `status` says why where it
+// can (200 on entry, 201 cannot open, 202 out of memory or a picture beyond the limits).
+HDIB ReadGif(const std::string& path, long imageOffset, long secondImageOffset, GifImageInfo* info,
+             int* status);
+HDIB ReadGifStream(std::FILE* file, long imageOffset, GifImageInfo* info, int* status);
+
+}  // namespace quendrolix

@@ -1,0 +1,72 @@
+#include "image/image_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+
+namespace quendrolix {
+
+FileHandle OpenFile(const std::string& path, const char* mode) {
+  if (path.empty()) return nullptr;
+  return FileHandle(std::fopen(path.c_str(), mode));
+}
+
+FileHandle OpenMemory(const uint8_t* data, size_t size) {
+  if (!data || size == 0) return nullptr;
+  return FileHandle(fmemopen(const_cast<uint8_t*>(data), size, "rb"));
+}
+
+int64_t FileLength(std::FILE* f) {
+  long here = std::ftell(f);
+  if (here < 0 || std::fseek(f, 0, SEEK_END) != 0) return -1;
+  long end = std::ftell(f);
+  if (std::fseek(f, here, SEEK_SET) != 0) return -1;
+  return end;
+}
+
+bool ReadExact(std::FILE* f, void* buffer, size_t n) {
+  return n == 0 || std::fread(buffer, 1, n, f) == n;
+}
+
+std::string UpperExtension(const std::string& path) {
+  std::string name = path;
+  size_t slash = name.find_last_of('/');
+  if (slash != std::string::npos) name = name.substr(slash + 1);
+  size_t dot = name.find_last_of('.');
+  if (dot == std::string::npos) return {};
+  std::string ext = name.substr(dot + 1);
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return ext;
+}
+
+ReplacingFile::ReplacingFile(const std::string& path) : path_(path) {
+  if (path.empty()) return;
+  std::string pattern = path + ".writing-XXXXXX";
+  int fd = ::mkstemp(pattern.data());
+  if (fd < 0) return;
+  ::close(fd);
+  temp_ = pattern;
+}
+
+ReplacingFile::~ReplacingFile() {
+  if (!committed_ && !temp_.empty()) ::unlink(temp_.c_str());
+}
+
+bool ReplacingFile::Commit() {
+  if (temp_.empty() || committed_) return committed_;
+  // mkstemp makes the file private; a picture should get the usual permissions.
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::chmod(temp_.c_str(), 0666 & ~mask);
+  if (std::rename(temp_.c_str(), path_.c_str()) != 0) return false;
+  committed_ = true;
+  return true;
+}
+
+}  // namespace quendrolix
