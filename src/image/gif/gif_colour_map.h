@@ -38,7 +38,8 @@ std::vector<GifRgb> BuildGifColourMap(const uint8_t* rgb, size_t pixelCount, int
 // empty picture.
 std::optional<GifRgb> MostFrequentGifColour(const uint8_t* rgb, size_t pixelCount);
 
-// Maps pictures onto one colour map with serpentine Floyd-Steinberg error diffusion.
+// Maps pictures onto one colour map with serpentine Floyd-Steinberg error diffusion of
+// three quarters of each pixel's error.
 //
 // Nearest entries are found exactly: the colour space is cut into cells of 4 levels per
 // channel, and each cell, when first met, gets the short list of entries that can be the

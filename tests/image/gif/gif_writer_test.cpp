@@ -264,8 +264,8 @@ TEST(GifWriter, PhotographsKeepTheirDetail) {
     ASSERT_EQ(gif.images.size(), 4u);
     for (size_t i = 0; i < 4; ++i) {
       double psnr = Psnr(Decoded(gif, i), src[i].rgb);
-      // About 40 dB; a fixed 3-3-2 colour cube with the same dithering gives 20 dB.
-      EXPECT_GT(psnr, 37.0) << "image " << i << (global ? " global" : " local");
+      // About 42 dB; a fixed 3-3-2 colour cube with the same dithering gives 20 dB.
+      EXPECT_GT(psnr, 39.0) << "image " << i << (global ? " global" : " local");
     }
   }
 }
