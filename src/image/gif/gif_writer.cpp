@@ -238,7 +238,8 @@ class AnimationWriter {
 
   CodedImage Code(const Picture& picture) {
     CodedImage image;
-    std::vector<uint8_t> indices(Pixels());
+    std::vector<uint8_t>& indices = indices_;  // kept between images: no fresh pages each time
+    indices.resize(Pixels());
     size_t tableEntries;
     if (globalMapper_) {
       globalMapper_->Map(picture.rgb.data(), width_, height_, indices.data());
@@ -249,11 +250,12 @@ class AnimationWriter {
       mapper.Map(picture.rgb.data(), width_, height_, indices.data());
       tableEntries = image.localPalette.size();
     }
-    if (settings_.Interlaced()) indices = Interlace(indices, width_, height_);
+    std::vector<uint8_t> interlaced;
+    if (settings_.Interlaced()) interlaced = Interlace(indices, width_, height_);
+    const std::vector<uint8_t>& stored = settings_.Interlaced() ? interlaced : indices;
     int minCodeSize = GifMinCodeSize(size_t{1} << TableBits(tableEntries));
     image.data.push_back(static_cast<uint8_t>(minCodeSize));
-    AppendGifSubBlocks(image.data,
-                       GifLzwEncoder(minCodeSize).Encode(indices.data(), indices.size()));
+    AppendGifSubBlocks(image.data, GifLzwEncoder(minCodeSize).Encode(stored.data(), stored.size()));
     return image;
   }
 
@@ -310,6 +312,7 @@ class AnimationWriter {
   int width_ = 0, height_ = 0;
   std::vector<GifRgb> globalPalette_;
   std::unique_ptr<GifColourMapper> globalMapper_;
+  std::vector<uint8_t> indices_;
 };
 
 }  // namespace
