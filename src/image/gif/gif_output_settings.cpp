@@ -1,5 +1,7 @@
 #include "image/gif/gif_output_settings.h"
 
+#include "project/startup_sequence.h"
+
 namespace quendrolix {
 
 const char* const kGifSettingsSection = "Gif Settings";

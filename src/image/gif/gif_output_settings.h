@@ -3,9 +3,10 @@
 #include <cstdint>
 
 #include "project/settings_store.h"
-#include "project/startup_sequence.h"
 
 namespace quendrolix {
+
+struct StartupHooks;
 
 // The section of the settings file that holds the animated-GIF options.
 extern const char* const kGifSettingsSection;  // "Gif Settings"
