@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "cli_command.h"
+#include "image/cbmp.h"
+#include "image/dib_functions.h"
 #include "image/gif/gif_options_dialog.h"
 #include "image/gif/gif_output_settings.h"
 #include "image/gif/gif_writer.h"
@@ -40,12 +42,12 @@ const char* const kSettingsUsage =
     "  GlobalDelay=N       delay of each frame in hundredths of a second";
 
 const char* const kWriteUsage =
-    "Usage: quendrolix-cli gif-write OUT.gif IMAGE.bmp[,COUNT]...\n"
+    "Usage: quendrolix-cli gif-write OUT.gif IMAGE[,COUNT]...\n"
     "\n"
     "Writes an animated GIF of the pictures in the order given, with the options of\n"
     "\"Gif Settings\" in the program folder's Clipora.ini (see gif-settings). Each picture\n"
-    "stays on screen for COUNT frames (default 1) of the global delay. The pictures are\n"
-    "uncompressed 24- or 32-bit BMP files, all of one size. Exits with 1, writing nothing,\n"
+    "stays on screen for COUNT frames (default 1) of the global delay. The pictures may be\n"
+    "in any format the program reads, all of one size. Exits with 1, writing nothing,\n"
     "when a picture cannot be read or differs in size from the first.";
 
 const char* const kKeys[] = {"GlobalColormap", "Interlaced", "Transparency",
@@ -119,66 +121,16 @@ int RunGifSettings(const std::vector<std::string>& args) {
   return kExitOk;
 }
 
-uint32_t Le32(const std::string& b, size_t at) {
-  return static_cast<uint32_t>(static_cast<uint8_t>(b[at])) |
-         static_cast<uint32_t>(static_cast<uint8_t>(b[at + 1])) << 8 |
-         static_cast<uint32_t>(static_cast<uint8_t>(b[at + 2])) << 16 |
-         static_cast<uint32_t>(static_cast<uint8_t>(b[at + 3])) << 24;
-}
-
-// A small reader of uncompressed 24- and 32-bit BMP files into 24-bit DIB blocks, until
-// the program's image loading takes this over.
-HDIB ReadBmp(const std::string& path, std::string& why) {
-  std::string bytes;
-  if (!ReadWholeFile(path, bytes)) {
+// Any picture the program reads, as a 24-bit block.
+HDIB LoadPicture(const std::string& path, std::string& why) {
+  CBmp picture;
+  if (!picture.Load(path)) {
     why = "Could not load " + path;
+    if (!picture.loadFailure().empty()) why += ": " + picture.loadFailure();
     return nullptr;
   }
-  if (bytes.size() < 14 + 40 || bytes[0] != 'B' || bytes[1] != 'M') {
-    why = path + " is not a BMP file";
-    return nullptr;
-  }
-  uint32_t pixelOffset = Le32(bytes, 10), headerSize = Le32(bytes, 14);
-  if (headerSize < 40 || headerSize > bytes.size() - 14) {
-    why = path + " is not a BMP file";
-    return nullptr;
-  }
-  int32_t width = static_cast<int32_t>(Le32(bytes, 18));
-  int32_t height = static_cast<int32_t>(Le32(bytes, 22));
-  int bits = static_cast<uint8_t>(bytes[28]) | static_cast<uint8_t>(bytes[29]) << 8;
-  uint32_t compression = Le32(bytes, 30);
-  if ((bits != 24 && bits != 32) || compression != BI_RGB) {
-    why = path + " is not an uncompressed 24- or 32-bit BMP file";
-    return nullptr;
-  }
-  int64_t rows = height < 0 ? -int64_t{height} : height;
-  if (width <= 0 || rows <= 0 || width > kMaxImageDimension || rows > kMaxImageDimension ||
-      int64_t{width} * rows > kMaxImagePixels) {
-    why = StringPrintf("%s has an unusable size (%dx%lld)", path.c_str(), width,
-                       static_cast<long long>(rows));
-    return nullptr;
-  }
-  size_t stride = DibRowStride(width, bits);
-  if (pixelOffset > bytes.size() ||
-      stride * static_cast<size_t>(rows) > bytes.size() - pixelOffset) {
-    why = path + " is cut short";
-    return nullptr;
-  }
-  HDIB dib = NewDib(width, static_cast<int>(rows), 24, 0);
-  if (!dib) {
-    why = "Could not load " + path;
-    return nullptr;
-  }
-  size_t outStride = DibRowStride(width, 24);
-  const uint8_t* src = reinterpret_cast<const uint8_t*>(bytes.data()) + pixelOffset;
-  uint8_t* dst = DibPixels(*dib);
-  for (int64_t y = 0; y < rows; ++y) {
-    // The block is bottom-up; a top-down file (negative height) is turned over.
-    int64_t fromRow = height < 0 ? rows - 1 - y : y;
-    const uint8_t* s = src + static_cast<size_t>(fromRow) * stride;
-    uint8_t* d = dst + static_cast<size_t>(y) * outStride;
-    for (int32_t x = 0; x < width; ++x, s += bits / 8, d += 3) std::memcpy(d, s, 3);
-  }
+  HDIB dib = DibFromBitmapAtDepth(*picture.bitmap(), 24, picture.palette());
+  if (!dib) why = "Could not load " + path;
   return dib;
 }
 
@@ -205,7 +157,7 @@ int RunGifWrite(const std::vector<std::string>& args) {
   GifFrameProvider provider = [&](size_t index, GifSourceFrame& frame, std::string& message) {
     frame.name = entries[index].path;
     frame.frameCount = entries[index].count;
-    frame.dib = ReadBmp(frame.name, message);
+    frame.dib = LoadPicture(frame.name, message);
     if (!frame.dib) return GifFrameStatus::kFailed;
     int width = frame.dib->header().biWidth, height = frame.dib->header().biHeight;
     if (index == 0) {

@@ -222,15 +222,4 @@ std::vector<uint8_t> Solid(int width, int height, uint8_t r, uint8_t g, uint8_t 
   return rgb;
 }
 
-double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
-  if (a.size() != b.size() || a.empty()) return 0;
-  double sum = 0;
-  for (size_t i = 0; i < a.size(); ++i) {
-    double d = double(a[i]) - double(b[i]);
-    sum += d * d;
-  }
-  if (sum == 0) return 99;
-  return 10 * std::log10(255.0 * 255.0 * a.size() / sum);
-}
-
 }  // namespace quendrolix::testing

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/test_support.h"
+
 #include "platform/gdi/dib.h"
 
 namespace quendrolix::testing {
@@ -59,8 +61,5 @@ HDIB MakeDib24(int width, int height, const std::vector<uint8_t>& rgb);
 void WriteBmp24(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb);
 // Top-down RGB of a picture filled with one colour.
 std::vector<uint8_t> Solid(int width, int height, uint8_t r, uint8_t g, uint8_t b);
-
-// PSNR in dB over all channels of two equally long RGB buffers (99 for identical ones).
-double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
 
 }  // namespace quendrolix::testing
