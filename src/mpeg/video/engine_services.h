@@ -45,9 +45,10 @@ struct Mp2Request {
   int bitRateKbps = 128;
 };
 
-// The services of other parts of the program that the MPG conversions call. Each is set
-// by whoever builds the program (the fronts, at start-up); a step whose service is not
-// set says so in the conversion log and is not done.
+// The services of other parts of the program that the MPG conversions call. A member
+// left empty means the real service: the AVI file services for the input, the layer II
+// encoder for the sound and the multiplexer for the system stream (see
+// DefaultMpegEngineServices). Tests stand in for any of them by setting it.
 struct MpegEngineServices {
   // Opens an AVI file for reading; null when it cannot be opened.
   std::function<std::unique_ptr<AviConversionInput>(const std::string& path)> openAvi;
@@ -66,7 +67,25 @@ struct MpegEngineServices {
       multiplex;
 };
 
+// The real services. `loadImage` is empty until the images area provides a loader (see
+// DefaultImageLoader in default_services.cpp); the image-list conversion then says that
+// image loading is not available.
+MpegEngineServices DefaultMpegEngineServices();
+
+// The AVI input over the AVI file services: AVIFileInfo, the first video stream with a
+// frame getter in its natural format, the first audio stream's format. Null when the
+// file cannot be opened.
+std::unique_ptr<AviConversionInput> OpenAviConversionInput(const std::string& path);
+
+// Encodes the sound of the AVI at `request.sourcePath` with the layer II encoder at the
+// request's layer and bit rate into `request.mp2Path`. The sound is checked as the WAV to
+// MP2 road checks it (its "Error: " line, then false); `silentSamples` receives the
+// sample frames the stream failed to deliver. Encoder aborts raise CFileException.
+bool EncodeAviSoundToMp2(const Mp2Request& request, int& silentSamples);
+
+// The services in force: the ones set, each empty member filled with the real one.
 const MpegEngineServices& GetMpegEngineServices();
+// Sets the services; empty members (or a default-constructed record) mean the real ones.
 void SetMpegEngineServices(MpegEngineServices services);
 
 // Installs services for the lifetime of the object and restores the previous ones.

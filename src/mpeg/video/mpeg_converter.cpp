@@ -71,6 +71,21 @@ void ReportCounters(const MultiplexCounters& counters) {
   if (counters.audioTimedOut) ReportLine("Error: audio timed-out");
 }
 
+// Copies `from` to `to` through a fresh name beside `to`, so that a failed copy leaves
+// whatever was there before.
+bool PlaceFile(const fs::path& from, const fs::path& to) {
+  fs::path folder = to.parent_path();
+  if (folder.empty()) folder = ".";
+  fs::path partial = UniqueFileIn(folder, "." + to.filename().string(), ".part");
+  if (partial.empty()) return false;
+  std::error_code ec;
+  fs::copy_file(from, partial, fs::copy_options::overwrite_existing, ec);
+  if (!ec) fs::rename(partial, to, ec);
+  if (!ec) return true;
+  fs::remove(partial, ec);
+  return false;
+}
+
 void ReportSubstitutions() {
   unsigned substituted = MpegEngineSettings().substitutedFrames;
   if (substituted) ReportLine("Warning: %u frames were substituted", substituted);
@@ -209,8 +224,10 @@ bool ConvertAviToMpg(const std::string& inputPath, const std::string& outputPath
   if (ExtensionDot(input) == std::string::npos) input += ".avi";
   const std::string output = ResolveOutputPath(outputPath, input);
 
-  if (!services.openAvi) {
-    ReportLine("Error: AVI input is not available in this build");
+  // Replacing the source with its own conversion would lose it.
+  std::error_code sameEc;
+  if (fs::equivalent(input, output, sameEc)) {
+    ReportLine("Error: %s would replace its own source", output.c_str());
     return false;
   }
   std::unique_ptr<AviConversionInput> avi = services.openAvi(input);
@@ -272,10 +289,12 @@ bool ConvertAviToMpg(const std::string& inputPath, const std::string& outputPath
         ReportLine("Error: %i bit audio is not supported (must be 8 or 16)", sound.bitsPerSample);
         settings.noAudio = true;
       }
-    }
-    if (!settings.noAudio && (!services.encodeAviAudio || !services.multiplex)) {
-      ReportLine("Warning: MP2 audio is not available in this build: the MPG has no sound");
-      settings.noAudio = true;
+      // The encoder's blocks hold one or two channels; refused here, before the video is
+      // given less room for a sound that would not come.
+      if (!settings.noAudio && (sound.channels < 1 || sound.channels > 2)) {
+        ReportLine("Error: %i channel audio is not supported (must be 1 or 2)", sound.channels);
+        settings.noAudio = true;
+      }
     }
   }
 
@@ -320,10 +339,10 @@ bool ConvertAviToMpg(const std::string& inputPath, const std::string& outputPath
   avi.reset();
   if (!audioDone) {
     // The video is good: keep it as a video-only MPG rather than nothing.
-    std::error_code ec;
-    fs::copy_file(videoPath, output, fs::copy_options::overwrite_existing, ec);
     ReportLine("Warning: the sound could not be encoded: the MPG has no sound");
-    return !ec;
+    if (PlaceFile(videoPath, output)) return true;
+    ReportLine("Error: couldn't write %s", output.c_str());
+    return false;
   }
   ReportLine("Audio completed");
   if (silent) ReportLine("Warning: %d audio samples set to 0 length", silent);
@@ -375,9 +394,7 @@ bool ConvertImageListToMpg(const std::vector<std::string>& imagePaths,
     } else {
       settings.audioLayer = audioLayer ? audioLayer : 2;
       settings.audioRate = audioRateKbps ? audioRateKbps : 128;
-      if (!services.convertSoundToMp2) {
-        ReportLine("Warning: MP2 audio is not available in this build: the MPG has no sound");
-      } else if (temp.ok()) {
+      if (temp.ok()) {
         std::string mp2 = temp.File("Temp.Mp2").string();
         bool converted = false;
         try {
@@ -387,10 +404,6 @@ bool ConvertImageListToMpg(const std::vector<std::string>& imagePaths,
         }
         if (converted) audioPath = mp2;
       }
-    }
-    if (!audioPath.empty() && !services.multiplex) {
-      ReportLine("Warning: multiplexing is not available in this build: the MPG has no sound");
-      audioPath.clear();
     }
     settings.noAudio = audioPath.empty();
   }

@@ -1,0 +1,63 @@
+#include "mpeg/options/mpg_output_options.h"
+
+#include <cstdint>
+
+#include "project/settings_store.h"
+
+namespace quendrolix {
+namespace {
+
+bool InList(int position, size_t size) {
+  return position >= 0 && static_cast<size_t>(position) < size;
+}
+
+}  // namespace
+
+MpgOutputOptions MpgOutputOptions::FromStore(const SettingsStore& store) {
+  MpgOutputOptions options;
+  int16_t value = 0;
+  if (store.GetInteger(kSection, kLayerKey, value)) options.layerChoice = value;
+  if (store.GetInteger(kSection, kBitrateKey, value)) options.bitRateIndex = value;
+  if (store.GetInteger(kSection, kFpsKey, value)) options.frameRateIndex = value;
+  return options;
+}
+
+const std::vector<std::string>& MpgOutputOptions::FrameRateList() {
+  static const std::vector<std::string> list = {"10", "12", "15",    "23.976",
+                                                "24", "25", "29.97", "30"};
+  return list;
+}
+
+const std::vector<std::string>& MpgOutputOptions::BitRateList(int layerChoice) {
+  static const std::vector<std::string> layer1 = {"32",  "64",  "96",  "128", "160", "192", "224",
+                                                  "256", "288", "320", "352", "384", "416", "448"};
+  static const std::vector<std::string> layer2 = {"32",  "48",  "56",  "64",  "80",  "96",  "112",
+                                                  "128", "160", "192", "224", "256", "320", "384"};
+  return layerChoice == 0 ? layer1 : layer2;
+}
+
+void MpgOutputOptions::ChooseLayer(int radioValue) {
+  if (radioValue == 0 || radioValue == 1) layerChoice = radioValue;
+}
+
+bool MpgOutputOptions::Accept(SettingsStore& store) {
+  if (layerChoice != 0 && layerChoice != 1) layerChoice = kDefaultLayerChoice;
+  if (!InList(bitRateIndex, BitRates().size())) bitRateIndex = kDefaultBitRateIndex;
+  if (!InList(frameRateIndex, FrameRateList().size())) frameRateIndex = kDefaultFrameRateIndex;
+  store.SetInteger(kSection, kLayerKey, static_cast<int16_t>(layerChoice));
+  store.SetInteger(kSection, kBitrateKey, static_cast<int16_t>(bitRateIndex));
+  store.SetInteger(kSection, kFpsKey, static_cast<int16_t>(frameRateIndex));
+  return store.Save();
+}
+
+int MpgOutputOptions::AudioLayer() const {
+  return layerChoice == 0 ? 1 : 2;
+}
+
+int MpgOutputOptions::AudioRateKbps() const {
+  const std::vector<std::string>& rates = BitRateList(AudioLayer() == 1 ? 0 : 1);
+  if (!InList(bitRateIndex, rates.size())) return 128;
+  return std::stoi(rates[static_cast<size_t>(bitRateIndex)]);
+}
+
+}  // namespace quendrolix

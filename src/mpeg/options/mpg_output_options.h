@@ -1,0 +1,57 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quendrolix {
+
+class SettingsStore;
+
+// The rules of "MPG Output Options": the audio layer (radio pair "Layer 1" = 0, "Layer 2"
+// = 1), the audio bit rate as a position in the layer's list (combo 1051) and the frame
+// rate as a position in the frame-rate list (combo 1050). The project's MPG creation reads
+// the same three keys of section "MPEG".
+struct MpgOutputOptions {
+  static constexpr const char* kSection = "MPEG";
+  static constexpr const char* kLayerKey = "Layer";
+  static constexpr const char* kBitrateKey = "Bitrate";
+  static constexpr const char* kFpsKey = "FPS";
+  static constexpr int kDefaultLayerChoice = 1;
+  static constexpr int kDefaultBitRateIndex = 7;
+  static constexpr int kDefaultFrameRateIndex = 3;
+
+  int layerChoice = kDefaultLayerChoice;
+  int bitRateIndex = kDefaultBitRateIndex;
+  int frameRateIndex = kDefaultFrameRateIndex;
+
+  // The dialog object as made: the defaults, each replaced by its key when the store has
+  // it (values as stored, even out of range).
+  static MpgOutputOptions FromStore(const SettingsStore& store);
+
+  // "10", "12", "15", "23.976", "24", "25", "29.97", "30".
+  static const std::vector<std::string>& FrameRateList();
+  // The bit rates (kbit/s) of layer 1 for choice 0, of layer 2 for any other; position i
+  // is bit-rate index i + 1 of the layer.
+  static const std::vector<std::string>& BitRateList(int layerChoice);
+  // The list combo 1051 shows now.
+  const std::vector<std::string>& BitRates() const { return BitRateList(layerChoice); }
+
+  // A layer radio button was clicked: the list is refilled for that layer and the same
+  // position selected (so "128" of layer 2 becomes "256" of layer 1). Values other than
+  // 0 and 1 are ignored.
+  void ChooseLayer(int radioValue);
+
+  // OK, after the dialog has put the widgets' values into the members: writes "Layer",
+  // "Bitrate" and "FPS" and saves the settings file at once. A position outside its list
+  // (nothing selected) is written as its default rather than as -1. True when the file was
+  // saved.
+  bool Accept(SettingsStore& store);
+
+  // What the project's MPG creation takes from the options: the layer (1 or 2; a stored
+  // layer other than 0 counts as layer 2) and the audio rate in kbit/s (the layer's table
+  // at the position; 128 when the position is outside 0 to 13).
+  int AudioLayer() const;
+  int AudioRateKbps() const;
+};
+
+}  // namespace quendrolix
