@@ -37,4 +37,12 @@ bool ConvertSoundToMp2(const std::string& sourcePath, const std::string& mp2Path
   return true;
 }
 
+bool ConvertSoundToMp2Logged(const std::string& sourcePath, const std::string& mp2Path) {
+  std::string reason;
+  if (ConvertSoundToMp2(sourcePath, mp2Path, &reason)) return true;
+  if (!reason.empty())
+    ReportLine("Error: %s could not be converted to MP2 (%s)", sourcePath.c_str(), reason.c_str());
+  return false;
+}
+
 }  // namespace quendrolix

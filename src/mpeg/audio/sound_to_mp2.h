@@ -25,4 +25,9 @@ namespace quendrolix {
 bool ConvertSoundToMp2(const std::string& sourcePath, const std::string& mp2Path,
                        std::string* reason = nullptr);
 
+// ConvertSoundToMp2 for the conversions that run inside another one (the MPG merge, the
+// image-list road): a failure without a log line of its own is logged as
+// "Error: %s could not be converted to MP2 (reason)".
+bool ConvertSoundToMp2Logged(const std::string& sourcePath, const std::string& mp2Path);
+
 }  // namespace quendrolix

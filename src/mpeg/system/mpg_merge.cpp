@@ -24,17 +24,8 @@ const char* const kMultiplexerExceptionMessage =
 
 namespace {
 
-// The layer II encoder, unless a caller (a test) stands in for it.
-bool EncodeSoundToMp2(const std::string& soundPath, const std::string& mp2Path) {
-  std::string reason;
-  if (ConvertSoundToMp2(soundPath, mp2Path, &reason)) return true;
-  if (!reason.empty())
-    ReportLine("Error: %s could not be converted to MP2 (%s)", soundPath.c_str(), reason.c_str());
-  return false;
-}
-
 SoundToMp2Converter& Converter() {
-  static SoundToMp2Converter converter = EncodeSoundToMp2;
+  static SoundToMp2Converter converter = ConvertSoundToMp2Logged;
   return converter;
 }
 
@@ -64,7 +55,7 @@ bool FolderIsWritable(const fs::path& file) {
 }  // namespace
 
 void SetSoundToMp2Converter(SoundToMp2Converter converter) {
-  Converter() = converter ? std::move(converter) : SoundToMp2Converter(EncodeSoundToMp2);
+  Converter() = converter ? std::move(converter) : SoundToMp2Converter(ConvertSoundToMp2Logged);
 }
 
 void MultiplexFiles(const std::string& videoPath, const std::string& audioPath,

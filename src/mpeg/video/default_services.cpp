@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "image/cbmp.h"
+#include "image/dib_functions.h"
 #include "mpeg/audio/layer2_encoder.h"
 #include "mpeg/audio/mp2_engine.h"
 #include "mpeg/audio/pcm_source.h"
@@ -75,19 +77,14 @@ class VfwAviInput : public AviConversionInput {
   PGETFRAME getter_ = nullptr;
 };
 
-// The images area's loader (a CBmp loaded by extension, handed over as a packed DIB block)
-// is plugged in here once that area is part of the build; until then the image-list
-// conversion reports that image loading is not available.
+// A project image as the encoder reads it: loaded by extension and handed over as a
+// 24-bit block (8-bit pictures keep their colours through their palette).
 std::function<HDIB(const std::string& path)> DefaultImageLoader() {
-  return {};
-}
-
-bool ConvertSoundFileToMp2(const std::string& soundPath, const std::string& mp2Path) {
-  std::string reason;
-  if (ConvertSoundToMp2(soundPath, mp2Path, &reason)) return true;
-  if (!reason.empty())
-    ReportLine("Error: %s could not be converted to MP2 (%s)", soundPath.c_str(), reason.c_str());
-  return false;
+  return [](const std::string& path) -> HDIB {
+    CBmp picture;
+    if (!picture.Load(path) || !picture.bitmap()) return nullptr;
+    return DibFromBitmapAtDepth(*picture.bitmap(), 24, picture.palette());
+  };
 }
 
 MultiplexCounters MultiplexToSystemStream(const std::string& videoPath,
@@ -132,7 +129,7 @@ MpegEngineServices DefaultMpegEngineServices() {
   services.encodeAviAudio = [](AviConversionInput&, const Mp2Request& request, int& silent) {
     return EncodeAviSoundToMp2(request, silent);
   };
-  services.convertSoundToMp2 = ConvertSoundFileToMp2;
+  services.convertSoundToMp2 = ConvertSoundToMp2Logged;
   services.multiplex = MultiplexToSystemStream;
   return services;
 }

@@ -67,9 +67,8 @@ struct MpegEngineServices {
       multiplex;
 };
 
-// The real services. `loadImage` is empty until the images area provides a loader (see
-// DefaultImageLoader in default_services.cpp); the image-list conversion then says that
-// image loading is not available.
+// The real services: the AVI file services, the image loader, the layer II encoder and
+// the multiplexer.
 MpegEngineServices DefaultMpegEngineServices();
 
 // The AVI input over the AVI file services: AVIFileInfo, the first video stream with a

@@ -417,10 +417,6 @@ bool ConvertImageListToMpg(const std::vector<std::string>& imagePaths,
     settings.requestedHeight = height;
   }
 
-  if (!services.loadImage) {
-    ReportLine("Error: image loading is not available in this build");
-    return false;
-  }
   if (imagePaths.empty()) {
     ReportLine("Error: no frames to encode");
     return false;
