@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QThread>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -67,7 +68,17 @@ void ConversionLogWindow::KeepDrawn(bool now) {
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
+bool ConversionLogWindow::OffGuiThread() const {
+  return QThread::currentThread() != thread();
+}
+
 void ConversionLogWindow::ReportLine(const std::string& line) {
+  // An engine's worker thread must not touch widgets: its report waits for the GUI thread.
+  if (OffGuiThread()) {
+    QMetaObject::invokeMethod(
+        this, [this, line] { ReportLine(line); }, Qt::QueuedConnection);
+    return;
+  }
   QString text = QString::fromStdString(line);
   text.replace("\r\n", "\n");
   while (text.endsWith('\n')) text.chop(1);
@@ -78,11 +89,21 @@ void ConversionLogWindow::ReportLine(const std::string& line) {
 }
 
 void ConversionLogWindow::ReportFrame(unsigned frame) {
+  if (OffGuiThread()) {
+    QMetaObject::invokeMethod(
+        this, [this, frame] { ReportFrame(frame); }, Qt::QueuedConnection);
+    return;
+  }
   frame_->setText(QString("Frame %1").arg(frame));
   KeepDrawn();
 }
 
 void ConversionLogWindow::ReportPercent(int percent) {
+  if (OffGuiThread()) {
+    QMetaObject::invokeMethod(
+        this, [this, percent] { ReportPercent(percent); }, Qt::QueuedConnection);
+    return;
+  }
   progress_->setValue(std::clamp(percent, 0, 100));
   KeepDrawn();
 }

@@ -51,6 +51,7 @@ class ConversionLogWindow : public QDialog, public ConversionLog {
 
  private:
   void KeepDrawn(bool now = false);
+  bool OffGuiThread() const;
 
   QPlainTextEdit* text_;
   QLabel* frame_;

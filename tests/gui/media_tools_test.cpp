@@ -10,6 +10,7 @@
 #include <QTreeView>
 #include <QtTest>
 #include <filesystem>
+#include <thread>
 
 #include "command_table.h"
 #include "conversion_log_window.h"
@@ -296,6 +297,7 @@ void MediaToolsTest::importDialogPreviewsTheSelection() {
   };
   moveTo("wide.bmp");
   QTRY_COMPARE(preview->widthLabel()->text(), QString("Width: 80 pixels"));
+  Shoot(&dialog, "import_preview");
   QCOMPARE(preview->heightLabel()->text(), QString("Height: 40 pixels"));
   // Fitted into the area with its proportions kept: full width, centred vertically.
   QWidget* area = preview->area();
@@ -453,6 +455,15 @@ void MediaToolsTest::mergeCommandWritesSystemStream() {
   QCOMPARE(s.app->frameState().lastOutputFile, output);
   QCOMPARE(log->file(), QString::fromStdString(output));
   QVERIFY(s.prompts.messages.empty());
+
+  // A fatal engine error shows its text and the recovery message; a worker thread's
+  // report reaches the window through the GUI thread.
+  ReportFatal("malloc failed");
+  QCOMPARE(s.prompts.messages,
+           std::vector<std::string>({"malloc failed", ConversionLogWindow::kRecoveryFailed}));
+  std::thread worker([] { ReportLine("from a worker"); });
+  worker.join();
+  QTRY_COMPARE(log->Lines().last(), QString("from a worker"));
 }
 
 void MediaToolsTest::wavToMp2CommandWritesBesideEachSource() {
@@ -494,4 +505,67 @@ void MediaToolsTest::wavToMp2CommandWritesBesideEachSource() {
   QCOMPARE(s.app->frameState().lastOutputFile, s.home.File("tone.mp2"));
   QVERIFY(s.Enabled(kIdWavToMp2));
   Shoot(log, "progress");
+}
+
+void MediaToolsTest::wavToMp3CommandUsesTheEncoderLibrary() {
+  Session s;
+  QVERIFY(s.Start());
+  quendrolix::testing::WriteToneWav(s.home.File("tone.wav"), 44100, 2, 0.5);
+  s.chooser.openAnswers << QStringList{s.File("tone")};  // the default extension is added
+  s.frame()->RunCommand(kIdWavToMp3);
+  QCOMPARE(s.chooser.lastFilter, QString("Sound Files (*.wav)|*.wav||"));
+
+  quendrolix::testing::Mp3Summary mp3 =
+      quendrolix::testing::ScanMp3(ReadBytes(s.home.File("tone.mp3")));
+  QVERIFY(mp3.valid);
+  QVERIFY(mp3.frames > 10);
+  ConversionLogWindow* log = s.frame()->conversionLog();
+  QStringList lines = log->Lines();
+  QCOMPARE(lines.value(0), QString("Starting Mp3 engine..."));
+  QVERIFY(lines.contains("tone.wav"));
+  QCOMPARE(lines.last(), QString("Conversion completed"));
+  QVERIFY(log->progressBar()->value() > 50);
+  QVERIFY(!log->busy());
+  QCOMPARE(s.app->frameState().lastOutputFile, s.home.File("tone.mp3"));
+  QVERIFY(s.Enabled(kIdWavToMp3));
+}
+
+void MediaToolsTest::recorderCommandSavesMp3() {
+  Session s;
+  QVERIFY(s.Start());
+  quendrolix::testing::WritePcmWav(s.home.File("voice.wav"), 44100, 1, 16, 44100, 3);
+  const std::string capture = s.home.File("voice.wav");
+  s.frame()->SetSoundBackendFactory([capture] { return MakeFileSoundBackend(capture, {}); });
+  QVERIFY(s.frame()->Action(kIdRecorder)->shortcuts().contains(QKeySequence("F3")));
+  s.chooser.saveAnswers << s.File("take.MP3");
+
+  // The recorder is modal: record, stop and save as a user would, then close it.
+  bool saved = false, stillPlayable = true;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<RecorderDlg*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    using namespace recorder_dialog;
+    QTest::mouseClick(dialog->button(kRecordButton), Qt::LeftButton);
+    if (!QTest::qWaitFor([&] { return dialog->recorder().deviceOpen(); }, 5000)) return;
+    dialog->recorder().device().WaitUntilIdle(std::chrono::seconds(10));
+    QTest::mouseClick(dialog->button(kStopButton), Qt::LeftButton);
+    QTest::mouseClick(dialog->button(kSaveButton), Qt::LeftButton);
+    saved = true;
+    stillPlayable = dialog->button(kPlayButton)->isEnabled();
+    QTest::mouseClick(dialog->closeButton(), Qt::LeftButton);
+  });
+  s.frame()->RunCommand(kIdRecorder);
+  QVERIFY(saved);
+  QVERIFY(!stillPlayable);  // an MP3 save discards the recording
+
+  quendrolix::testing::Mp3Summary mp3 =
+      quendrolix::testing::ScanMp3(ReadBytes(s.home.File("take.MP3")));
+  QVERIFY(mp3.valid);
+  QVERIFY(!fs::exists(s.home.File("take.wav")));  // the WAV on the way is gone
+  ConversionLogWindow* log = s.frame()->conversionLog();
+  QVERIFY(log->Lines().contains(
+      QString::fromStdString("Save of " + s.home.File("take.MP3") + " completed")));
+  QVERIFY(log->isHidden());
+  QVERIFY(!log->busy());
+  QVERIFY(s.Enabled(kIdRecorder));
 }

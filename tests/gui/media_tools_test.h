@@ -18,4 +18,6 @@ class MediaToolsTest : public QObject {
   void mergeDialogOffersDoItWhenReady();
   void mergeCommandWritesSystemStream();
   void wavToMp2CommandWritesBesideEachSource();
+  void wavToMp3CommandUsesTheEncoderLibrary();
+  void recorderCommandSavesMp3();
 };
