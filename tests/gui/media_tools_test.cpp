@@ -136,6 +136,25 @@ void MediaToolsTest::viewShowsEachImportedImage() {
   shot = view->grab().toImage();
   QCOMPARE(shot.pixel(view->width() / 2, view->height() / 2), qRgb(0xC0, 0xC0, 0xC0));
   QTRY_COMPARE(s.frame()->PaneText(2), QString("   0x0   "));
+
+  // A picture with a transparent colour (a GIF's transparent index) lets the screen
+  // background show through where it has that colour.
+  struct Transparent : ViewPictureSource {
+    bool Load(const std::string&, CBmp& picture) override {
+      HBITMAP bitmap = Bitmap::Create(10, 10);
+      bitmap->Fill(BgrxFromColour(RGB(0, 0, 255)));
+      for (int x = 0; x < 10; ++x) bitmap->SetPixel(x, 0, BgrxFromColour(RGB(255, 0, 0)));
+      picture.Attach(bitmap);
+      picture.SetTransparent(true, RGB(255, 0, 0));
+      return true;
+    }
+  };
+  view->settings().backgroundColour = RGB(0, 99, 0);
+  view->SetPictureSource(std::make_unique<Transparent>());
+  shot = view->grab().toImage();
+  at = CFramewrightView::PicturePosition(view->size(), QSize(10, 10));
+  QCOMPARE(shot.pixel(at + QPoint(4, 0)), qRgb(0, 99, 0));
+  QCOMPARE(shot.pixel(at + QPoint(4, 1)), qRgb(0, 0, 255));
 }
 
 void MediaToolsTest::pasteGoesThroughTheSystemClipboard() {
