@@ -55,7 +55,7 @@ void CMainFrame::CreateConversionTools() {
   SetConversionLog(log_);
   clipboard_ = std::make_unique<ScopedQtClipboard>();
   mp3Host_ = std::make_unique<FrameMp3Host>(*this);
-  // Id 123 of the original frame: one automatic paste every 400 ms while it is on.
+  // The frame's automatic-paste timer (id 123): one paste every 400 ms while it is on.
   autoPasteTimer_ = new QTimer(this);
   autoPasteTimer_->setInterval(kAutoPasteTimerMs);
   connect(autoPasteTimer_, &QTimer::timeout, this, [this] {

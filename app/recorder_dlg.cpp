@@ -33,24 +33,24 @@ RecorderDlg::RecorderDlg(SoundBackend& backend, FileChooser& chooser, Mp3Command
       rules_(recorder_, *this, {}, host) {
   setObjectName("recorder");
   setWindowTitle(kTitle);
-  struct ButtonSpec {
+  struct ButtonInfo {
     int id;
     const char* text;
     QIcon icon;
   };
-  const ButtonSpec specs[] = {
+  const ButtonInfo buttons[] = {
       {kRecordButton, "Record", RecordIcon()},
       {kPlayButton, "Play", style()->standardIcon(QStyle::SP_MediaPlay)},
       {kSaveButton, "Save", style()->standardIcon(QStyle::SP_DialogSaveButton)},
       {kStopButton, "Stop", style()->standardIcon(QStyle::SP_MediaStop)},
   };
   auto* row = new QHBoxLayout;
-  for (const ButtonSpec& spec : specs) {
-    auto* button = new QPushButton(spec.icon, spec.text, this);
-    button->setObjectName(QString("button%1").arg(spec.id));
+  for (const ButtonInfo& info : buttons) {
+    auto* button = new QPushButton(info.icon, info.text, this);
+    button->setObjectName(QString("button%1").arg(info.id));
     button->setIconSize(QSize(24, 24));
     button->setAutoDefault(false);
-    buttons_.insert(spec.id, button);
+    buttons_.insert(info.id, button);
     row->addWidget(button);
   }
   elapsed_ = new QLabel(this);
@@ -112,10 +112,14 @@ void RecorderDlg::OnSave() {
   QString path =
       chooser_.ChooseSaveFile(this, "Save As", saveFolder_, kSaveFilter, kSaveDefaultExtension);
   if (path.isEmpty()) return;
+  saving_ = true;
   rules_.OnSave(path.toStdString());
+  saving_ = false;
 }
 
 void RecorderDlg::done(int result) {
+  // An MP3 save lets window events through while it encodes; the window stays till then.
+  if (saving_) return;
   if (!closed_) {
     closed_ = true;
     rules_.OnClose();

@@ -48,6 +48,7 @@ class RecorderDlg : public QDialog, private RecorderTimers {
   QLabel* elapsed_;
   QHash<int, QTimer*> timers_;
   bool closed_ = false;
+  bool saving_ = false;
 };
 
 }  // namespace quendrolix::app
