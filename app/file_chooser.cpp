@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include "image_preview_widget.h"
+
 namespace quendrolix::app {
 
 QString QtFileFilter(const QString& filter) {
@@ -32,6 +34,14 @@ QStringList DialogFileChooser::ChooseOpenFiles(QWidget* parent, const QString& t
   QFileDialog dialog(parent, title, folder, QtFileFilter(filter));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(multiple ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+  if (dialog.exec() != QDialog::Accepted) return {};
+  return dialog.selectedFiles();
+}
+
+QStringList DialogFileChooser::ChooseImageFiles(QWidget* parent, const QString& title,
+                                                const QString& folder, const QString& filter,
+                                                bool multiple) {
+  PreviewFileDialog dialog(parent, title, folder, filter, multiple);
   if (dialog.exec() != QDialog::Accepted) return {};
   return dialog.selectedFiles();
 }

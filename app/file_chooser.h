@@ -16,6 +16,11 @@ class FileChooser {
   // the "Description|*.a;*.b|...||" form of the program's filter strings.
   virtual QStringList ChooseOpenFiles(QWidget* parent, const QString& title, const QString& folder,
                                       const QString& filter, bool multiple) = 0;
+  // As ChooseOpenFiles, for images: the program's dialog shows the "Preview" panel.
+  virtual QStringList ChooseImageFiles(QWidget* parent, const QString& title, const QString& folder,
+                                       const QString& filter, bool multiple) {
+    return ChooseOpenFiles(parent, title, folder, filter, multiple);
+  }
   // A file to write, starting at `start` (a folder or a file); `defaultSuffix` is added
   // to a name typed without one. Empty when cancelled.
   virtual QString ChooseSaveFile(QWidget* parent, const QString& title, const QString& start,
@@ -26,6 +31,8 @@ class DialogFileChooser : public FileChooser {
  public:
   QStringList ChooseOpenFiles(QWidget* parent, const QString& title, const QString& folder,
                               const QString& filter, bool multiple) override;
+  QStringList ChooseImageFiles(QWidget* parent, const QString& title, const QString& folder,
+                               const QString& filter, bool multiple) override;
   QString ChooseSaveFile(QWidget* parent, const QString& title, const QString& start,
                          const QString& filter, const QString& defaultSuffix) override;
 };

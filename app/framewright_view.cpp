@@ -5,12 +5,17 @@
 #include <QScreen>
 
 #include "main_frame.h"
+#include "qt_bitmap.h"
 
 namespace quendrolix::app {
 
 CFramewrightView::CFramewrightView(CMainFrame& frame, CFramewrightDoc& doc, MainFrameState& state,
                                    QWidget* parent)
-    : QWidget(parent), frame_(frame), doc_(doc), state_(state) {
+    : QWidget(parent),
+      frame_(frame),
+      doc_(doc),
+      state_(state),
+      source_(std::make_unique<ViewPictureSource>()) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMinimumSize(1, 1);
 }
@@ -21,8 +26,7 @@ CFramewrightView::~CFramewrightView() {
 }
 
 QColor CFramewrightView::BackgroundColour() const {
-  uint32_t c = settings_.backgroundColour;  // 0x00BBGGRR
-  return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+  return ColourFromColorref(settings_.backgroundColour);
 }
 
 void CFramewrightView::RunStartup() {
@@ -36,16 +40,34 @@ void CFramewrightView::RunStartup() {
 }
 
 void CFramewrightView::SetPictureSource(std::unique_ptr<ViewPictureSource> source) {
-  source_ = std::move(source);
+  source_ = source ? std::move(source) : std::make_unique<ViewPictureSource>();
   ReleasePicture();
   update();
 }
 
+QSize CFramewrightView::pictureSize() const {
+  int width = 0, height = 0;
+  return picture_.GetSize(width, height) ? QSize(width, height) : QSize(0, 0);
+}
+
 void CFramewrightView::ReleasePicture() {
-  bool had = !picture_.isNull();
-  picture_ = QImage();
+  bool had = picture_.IsValid();
+  picture_.Release();
   picturePath_.clear();
   if (had) emit pictureChanged();
+}
+
+void CFramewrightView::AdoptPicture(CBmp&& picture, const std::string& path) {
+  QSize before = pictureSize();
+  picture_ = std::move(picture);
+  picturePath_ = path;
+  if (pictureSize() != before) emit pictureChanged();
+  update();
+}
+
+void CFramewrightView::ReloadPicture() {
+  picturePath_.clear();
+  update();
 }
 
 void CFramewrightView::SetEditorOn(bool on) {
@@ -80,7 +102,7 @@ void CFramewrightView::LoadSelectedPicture() {
   std::string path = doc_.SelectedImagePath();
   if (path.empty() || path == picturePath_) return;
   QSize before = pictureSize();
-  picture_ = source_ ? source_->Load(path) : QImage();
+  if (!source_->Load(path, picture_)) picture_.Release();
   picturePath_ = path;
   if (pictureSize() != before) emit pictureChanged();
 }
@@ -97,12 +119,14 @@ void CFramewrightView::paintEvent(QPaintEvent* event) {
     return;
   }
   if (!editorOn_) LoadSelectedPicture();
-  if (editorOn_ || picture_.isNull()) return;
-  if (source_) source_->StampLogo(picture_, doc_);
-  QPoint at = PicturePosition(size(), picture_.size());
-  painter.drawImage(at, picture_);
-  if (settings_.frameImages) DrawImageFrame(painter, at, picture_.size());
-  state_.projectSize = ProjectSize{picture_.width(), picture_.height()};
+  if (editorOn_ || !picture_.IsValid()) return;
+  source_->StampLogo(picture_, doc_);
+  QImage shown = RenderPicture(picture_, BackgroundColour());
+  if (shown.isNull()) return;
+  QPoint at = PicturePosition(size(), shown.size());
+  painter.drawImage(at, shown);
+  if (settings_.frameImages) DrawImageFrame(painter, at, shown.size());
+  state_.projectSize = ProjectSize{shown.width(), shown.height()};
 }
 
 }  // namespace quendrolix::app

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "image/cbmp.h"
 #include "project/framewright_doc.h"
 #include "project/startup_sequence.h"
 
@@ -12,16 +13,16 @@ namespace quendrolix::app {
 
 class CMainFrame;
 
-// Where the view gets the picture of the selected image. The image layer supplies the
-// real one (decoding by extension, then the logo stamp); until it is installed the view
-// shows the background alone.
+// Where the view gets the picture of the selected image and how the logo is stamped on
+// it. The default source decodes through CBmp and stamps nothing; the logo stamp joins
+// here when its engine arrives.
 class ViewPictureSource {
  public:
   virtual ~ViewPictureSource() = default;
-  // The image file decoded; a null image when it cannot be read.
-  virtual QImage Load(const std::string& path) = 0;
+  // Reads the image file into `picture`; false (and an empty picture) when it cannot.
+  virtual bool Load(const std::string& path, CBmp& picture) { return picture.Load(path); }
   // Stamps the project's logo onto the picture as it is shown (on every paint).
-  virtual void StampLogo(QImage& /*picture*/, const CFramewrightDoc& /*doc*/) {}
+  virtual void StampLogo(CBmp& /*picture*/, const CFramewrightDoc& /*doc*/) {}
 };
 
 // The client area: the background colour and, centred in it, the selected image with an
@@ -40,11 +41,18 @@ class CFramewrightView : public QWidget {
   // Runs the start-up sequence unless it has run already. The first paint asks for it.
   void RunStartup();
 
+  // Null restores the default source.
   void SetPictureSource(std::unique_ptr<ViewPictureSource> source);
   // Forgets the displayed picture and its path (New project).
   void ReleasePicture();
+  // Shows `picture` as the image of `path` (a pasted image, just saved there).
+  void AdoptPicture(CBmp&& picture, const std::string& path);
+  // Loads the selected image again on the next paint (the logo changed).
+  void ReloadPicture();
+  // The displayed picture, as Copy puts it on the clipboard.
+  CBmp& picture() { return picture_; }
   // Size of the displayed picture; 0 x 0 when there is none.
-  QSize pictureSize() const { return picture_.isNull() ? QSize(0, 0) : picture_.size(); }
+  QSize pictureSize() const;
   const std::string& picturePath() const { return picturePath_; }
   // While the image editor is on, the view does not draw the selected image.
   void SetEditorOn(bool on);
@@ -74,7 +82,7 @@ class CFramewrightView : public QWidget {
   bool startupQueued_ = false;
   bool editorOn_ = false;
   std::unique_ptr<ViewPictureSource> source_;
-  QImage picture_;
+  CBmp picture_;
   std::string picturePath_;
 };
 

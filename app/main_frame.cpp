@@ -1,6 +1,7 @@
 #include "main_frame.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QColorDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -15,12 +16,15 @@
 #include "avi_output_options_dlg.h"
 #include "command_icons.h"
 #include "command_table.h"
+#include "conversion_log_window.h"
 #include "frame_replication_dlg.h"
 #include "framewright_app.h"
 #include "framewright_view.h"
 #include "help_topics.h"
 #include "image_list_bar.h"
+#include "mpeg/audio/mp3/mp3_commands.h"
 #include "platform/host/user_prompts.h"
+#include "qt_clipboard.h"
 
 namespace quendrolix::app {
 namespace {
@@ -46,12 +50,15 @@ CMainFrame::CMainFrame(CFramewrightApp& app, QWidget* parent)
   CreateToolbars();
   CreateStatusBar();
   CreateListBarAndView();
+  CreateConversionTools();
   WireCommands();
   RebuildRecentFileMenu();
   UpdateCommandUi();
 }
 
 CMainFrame::~CMainFrame() {
+  autoPasteTimer_->stop();
+  SetConversionLog(previousLog_);
   doc_.SetListener(nullptr);
   // Children are destroyed after this object: none may call back into it then.
   for (QObject* child : findChildren<QObject*>()) disconnect(child, nullptr, this, nullptr);
@@ -194,6 +201,7 @@ void CMainFrame::Wire(int id, CommandHandler handler) {
 }
 
 void CMainFrame::RunCommand(int id) {
+  if (conversionRunning()) return;
   auto found = handlers_.constFind(id);
   if (found == handlers_.constEnd() || !found->run) return;
   if (found->enabled && !found->enabled()) return;
@@ -221,6 +229,18 @@ void CMainFrame::WireCommands() {
   Wire(kIdCreate, {[this] { OnCreate(); },
                    [this] { return doc_.list().EntryCount() >= 1 || !doc_.soundFile().empty(); }});
   Wire(kIdExit, {[this] { close(); }});
+  auto imageSelected = [this] {
+    return doc_.list().FocusRow() >= 1 && doc_.list().EntryCount() >= 1;
+  };
+  Wire(kIdCut, {[this] { Cut(); }, imageSelected});
+  Wire(kIdCopy, {[this] { Copy(); }, imageSelected});
+  Wire(kIdPaste, {[this] { Paste(false); }});
+  Wire(kIdAutoPaste,
+       {[this] { OnAutoPaste(); }, {}, [this] { return app_.frameState().autoPaste; }});
+  Wire(kIdWavToMp2, {[this] { OnWavToMp2(); }});
+  Wire(kIdWavToMp3, {[this] { OnWavToMp3(); }});
+  Wire(kIdRecorder, {[this] { OnRecorder(); }});
+  Wire(kIdMergeMpgSound, {[this] { OnMergeMpg(); }});
   Wire(kIdMainToolbar, toggleBar(mainToolbar_));
   Wire(kIdToolsToolbar, toggleBar(toolsToolbar_));
   Wire(kIdStatusBar, toggleBar(statusBar()));
@@ -242,7 +262,7 @@ void CMainFrame::UpdateCommandUi() {
     QAction* action = it.value();
     auto handler = handlers_.constFind(it.key());
     bool wired = handler != handlers_.constEnd() && handler->run;
-    action->setEnabled(wired && (!handler->enabled || handler->enabled()));
+    action->setEnabled(wired && !conversionRunning() && (!handler->enabled || handler->enabled()));
     if (action->isCheckable()) action->setChecked(wired && handler->checked && handler->checked());
   }
   UpdateStatusPanes();
@@ -370,7 +390,7 @@ void CMainFrame::ImportFiles(const QStringList& files) {
 }
 
 void CMainFrame::OnImport() {
-  QStringList files = app_.fileChooser().ChooseOpenFiles(
+  QStringList files = app_.fileChooser().ChooseImageFiles(
       this, "Import Images", QString::fromStdString(app_.folders().ImportFolder()), kImageFilter,
       true);
   if (!files.isEmpty()) ImportFiles(files);
@@ -427,6 +447,14 @@ void CMainFrame::OnAbout() {
 // X11 reports NumLock as the Mod2 bit of the native modifiers.
 void CMainFrame::UpdateNumLock(quint32 nativeModifiers) {
   panes_[3]->setText((nativeModifiers & 0x10) ? "NUM" : "");
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  // A conversion on its way cannot be broken off; the frame waits until it is done.
+  if (conversionRunning())
+    event->ignore();
+  else
+    QMainWindow::closeEvent(event);
 }
 
 void CMainFrame::keyPressEvent(QKeyEvent* event) {

@@ -3,20 +3,30 @@
 #include <QHash>
 #include <QLabel>
 #include <QMainWindow>
+#include <QTimer>
 #include <QToolBar>
 #include <functional>
+#include <memory>
 
+#include "platform/host/conversion_log.h"
+#include "platform/sound/sound_backend.h"
 #include "project/framewright_doc.h"
 #include "project/startup_sequence.h"
 
 class QAction;
 class QMenu;
 
+namespace quendrolix {
+class Mp3CommandHost;
+}
+
 namespace quendrolix::app {
 
 class CFramewrightApp;
 class CFramewrightView;
+class ConversionLogWindow;
 class ImageListBar;
+class ScopedQtClipboard;
 
 // What a command does and when it is offered. A command without a handler stays in the
 // menus and toolbars, disabled, until its engine is wired in with CMainFrame::Wire.
@@ -40,6 +50,22 @@ class CMainFrame : public QMainWindow, public DocumentListener {
   CFramewrightView* view() const { return view_; }
   QToolBar* mainToolbar() const { return mainToolbar_; }
   QToolBar* toolsToolbar() const { return toolsToolbar_; }
+  // The "Progress" window; it is the process's conversion log while the frame lives.
+  ConversionLogWindow* conversionLog() const { return log_; }
+  QTimer* autoPasteTimer() const { return autoPasteTimer_; }
+
+  // Conversions run to their end inside their command, reporting as they go. While one
+  // runs the log is marked busy and every command is refused, so that none starts inside
+  // another. Calls nest.
+  void BeginConversion();
+  void EndConversion();
+  bool conversionRunning() const { return conversions_ > 0; }
+  // The most recent output file, kept by the frame and shown by the log window.
+  void RememberOutputFile(const std::string& path);
+
+  // Where the recorder gets its sound device; unset, the desktop's sound system.
+  using SoundBackendFactory = std::function<std::unique_ptr<SoundBackend>()>;
+  void SetSoundBackendFactory(SoundBackendFactory factory) { soundBackends_ = std::move(factory); }
 
   // Gives command `id` its body and its enabled and checked rules.
   void Wire(int id, CommandHandler handler);
@@ -64,6 +90,13 @@ class CMainFrame : public QMainWindow, public DocumentListener {
   // Command bodies that take their file instead of asking for it.
   bool SaveDocumentAs(const QString& path);
   void ImportFiles(const QStringList& files);
+  // Paste (auto flag 0) or one automatic paste (1): the new row, or 0 when nothing was
+  // added.
+  int Paste(bool autoPaste);
+  void Copy();
+  void Cut();
+  // "WAV -> MP2" after its dialog: an MP2 beside each source.
+  void ConvertToMp2(const QStringList& files);
 
   // DocumentListener
   void SoundChanged(const std::string& soundFile) override;
@@ -73,6 +106,7 @@ class CMainFrame : public QMainWindow, public DocumentListener {
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
@@ -82,6 +116,7 @@ class CMainFrame : public QMainWindow, public DocumentListener {
   void CreateToolbars();
   void CreateStatusBar();
   void CreateListBarAndView();
+  void CreateConversionTools();
   void WireCommands();
   void UpdateStatusPanes();
   void UpdateNumLock(quint32 nativeModifiers);
@@ -97,6 +132,11 @@ class CMainFrame : public QMainWindow, public DocumentListener {
   void OnScreenBackground();
   void OnFrameImages();
   void OnAbout();
+  void OnAutoPaste();
+  void OnWavToMp2();
+  void OnWavToMp3();
+  void OnRecorder();
+  void OnMergeMpg();
 
   CFramewrightApp& app_;
   CFramewrightDoc& doc_;
@@ -112,6 +152,13 @@ class CMainFrame : public QMainWindow, public DocumentListener {
   CFramewrightView* view_ = nullptr;
   int shownImageCount_ = -1;
   QSize shownPictureSize_{-1, -1};
+  ConversionLogWindow* log_ = nullptr;
+  ConversionLog* previousLog_ = nullptr;
+  std::unique_ptr<ScopedQtClipboard> clipboard_;
+  std::unique_ptr<Mp3CommandHost> mp3Host_;
+  QTimer* autoPasteTimer_ = nullptr;
+  int conversions_ = 0;
+  SoundBackendFactory soundBackends_;
 };
 
 }  // namespace quendrolix::app

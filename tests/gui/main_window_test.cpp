@@ -15,6 +15,7 @@
 #include "frame_replication_dlg.h"
 #include "framewright_app.h"
 #include "framewright_view.h"
+#include "gui_session.h"
 #include "image_list_bar.h"
 #include "main_frame.h"
 #include "platform/host/program_folder.h"
@@ -24,85 +25,13 @@
 
 using namespace quendrolix;
 using namespace quendrolix::app;
+using quendrolix::gui_testing::Session;
 using quendrolix::testing::ReadText;
 using quendrolix::testing::RunCli;
 using quendrolix::testing::TempDir;
 using quendrolix::testing::WriteText;
 
 namespace {
-
-// Answers the file dialogs in place of the user.
-struct ScriptedChooser : FileChooser {
-  QList<QStringList> openAnswers;
-  QStringList saveAnswers;
-  int openCalls = 0;
-  int saveCalls = 0;
-  QString lastFolder;
-  QString lastFilter;
-
-  QStringList ChooseOpenFiles(QWidget*, const QString&, const QString& folder,
-                              const QString& filter, bool) override {
-    ++openCalls;
-    lastFolder = folder;
-    lastFilter = filter;
-    return openAnswers.isEmpty() ? QStringList() : openAnswers.takeFirst();
-  }
-  QString ChooseSaveFile(QWidget*, const QString&, const QString& start, const QString& filter,
-                         const QString&) override {
-    ++saveCalls;
-    lastFolder = start;
-    lastFilter = filter;
-    return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
-  }
-};
-
-// One run of the program with its own program folder, recorded messages and scripted
-// file dialogs.
-struct Session {
-  TempDir home;
-  RecordingPrompts prompts;
-  ScriptedChooser chooser;
-  std::unique_ptr<CFramewrightApp> app;
-
-  bool Start(const QStringList& extra = {}) {
-    QStringList args{"quendrolix", "--home", QString::fromStdString(home.path().string())};
-    args << extra;
-    CommandLineInfo info;
-    QString error;
-    if (!CommandLineInfo::Parse(args, info, error)) return false;
-    app = std::make_unique<CFramewrightApp>(&prompts);
-    app->SetFileChooser(&chooser);
-    if (!app->InitInstance(info)) return false;
-    // The start-up sequence runs after the view's first paint.
-    if (!QTest::qWaitForWindowExposed(frame())) return false;
-    return QTest::qWaitFor([this] { return frame()->view()->started(); }, 5000);
-  }
-  void Stop() { app.reset(); }
-
-  CMainFrame* frame() const { return app->mainFrame(); }
-  CFramewrightDoc& doc() const { return app->doc(); }
-  QTableView* grid() const { return frame()->listBar()->grid(); }
-  QAbstractItemModel* model() const { return grid()->model(); }
-  bool Enabled(int id) const {
-    frame()->UpdateCommandUi();
-    return frame()->Action(id)->isEnabled();
-  }
-  // The grid as "name:frames" per row.
-  QStringList Rows() const {
-    QStringList rows;
-    for (int r = 0; r < model()->rowCount(); ++r)
-      rows << model()->index(r, 0).data().toString() + ":" + model()->index(r, 1).data().toString();
-    return rows;
-  }
-  void ClickRow(int modelRow) const {
-    QRect cell = grid()->visualRect(model()->index(modelRow, 0));
-    QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, cell.center());
-  }
-  void Click(int buttonId) const {
-    QTest::mouseClick(frame()->listBar()->button(buttonId), Qt::LeftButton);
-  }
-  QString File(const char* name) const { return QString::fromStdString(home.File(name)); }
-};
 
 std::string Write(const Session& s, const char* name, const std::string& text) {
   std::string path = s.home.File(name);
@@ -209,7 +138,7 @@ void MainWindowTest::createFollowsImagesAndSound() {
   s.frame()->Action(kIdCreate)->trigger();
   QCOMPARE(s.prompts.messages.size(), size_t{1});
   QVERIFY(QString::fromStdString(s.prompts.messages[0]).contains("not available"));
-  for (int id : {kIdPaste, kIdCut, kIdMorphing, kIdAviCodec, kIdWavToMp2, kIdQuickCreate})
+  for (int id : {kIdMorphing, kIdAviCodec, kIdAviToMpg, kIdQuickCreate})
     QVERIFY2(!s.Enabled(id), qPrintable(QString::number(id)));
 
   // The toolbar toggles are checked while their bar shows.
@@ -405,11 +334,12 @@ struct SolidPictures : ViewPictureSource {
   QSize size;
   int loads = 0;
   explicit SolidPictures(QSize s) : size(s) {}
-  QImage Load(const std::string&) override {
+  bool Load(const std::string&, CBmp& picture) override {
     ++loads;
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(QColor(255, 0, 0));
-    return image;
+    HBITMAP bitmap = Bitmap::Create(size.width(), size.height());
+    bitmap->Fill(BgrxFromColour(RGB(255, 0, 0)));
+    picture.Attach(bitmap);
+    return true;
   }
 };
 }  // namespace
