@@ -75,17 +75,6 @@ int MaxChannelDifference(const std::vector<uint8_t>& a, const std::vector<uint8_
   return worst;
 }
 
-double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
-  if (a.size() != b.size() || a.empty()) return 0;
-  double sum = 0;
-  for (size_t i = 0; i < a.size(); ++i) {
-    double d = double(a[i]) - double(b[i]);
-    sum += d * d;
-  }
-  if (sum == 0) return std::numeric_limits<double>::infinity();
-  return 10 * std::log10(255.0 * 255.0 / (sum / a.size()));
-}
-
 std::vector<uint8_t> GifWithLocalTable(int width, int height, int localBits,
                                        const std::vector<uint8_t>& localRgb,
                                        const std::vector<int>& pixels) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/test_support.h"
+
 #include "image/cbmp.h"
 #include "platform/gdi/dib.h"
 #include "platform/gdi/gdi.h"
@@ -31,7 +33,6 @@ bool RunImageMagick(const std::string& arguments);
 
 // Largest difference of any channel, and the PSNR in dB (infinity when equal).
 int MaxChannelDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
-double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
 
 // A GIF89a whose only image has a local colour table of 2^localBits entries (the global
 // table, of 2 entries, is something else), coded with plain LZW.

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -100,6 +101,17 @@ std::string FindTool(const std::string& name) {
 
 std::string ImageMagickConvert() {
   return ::access("/usr/bin/convert", X_OK) == 0 ? "/usr/bin/convert" : "";
+}
+
+double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+  if (a.size() != b.size() || a.empty()) return 0;
+  double sum = 0;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const double d = double(a[i]) - double(b[i]);
+    sum += d * d;
+  }
+  if (sum == 0) return 99;
+  return 10 * std::log10(255.0 * 255.0 * double(a.size()) / sum);
 }
 
 fs::path SourceDir() {

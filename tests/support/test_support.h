@@ -54,6 +54,10 @@ std::string ShellQuote(const std::string& text);
 std::string FindTool(const std::string& name);
 std::string ImageMagickConvert();
 
+// Peak signal-to-noise ratio of two equally long 8-bit pictures in dB; 99 when they are
+// equal, 0 when their sizes differ.
+double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
+
 // Folders of the source tree and the build tree.
 std::filesystem::path SourceDir();
 std::filesystem::path BinaryDir();

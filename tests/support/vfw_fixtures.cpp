@@ -154,17 +154,6 @@ std::vector<std::vector<uint8_t>> ReadFramesBgr(const std::string& path) {
   return frames;
 }
 
-double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
-  if (a.size() != b.size() || a.empty()) return 0;
-  double sum = 0;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const double d = double(a[i]) - double(b[i]);
-    sum += d * d;
-  }
-  if (sum == 0) return 99;
-  return 10 * std::log10(255.0 * 255.0 * double(a.size()) / sum);
-}
-
 Bytes U32(uint32_t v) {
   return AsBytes(v);
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/test_support.h"
+
 #include "platform/gdi/dib.h"
 #include "platform/vfw/vfw.h"
 
@@ -35,9 +37,6 @@ AVICOMPRESSOPTIONS OptionsFor(FOURCC handler, int quality = 10000, int keyFrameE
 std::vector<std::vector<uint8_t>> ReadFramesBgr(const std::string& path);
 // One DIB as top-down unpadded BGR triples.
 std::vector<uint8_t> DibToBgrTopDown(const DibBlock& dib);
-
-// Peak signal-to-noise ratio of two equally long byte pictures (99 when equal).
-double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
 
 // Building RIFF files by hand.
 using Bytes = std::vector<uint8_t>;
