@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <filesystem>
 #include <system_error>
 
@@ -201,7 +202,9 @@ bool BuildMpg(CFramewrightDoc& doc, const FrameEntries& entries, const std::stri
   const MpgOutputChoice choice = MpgOutputChoice::FromStore(doc.store());
   const MpgFrameRate rate = MpgFrameRateForPosition(choice.fpsPosition);
   std::vector<int> counts;
-  for (int count : entries.counts) counts.push_back(std::max(count, 1) * rate.countFactor);
+  for (int count : entries.counts)
+    counts.push_back(static_cast<int>(
+        std::min<int64_t>(int64_t{std::max(count, 1)} * rate.countFactor, INT32_MAX)));
 
   // With a sound the video is an intermediate that only this build knows of.
   PrivateTempFolder temp("create");

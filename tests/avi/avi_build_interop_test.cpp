@@ -213,3 +213,38 @@ TEST(AviBuildCliInteropTest, CreateQuickCreateAndMergeCommands) {
 
 }  // namespace
 }  // namespace quendrolix
+
+namespace quendrolix {
+namespace {
+
+TEST(AviBuildCliInteropTest, MpgFrameRatePositionsGiveTheRatesTheyName) {
+  QUENDROLIX_REQUIRE_TOOL(ffprobe, "ffprobe");
+  testing::TempDir dir;
+  std::string images;
+  for (int i = 0; i < 2; ++i) {
+    std::string path =
+        testing::WritePatternBmp(dir.File("i" + std::to_string(i) + ".bmp"), 32, 32, i);
+    images += std::to_string(i) + "=" + path + "," + std::to_string(i + 1) + "\n";
+  }
+  struct Case {
+    int position;
+    const char* rate;
+    const char* frames;
+  };
+  // "10": the engine's own 30 frames/s with every frame three times; "12": 24 frames/s,
+  // twice; "25": as it is.
+  for (const Case& c : {Case{0, "30/1", "9"}, Case{1, "24/1", "6"}, Case{5, "25/1", "3"}}) {
+    SCOPED_TRACE(c.position);
+    testing::WriteText(dir.File("p.ini"),
+                       "[MPEG]\nFPS=" + std::to_string(c.position) + "\n[Images]\n" + images);
+    const std::string out = dir.File("p" + std::to_string(c.position) + ".mpg");
+    testing::CommandResult r =
+        testing::RunCli({"--home", dir.File("home"), "create", dir.File("p.ini"), out});
+    ASSERT_EQ(r.status, 0) << r.errors;
+    EXPECT_EQ(testing::FfprobeStreams(out, "r_frame_rate,nb_read_frames", "v:0", true),
+              std::string(c.rate) + "," + c.frames + "\n");
+  }
+}
+
+}  // namespace
+}  // namespace quendrolix
