@@ -36,7 +36,8 @@ const char kQuickUsage[] =
     "frame count (\"Replicate\" of Clipora.ini, else 1), as \"Quick AVI / MPG Create...\"\n"
     "does: an MPG when OUTPUT holds \".mpg\" or \".mpeg\", an AVI otherwise. A file that is\n"
     "not an image ends the movie there (\"Could not load\"). FILE, a WAV or AVI sound, is\n"
-    "merged in. The path of the finished movie is printed.";
+    "merged in; without it an MPG carries the project's sound (\"Sound\" of Clipora.ini),\n"
+    "as the program's Quick create does. The path of the finished movie is printed.";
 
 bool TakeNumber(const std::vector<std::string>& args, size_t& i, long low, long high, long& out) {
   if (i + 1 >= args.size()) return false;
