@@ -1,13 +1,14 @@
 // quendrolix-cli run: start as the desktop program does with a file on its command line,
-// without a window, and show the project that start-up made.
+// without a window: show the project that start-up made, or, for a settings file that
+// asks for it, build it unattended.
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "avi/create_commands.h"
 #include "cli_command.h"
+#include "headless_build.h"
 #include "platform/host/user_prompts.h"
-#include "project/framewright_doc.h"
-#include "project/startup_sequence.h"
 
 namespace quendrolix::cli {
 namespace {
@@ -20,40 +21,29 @@ const char* const kUsage =
     "Clipora.ini and fills the project from its \"General\", \"Logo\" and \"Images\"\n"
     "sections. A project file is opened after start-up; an image is added to the list.\n"
     "The project is then printed as \"project show\" prints it.\n"
-    "A settings file with \"Auto\" = 1 and an \"Output\" asks for an unattended AVI build,\n"
-    "which this build cannot do yet: it is refused with exit status 1.";
+    "A settings file with \"Auto\" = 1 is a build job instead: the project is built into\n"
+    "its \"Output\" with its \"Sound\", as an MPG when the name holds \".mpg\" or \".mpeg\"\n"
+    "(and not \".avi\"), as an AVI otherwise. Exit status 0 when the file was made.";
 
 int RunStartup(const std::vector<std::string>& args) {
   if (args.size() != 1) return UsageError("run", "run needs one file");
-  FrameList list;
-  SettingsStore store;
-  CFramewrightDoc doc(list, store);
-  doc.OpenDocument(args[0]);  // as the command line is processed, before start-up
-
-  bool pendingFailed = false;
-  StartupHooks hooks;
-  hooks.openPendingDocument = [&](const std::string& path) {
-    pendingFailed = doc.OpenDocument(path) != OpenOutcome::kProjectRead;
-  };
-  ViewSettings view;
-  // No screen here: a true-colour depth, so no palette warning.
-  StartupReport report = RunStartupSequence(doc, view, 24, hooks);
-  if (!report.settingsLoaded)
-    Prompts().ShowMessage("Cannot read the settings file " + doc.settingsFilePath +
+  HeadlessProject project;
+  project.Start(args[0]);
+  if (!project.report.settingsLoaded)
+    Prompts().ShowMessage("Cannot read the settings file " + project.doc.settingsFilePath +
                           ": the defaults are used.");
 
   int status = kExitOk;
-  if (report.batchBuildRequested && !doc.outputFile.empty()) {
-    std::fprintf(stderr,
-                 "quendrolix-cli run: cannot build %s unattended: the AVI builder is not part "
-                 "of this build yet\n",
-                 doc.outputFile.c_str());
-    status = kExitFailure;
+  if (project.report.batchBuildRequested) {
+    // The batch timer's tick: build, and end the program only when the build succeeded.
+    BuildResult result = BuildUnattended(project.doc);
+    status = ExitStatusOf(result, "run");
+    if (result.ok()) std::printf("%s\n", result.output.c_str());
   } else {
-    std::fputs(DescribeProject(doc).c_str(), stdout);
-    if (pendingFailed) status = kExitFailure;
+    std::fputs(DescribeProject(project.doc).c_str(), stdout);
+    if (project.pendingFailed) status = kExitFailure;
   }
-  store.Save();  // as at the end of the program: written only when something changed
+  project.store.Save();  // as at the end of the program: written only when something changed
   return status;
 }
 

@@ -15,3 +15,17 @@ for i in 1 2 3 4 5 6 7 8; do images+=("$here/ball$i.bmp,2"); done
 q project new "$out/balls.qdx" --fps 10 --bpp 24 --sound "$here/chord.wav" "${images[@]}"
 echo "== $out/balls.qdx"
 q project show "$out/balls.qdx"
+
+# The movie, twice: an AVI (MS Video 1, the default compressor) and an MPG, both with the
+# chord merged in.
+for movie in balls.avi balls.mpg; do
+  echo "== $out/$movie"
+  rm -f "$out/$movie"
+  q create "$out/balls.qdx" "$out/$movie" > "$out/$movie.log"
+  if command -v ffprobe >/dev/null; then
+    ffprobe -v error -show_entries format=duration:stream=codec_type,codec_name,width,height \
+      -of compact=p=0 "$out/$movie"
+  else
+    ls -l "$out/$movie"
+  fi
+done

@@ -1,0 +1,138 @@
+// create, quick-create: a project, a settings file or a folder of images made into an
+// AVI or MPG file, as "Step 3: Create AVI or MPG File..." and "Quick AVI / MPG Create..."
+// make them.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "avi/codec_options.h"
+#include "avi/create_commands.h"
+#include "cli_command.h"
+#include "headless_build.h"
+#include "platform/vfw/codec.h"
+
+namespace quendrolix::cli {
+namespace {
+
+const char kCreateUsage[] =
+    "Usage: quendrolix-cli create PROJECT.qdx|SETTINGS.ini OUTPUT [--codec FOURCC]\n"
+    "                             [--quality Q] [--keyframes N]\n"
+    "\n"
+    "Builds the project into OUTPUT as the program's Create does. A project file is opened\n"
+    "after the program folder's Clipora.ini was read (logo, MPG options, codec options\n"
+    "file); a settings file takes Clipora.ini's place and its \"Images\" and \"Sound\" make\n"
+    "the project. A name holding \".avi\" anywhere is written as an AVI (frames per second\n"
+    "and colour depth of the project, the compressor of AVI.codec, the sound merged in);\n"
+    "any other name except one holding \".gif\" is written as an MPG (the \"MPEG\" options\n"
+    "of the settings). The path of the finished movie is printed.\n"
+    "  --codec FOURCC   compressor for this build (quendrolix-cli codec --list)\n"
+    "  --quality Q      0..10000 (10000 is best), for compressors with a quality setting\n"
+    "  --keyframes N    a key frame every N frames; 0 = only the first";
+
+const char kQuickUsage[] =
+    "Usage: quendrolix-cli quick-create FOLDER OUTPUT [--sound FILE]\n"
+    "\n"
+    "Builds every file of FOLDER, in byte order of the names, each held for the default\n"
+    "frame count (\"Replicate\" of Clipora.ini, else 1), as \"Quick AVI / MPG Create...\"\n"
+    "does: an MPG when OUTPUT holds \".mpg\" or \".mpeg\", an AVI otherwise. A file that is\n"
+    "not an image ends the movie there (\"Could not load\"). FILE, a WAV or AVI sound, is\n"
+    "merged in; without it an MPG carries the project's sound (\"Sound\" of Clipora.ini),\n"
+    "as the program's Quick create does. The path of the finished movie is printed.";
+
+bool TakeNumber(const std::vector<std::string>& args, size_t& i, long low, long high, long& out) {
+  if (i + 1 >= args.size()) return false;
+  if (!ParseInt(args[++i], out)) return false;
+  return out >= low && out <= high;
+}
+
+int RunCreate(const std::vector<std::string>& args) {
+  std::vector<std::string> positional;
+  std::string codecText;
+  long quality = -1, keyFrames = -1;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--codec") {
+      if (i + 1 >= args.size()) return UsageError("create", "--codec needs a compressor code");
+      codecText = args[++i];
+    } else if (a == "--quality") {
+      if (!TakeNumber(args, i, 0, 10000, quality))
+        return UsageError("create", "--quality takes a number from 0 to 10000");
+    } else if (a == "--keyframes") {
+      if (!TakeNumber(args, i, 0, 1000000, keyFrames))
+        return UsageError("create", "--keyframes takes a number of frames (0 or more)");
+    } else if (a.size() > 1 && a[0] == '-' && a != "-") {
+      return UsageError("create", "unknown option " + a);
+    } else {
+      positional.push_back(a);
+    }
+  }
+  if (positional.size() != 2 || positional[0].empty() || positional[1].empty())
+    return UsageError("create", "needs a project or settings file and an output name");
+  const CodecDescription* codec = nullptr;
+  if (!codecText.empty()) {
+    FOURCC code = 0;
+    if (!ParseFourCC(codecText, code) || !(codec = FindCodec(code)))
+      return UsageError("create", "unknown compressor '" + codecText +
+                                      "' (quendrolix-cli codec --list shows the known ones)");
+  }
+
+  HeadlessProject project;
+  project.Start(positional[0]);
+  if (project.pendingFailed) return kExitFailure;  // the reader said why
+
+  AVICOMPRESSOPTIONS& options = CodecOptions();
+  if (codec) {
+    if (FindCodec(options.fccHandler) != codec) options.parms.clear();
+    options.fccType = streamtypeVIDEO;
+    options.fccHandler = codec->handler;
+    options.dwFlags |= AVICOMPRESSF_VALID;
+  }
+  if (quality >= 0) options.dwQuality = static_cast<DWORD>(quality);
+  if (keyFrames > 0) {
+    options.dwKeyFrameEvery = static_cast<DWORD>(keyFrames);
+    options.dwFlags |= AVICOMPRESSF_KEYFRAMES;
+  } else if (keyFrames == 0) {
+    options.dwFlags &= ~AVICOMPRESSF_KEYFRAMES;
+  }
+
+  ConsolePlayback playback;
+  BuildEnvironment env;
+  env.playback = &playback;
+  return ExitStatusOf(CreateFromProject(project.doc, positional[1], env), "create");
+}
+
+int RunQuickCreate(const std::vector<std::string>& args) {
+  std::vector<std::string> positional;
+  QuickCreateRequest request;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--sound") {
+      if (i + 1 >= args.size() || args[i + 1].empty())
+        return UsageError("quick-create", "--sound needs a file");
+      request.soundFile = args[++i];
+    } else if (a.size() > 1 && a[0] == '-' && a != "-") {
+      return UsageError("quick-create", "unknown option " + a);
+    } else {
+      positional.push_back(a);
+    }
+  }
+  if (positional.size() != 2 || positional[0].empty() || positional[1].empty())
+    return UsageError("quick-create", "needs a folder and an output name");
+  request.folder = positional[0];
+  request.output = positional[1];
+
+  HeadlessProject project;
+  project.Start({});
+  ConsolePlayback playback;
+  BuildEnvironment env;
+  env.playback = &playback;
+  return ExitStatusOf(QuickCreate(project.doc, request, env), "quick-create");
+}
+
+const CliRegistration kCreate({"create", "build a project or settings file into an AVI or MPG",
+                               kCreateUsage, RunCreate});
+const CliRegistration kQuick({"quick-create", "build every image of a folder into an AVI or MPG",
+                              kQuickUsage, RunQuickCreate});
+
+}  // namespace
+}  // namespace quendrolix::cli

@@ -1,0 +1,43 @@
+#include "headless_build.h"
+
+#include <cstdio>
+
+#include "avi/avi_startup.h"
+#include "cli_command.h"
+#include "console_log.h"
+
+namespace quendrolix::cli {
+
+void HeadlessProject::Start(const std::string& file) {
+  if (!file.empty()) doc.OpenDocument(file);  // as the command line is processed
+  StartupHooks hooks;
+  InstallAviStartupHooks(hooks);
+  hooks.openPendingDocument = [this](const std::string& path) {
+    pendingFailed = doc.OpenDocument(path) != OpenOutcome::kProjectRead;
+  };
+  // No screen here: a true-colour depth, so no palette warning.
+  report = RunStartupSequence(doc, view, 24, hooks);
+}
+
+void ConsolePlayback::Play(const std::string& path) {
+  TheConsoleLog().ClearBar();
+  std::printf("%s\n", path.c_str());
+  std::fflush(stdout);
+}
+
+int ExitStatusOf(const BuildResult& result, const char* command) {
+  switch (result.status) {
+    case BuildStatus::kBuilt:
+      return kExitOk;
+    case BuildStatus::kNothingMade:
+      TheConsoleLog().ClearBar();
+      std::fprintf(stderr,
+                   "quendrolix-cli %s: GIF output is not part of this build: %s was not made\n",
+                   command, result.output.c_str());
+      return kExitFailure;
+    default:
+      return kExitFailure;
+  }
+}
+
+}  // namespace quendrolix::cli

@@ -1,0 +1,88 @@
+#pragma once
+
+// AviBuilder: a list of images with frame counts written as one video stream through the
+// AVI file services, compressed with CodecOptions(). MergeStreams: a video AVI and a sound
+// joined into one AVI.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "avi/frame_composition.h"
+#include "platform/vfw/vfw.h"
+
+namespace quendrolix {
+
+// The error codes of AviBuilder besides the AVI services' own results.
+constexpr int32_t kAviBuildNoImages = 1;
+constexpr int32_t kAviBuildOldLibrary = 2;
+
+class AviBuilder {
+ public:
+  // Frames are composed with `composer` (no logo by default) and compressed with `options`
+  // (CodecOptions() when null; the record must outlive the builder).
+  explicit AviBuilder(FrameComposer composer = {}, const AVICOMPRESSOPTIONS* options = nullptr);
+
+  // Frames per second (15 until set). Below 1 is taken as 1: a stream without a rate
+  // cannot be played.
+  void SetRate(int framesPerSecond);
+  // Requested bits per pixel: up to 8 gives 8, 9 to 23 gives 16, 24 and more gives 24.
+  void SetDepth(int requestedBits);
+  // Appends an image and its frame count (0 is written once).
+  void Add(const std::string& path, unsigned frameCount);
+
+  // Writes the AVI: one video stream, type 'vids', handler 0 (compressed through
+  // CodecOptions()), scale 1 and rate = frames per second, suggested buffer = one frame's
+  // image size, frame rectangle of the first image; an image of count n is n identical
+  // samples, each flagged as a key frame. Messages and status texts go to Prompts():
+  // "Could not load " + path; "The size of %s (%dx%d) does not match the size of animation
+  // (%dx%d)"; status "%d of %d: %s". A later image that cannot be loaded or has another
+  // size ends the stream early and still succeeds. False on failure, errorCode() says why:
+  // 1 no images, 2 library too old, 0 first image not loaded, else the AVI result.
+  bool Write(const std::string& outputPath);
+
+  int32_t errorCode() const { return errorCode_; }
+  int framesPerSecond() const { return framesPerSecond_; }
+  int depth() const { return depth_; }
+  // Samples written by the last Write.
+  long samplesWritten() const { return samples_; }
+  const std::vector<std::string>& imagePaths() const { return paths_; }
+  const std::vector<unsigned>& frameCounts() const { return counts_; }
+
+ private:
+  FrameComposer composer_;
+  const AVICOMPRESSOPTIONS* options_;
+  int32_t errorCode_ = 0;
+  std::vector<std::string> paths_;
+  std::vector<unsigned> counts_;
+  int framesPerSecond_ = 15;
+  int depth_ = 24;
+  long samples_ = 0;
+};
+
+// The most streams a merge takes from its two inputs together.
+constexpr int kMaxMergeStreams = 20;
+
+// Joins every stream of the video AVI and of the sound file (a WAV file or an AVI with
+// sound) into `outputPath`, video copied without recompression, sound as it is. False
+// when an input cannot be opened (nothing is said) or when the output could not be saved
+// ("File open error: merging streams failed" is shown; the earlier file at `outputPath`,
+// if any, is left as it was).
+bool MergeStreams(const std::string& videoPath, const std::string& soundPath,
+                  const std::string& outputPath);
+
+enum class MergeOutcome { kMerged, kInputNotOpened, kSaveFailed };
+// MergeStreams, saying which way it went.
+MergeOutcome MergeStreamsOutcome(const std::string& videoPath, const std::string& soundPath,
+                                 const std::string& outputPath);
+
+class PlaybackRequest;
+// The merge command after its dialog: ".avi" is appended to an output name without a '.';
+// an input that cannot be opened shows "Codec error: please restart the program"; a
+// merged file is handed to `playback`. `finalOutput` receives the name used. True when the
+// output was written.
+bool MergeAviCommand(const std::string& videoPath, const std::string& soundPath,
+                     const std::string& outputPath, PlaybackRequest* playback = nullptr,
+                     std::string* finalOutput = nullptr);
+
+}  // namespace quendrolix
