@@ -23,8 +23,9 @@ const char kCreateUsage[] =
     "file); a settings file takes Clipora.ini's place and its \"Images\" and \"Sound\" make\n"
     "the project. A name holding \".avi\" anywhere is written as an AVI (frames per second\n"
     "and colour depth of the project, the compressor of AVI.codec, the sound merged in);\n"
-    "any other name except one holding \".gif\" is written as an MPG (the \"MPEG\" options\n"
-    "of the settings). The path of the finished movie is printed.\n"
+    "a name holding \".gif\" as an animated GIF (the \"Gif Settings\" options: see\n"
+    "gif-settings); any other name is written as an MPG (the \"MPEG\" options of the\n"
+    "settings). The path of the finished movie is printed.\n"
     "  --codec FOURCC   compressor for this build (quendrolix-cli codec --list)\n"
     "  --quality Q      0..10000 (10000 is best), for compressors with a quality setting\n"
     "  --keyframes N    a key frame every N frames; 0 = only the first";
@@ -98,7 +99,7 @@ int RunCreate(const std::vector<std::string>& args) {
   ConsolePlayback playback;
   BuildEnvironment env;
   env.playback = &playback;
-  return ExitStatusOf(CreateFromProject(project.doc, positional[1], env), "create");
+  return ExitStatusOf(CreateFromProject(project.doc, positional[1], env));
 }
 
 int RunQuickCreate(const std::vector<std::string>& args) {
@@ -126,7 +127,7 @@ int RunQuickCreate(const std::vector<std::string>& args) {
   ConsolePlayback playback;
   BuildEnvironment env;
   env.playback = &playback;
-  return ExitStatusOf(QuickCreate(project.doc, request, env), "quick-create");
+  return ExitStatusOf(QuickCreate(project.doc, request, env));
 }
 
 const CliRegistration kCreate({"create", "build a project or settings file into an AVI or MPG",

@@ -37,7 +37,7 @@ int RunStartup(const std::vector<std::string>& args) {
   if (project.report.batchBuildRequested) {
     // The batch timer's tick: build, and end the program only when the build succeeded.
     BuildResult result = BuildUnattended(project.doc);
-    status = ExitStatusOf(result, "run");
+    status = ExitStatusOf(result);
     if (result.ok()) std::printf("%s\n", result.output.c_str());
   } else {
     std::fputs(DescribeProject(project.doc).c_str(), stdout);

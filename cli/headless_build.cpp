@@ -5,6 +5,7 @@
 #include "avi/avi_startup.h"
 #include "cli_command.h"
 #include "console_log.h"
+#include "image/gif/gif_output_settings.h"
 
 namespace quendrolix::cli {
 
@@ -12,6 +13,7 @@ void HeadlessProject::Start(const std::string& file) {
   if (!file.empty()) doc.OpenDocument(file);  // as the command line is processed
   StartupHooks hooks;
   InstallAviStartupHooks(hooks);
+  InstallGifSettingsHook(hooks);
   hooks.openPendingDocument = [this](const std::string& path) {
     pendingFailed = doc.OpenDocument(path) != OpenOutcome::kProjectRead;
   };
@@ -25,19 +27,8 @@ void ConsolePlayback::Play(const std::string& path) {
   std::fflush(stdout);
 }
 
-int ExitStatusOf(const BuildResult& result, const char* command) {
-  switch (result.status) {
-    case BuildStatus::kBuilt:
-      return kExitOk;
-    case BuildStatus::kNothingMade:
-      TheConsoleLog().ClearBar();
-      std::fprintf(stderr,
-                   "quendrolix-cli %s: GIF output is not part of this build: %s was not made\n",
-                   command, result.output.c_str());
-      return kExitFailure;
-    default:
-      return kExitFailure;
-  }
+int ExitStatusOf(const BuildResult& result) {
+  return result.ok() ? kExitOk : kExitFailure;
 }
 
 }  // namespace quendrolix::cli

@@ -32,7 +32,7 @@ class ConsolePlayback : public PlaybackRequest {
   void Play(const std::string& path) override;
 };
 
-// A build's result as an exit status, with a plain line for what the CLI cannot make.
-int ExitStatusOf(const BuildResult& result, const char* command);
+// A build's result as an exit status (what went wrong has been shown).
+int ExitStatusOf(const BuildResult& result);
 
 }  // namespace quendrolix::cli

@@ -9,6 +9,7 @@
 #include "avi/avi_builder.h"
 #include "avi/avi_error_text.h"
 #include "avi/codec_options.h"
+#include "image/gif/gif_writer.h"
 #include "mpeg/audio/audio_tables.h"
 #include "mpeg/system/mpg_merge.h"
 #include "mpeg/video/encoding_parameters.h"
@@ -31,11 +32,6 @@ std::string Lower(std::string text) {
 
 bool Holds(const std::string& lowered, const char* part) {
   return lowered.find(part) != std::string::npos;
-}
-
-GifWriter& TheGifWriter() {
-  static GifWriter writer;
-  return writer;
 }
 
 void RemoveQuietly(const fs::path& path) {
@@ -81,14 +77,6 @@ OutputKind UnattendedOutputKind(const std::string& name) {
   std::string lowered = Lower(name);
   if (Holds(lowered, ".avi")) return OutputKind::kAvi;
   return Holds(lowered, ".mpg") || Holds(lowered, ".mpeg") ? OutputKind::kMpg : OutputKind::kAvi;
-}
-
-void SetGifWriter(GifWriter writer) {
-  TheGifWriter() = std::move(writer);
-}
-
-bool HasGifWriter() {
-  return static_cast<bool>(TheGifWriter());
 }
 
 FrameEntries ProjectFrameEntries(const CFramewrightDoc& doc) {
@@ -236,6 +224,25 @@ bool BuildMpg(CFramewrightDoc& doc, const FrameEntries& entries, const std::stri
   return ok;
 }
 
+bool BuildGif(const CFramewrightDoc& doc, const FrameEntries& entries, const std::string& output,
+              const BuildEnvironment& env) {
+  const FrameComposer composer = ComposerFor(doc, env);
+  GifFrameProvider provider = [&](size_t index, GifSourceFrame& frame, std::string& message) {
+    frame.name = entries.paths[index];
+    frame.frameCount = static_cast<unsigned>(std::max(entries.counts[index], 1));
+    frame.dib = composer.LoadFrame(frame.name, 24, &message);
+    if (frame.dib) return GifFrameStatus::kFrame;
+    if (message.empty()) message = "Could not load " + frame.name;
+    return index == 0 ? GifFrameStatus::kFailed : GifFrameStatus::kEnd;
+  };
+  if (env.frame) env.frame->lastOutputFile = output;
+  const GifWriteResult written =
+      WriteAnimatedGif(output, entries.paths.size(), provider, TheGifOutputSettings());
+  if (!written.message.empty()) Prompts().ShowMessage(written.message);
+  if (!written.ok && env.frame) env.frame->lastOutputFile.clear();
+  return written.ok;
+}
+
 BuildResult CreateFromProject(CFramewrightDoc& doc, const std::string& outputName,
                               const BuildEnvironment& env) {
   BuildResult result;
@@ -247,17 +254,9 @@ BuildResult CreateFromProject(CFramewrightDoc& doc, const std::string& outputNam
     case OutputKind::kAvi:
       ok = BuildAvi(doc, entries, outputName, doc.soundFile(), env);
       break;
-    case OutputKind::kGif: {
-      const GifWriter& writer = TheGifWriter();
-      if (!writer) {
-        result.status = BuildStatus::kNothingMade;
-        return result;
-      }
-      GifBuildRequest request{entries.paths, entries.counts, doc.framesPerSecond, outputName,
-                              ComposerFor(doc, env)};
-      ok = writer(request);
+    case OutputKind::kGif:
+      ok = BuildGif(doc, entries, outputName, env);
       break;
-    }
     case OutputKind::kMpg:
       ok = BuildMpg(doc, entries, outputName, doc.soundFile(), env);
       break;

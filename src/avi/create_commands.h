@@ -46,25 +46,11 @@ struct BuildEnvironment {
   std::function<void(const std::string& path)> conversionLogFile;
 };
 
-// ---- GIF output ------------------------------------------------------------------------
-// A ".gif" name reaches a GIF writer when one is installed; without one nothing is made.
-struct GifBuildRequest {
-  std::vector<std::string> imagePaths;
-  std::vector<int> frameCounts;  // 1 or more each
-  int framesPerSecond = 10;
-  std::string outputPath;
-  FrameComposer composer;  // stamps the logo as on every other frame
-};
-using GifWriter = std::function<bool(const GifBuildRequest& request)>;
-void SetGifWriter(GifWriter writer);  // empty: no GIF output
-bool HasGifWriter();
-
 // ---- Results -----------------------------------------------------------------------------
 enum class BuildStatus {
-  kBuilt,        // the output was written
-  kFailed,       // the build failed; what went wrong has been shown
-  kNothingMade,  // a GIF name without a GIF writer
-  kNoImages,     // Quick create over a folder without files ("No images found")
+  kBuilt,     // the output was written
+  kFailed,    // the build failed; what went wrong has been shown
+  kNoImages,  // Quick create over a folder without files ("No images found")
 };
 
 struct BuildResult {
@@ -130,8 +116,16 @@ bool BuildMpg(CFramewrightDoc& doc, const FrameEntries& entries, const std::stri
               const std::string& soundFile, const BuildEnvironment& env,
               const std::string& intermediateSuffix = "_");
 
-// Create: the output kind by name; AVI and MPG with the project's sound; GIF through the
-// GIF writer. A successful build is played.
+// The GIF road: an animated GIF of the rows (logo stamped, as every other frame) with the
+// "Gif Settings" options, each image shown for its count times the global delay. The first
+// image must load; a later one that cannot be loaded or has another size ends the
+// animation there, as on the AVI road, and the message says so. Nothing is left in place
+// of `output` on failure. The project's sound is not carried: a GIF has none.
+bool BuildGif(const CFramewrightDoc& doc, const FrameEntries& entries, const std::string& output,
+              const BuildEnvironment& env);
+
+// Create: the output kind by name; AVI and MPG with the project's sound; GIF through our
+// animated GIF writer. A successful build is played.
 BuildResult CreateFromProject(CFramewrightDoc& doc, const std::string& outputName,
                               const BuildEnvironment& env = {});
 

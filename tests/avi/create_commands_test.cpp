@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <filesystem>
 
 #include "avi/avi_startup.h"
@@ -38,6 +40,8 @@ std::vector<std::string> FilesIn(const fs::path& folder) {
   for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
   return names;
 }
+
+const std::array<uint8_t, 3> kGce = {0x21, 0xF9, 0x04};
 
 class CreateTest : public ::testing::Test {
  protected:
@@ -172,28 +176,31 @@ TEST_F(CreateTest, FailuresAreNeitherReportedAsSuccessNorPlayed) {
   EXPECT_TRUE(playback.played.empty());
 }
 
-TEST_F(CreateTest, GifNamesReachOnlyAnInstalledWriter) {
+TEST_F(CreateTest, GifRoadWritesTheProjectWithItsCountsAsDelays) {
   AddImage("a.bmp", 1, 2);
+  AddImage("b.bmp", 2, 3);
   const std::string out = dir.File("clip.gif");
   BuildResult result = CreateFromProject(doc, out, env);
-  EXPECT_EQ(result.status, BuildStatus::kNothingMade);
+  ASSERT_TRUE(result.ok()) << (prompts.messages.empty() ? "" : prompts.messages.back());
   EXPECT_EQ(result.kind, OutputKind::kGif);
-  EXPECT_FALSE(fs::exists(out));
-  EXPECT_TRUE(playback.played.empty());
-
-  std::vector<GifBuildRequest> seen;
-  SetGifWriter([&](const GifBuildRequest& r) {
-    seen.push_back(r);
-    return true;
-  });
-  EXPECT_TRUE(HasGifWriter());
-  EXPECT_TRUE(CreateFromProject(doc, out, env).ok());
-  SetGifWriter({});
-  ASSERT_EQ(seen.size(), 1u);
-  EXPECT_EQ(seen[0].frameCounts, std::vector<int>{2});
-  EXPECT_EQ(seen[0].framesPerSecond, 10);
-  EXPECT_EQ(seen[0].outputPath, out);
+  std::vector<uint8_t> bytes = testing::ReadBytes(out);
+  ASSERT_GT(bytes.size(), 32u);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 6), "GIF89a");
+  // The first graphic control block comes before any image data: 2 frames x 100.
+  auto gce = std::search(bytes.begin(), bytes.end(), kGce.begin(), kGce.end());
+  ASSERT_NE(gce, bytes.end());
+  EXPECT_EQ(gce[4] | gce[5] << 8, 200);
+  EXPECT_EQ(frame.lastOutputFile, out);
   EXPECT_EQ(playback.played, std::vector<std::string>{out});
+
+  // A first image that cannot be loaded makes nothing and leaves no output file named.
+  doc.SetImagePath("a.bmp", dir.File("gone.bmp"));
+  const std::string other = dir.File("other.gif");
+  prompts.messages.clear();
+  EXPECT_FALSE(CreateFromProject(doc, other, env).ok());
+  EXPECT_FALSE(fs::exists(other));
+  EXPECT_FALSE(prompts.messages.empty());
+  EXPECT_EQ(frame.lastOutputFile, "");
 }
 
 TEST_F(CreateTest, MpgRoadWritesAVideoStreamWithTheChosenRate) {
