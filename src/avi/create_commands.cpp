@@ -56,8 +56,6 @@ constexpr LabelRate kMpgRates[] = {
     {"10", 10, 1}, {"12", 12, 1}, {"15", 15, 1},          {"23.976", 24000, 1001},
     {"24", 24, 1}, {"25", 25, 1}, {"29.97", 30000, 1001}, {"30", 30, 1},
 };
-// The rate the engine gives an image list when asked for selection 0.
-constexpr uint32_t kImageListNominalRate = 10;
 
 }  // namespace
 
@@ -152,15 +150,10 @@ MpgFrameRate MpgFrameRateForPosition(int position) {
     code = 1;  // every label is in the engine's table; this only guards a changed table
     replication = 1;
   }
+  choice.rate = wanted.rate;
+  choice.scale = wanted.scale;
   choice.code = code;
   choice.replication = replication;
-  if (wanted.scale == 1 && wanted.rate == kImageListNominalRate) {
-    choice.selection = 0;  // the engine replicates each image-list frame itself
-    choice.countFactor = 1;
-  } else {
-    choice.selection = static_cast<unsigned>(code);
-    choice.countFactor = replication;
-  }
   return choice;
 }
 
@@ -190,9 +183,7 @@ bool BuildMpg(CFramewrightDoc& doc, const FrameEntries& entries, const std::stri
   const MpgOutputChoice choice = MpgOutputChoice::FromStore(doc.store());
   const MpgFrameRate rate = MpgFrameRateForPosition(choice.fpsPosition);
   std::vector<int> counts;
-  for (int count : entries.counts)
-    counts.push_back(static_cast<int>(
-        std::min<int64_t>(int64_t{std::max(count, 1)} * rate.countFactor, INT32_MAX)));
+  for (int count : entries.counts) counts.push_back(std::max(count, 1));
 
   // With a sound the video is an intermediate that only this build knows of.
   PrivateTempFolder temp("create");
@@ -212,8 +203,8 @@ bool BuildMpg(CFramewrightDoc& doc, const FrameEntries& entries, const std::stri
     services.loadImage = ComposedImageLoader(ComposerFor(doc, env));
     ScopedMpegEngineServices scoped(std::move(services));
     ok = ConvertImageListToMpg(entries.paths, counts, std::string(), target, choice.layer, 160,
-                               MpgAudioRateKbps(choice.layer, choice.bitrateIndex), rate.selection,
-                               0, 0);
+                               MpgAudioRateKbps(choice.layer, choice.bitrateIndex), 0, 0, 0,
+                               rate.rate, rate.scale);
   }
   if (ok && !soundFile.empty()) {
     ok = MergeMpgWithSound(target, soundFile, output);

@@ -81,16 +81,15 @@ bool BuildAvi(const CFramewrightDoc& doc, const FrameEntries& entries, const std
               bool addingMessages = true);
 
 // The frame-rate position of "MPG Output Options" (section "MPEG", key "FPS") as the
-// engine takes it. The rate the position's label names goes through the engine's own
-// table; the image list's nominal rate (10) is asked for with selection 0, so the engine
-// derives its code and replication itself; any other rate is asked for with its code
-// and each image's count multiplied by the replication.
+// engine takes it: the rate the position's label names is the image list's source rate,
+// asked for with selection 0, so the engine's own table picks the code and replication
+// (10: code 5, each frame three times; 12: code 2, twice; 15: code 5, twice).
 struct MpgFrameRate {
   const char* label = "23.976";
-  unsigned selection = 1;  // 0 = derive from the nominal rate, else frame_rate_code
-  int countFactor = 1;     // what each frame count is multiplied by
-  int code = 1;            // the frame_rate_code that results
-  int replication = 1;     // output frames per project frame
+  uint32_t rate = 24000;  // the label's rate over scale
+  uint32_t scale = 1001;
+  int code = 1;         // the frame_rate_code that results
+  int replication = 1;  // output frames per project frame
 };
 // Positions outside 0..7 are taken as the default, 3 ("23.976").
 MpgFrameRate MpgFrameRateForPosition(int position);

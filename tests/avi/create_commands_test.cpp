@@ -92,17 +92,17 @@ TEST(OutputKindTest, NamesDecideTheRoad) {
 TEST(MpgOptionsTest, FrameRatePositionsNameTheirRates) {
   struct Want {
     int position;
-    unsigned selection;
-    int factor, code, replication;
+    uint32_t rate, scale;
+    int code, replication;
   };
-  for (const Want& w :
-       {Want{0, 0, 1, 5, 3}, Want{1, 2, 2, 2, 2}, Want{2, 5, 2, 5, 2}, Want{3, 1, 1, 1, 1},
-        Want{4, 2, 1, 2, 1}, Want{5, 3, 1, 3, 1}, Want{6, 4, 1, 4, 1}, Want{7, 5, 1, 5, 1},
-        Want{8, 1, 1, 1, 1}, Want{-1, 1, 1, 1, 1}}) {
+  for (const Want& w : {Want{0, 10, 1, 5, 3}, Want{1, 12, 1, 2, 2}, Want{2, 15, 1, 5, 2},
+                        Want{3, 24000, 1001, 1, 1}, Want{4, 24, 1, 2, 1}, Want{5, 25, 1, 3, 1},
+                        Want{6, 30000, 1001, 4, 1}, Want{7, 30, 1, 5, 1},
+                        Want{8, 24000, 1001, 1, 1}, Want{-1, 24000, 1001, 1, 1}}) {
     SCOPED_TRACE(w.position);
     MpgFrameRate r = MpgFrameRateForPosition(w.position);
-    EXPECT_EQ(r.selection, w.selection);
-    EXPECT_EQ(r.countFactor, w.factor);
+    EXPECT_EQ(r.rate, w.rate);
+    EXPECT_EQ(r.scale, w.scale);
     EXPECT_EQ(r.code, w.code);
     EXPECT_EQ(r.replication, w.replication);
   }
@@ -219,7 +219,10 @@ TEST_F(CreateTest, MpgRoadWritesAVideoStreamWithTheChosenRate) {
   ASSERT_GT(bytes.size(), 8u);
   EXPECT_EQ(bytes[3], 0xB3);      // a video elementary stream: sequence header first
   EXPECT_EQ(bytes[7] & 0x0F, 5);  // frame_rate_code 5
-  EXPECT_TRUE(log.HasLine("Frame rate: 30 FPS")) << log.Joined();
+  // The engine is asked for the label's 15 frames/s and replicates each frame itself.
+  EXPECT_TRUE(log.HasLine("Frame rate: 15 FPS")) << log.Joined();
+  EXPECT_TRUE(log.HasLine("Frame rate with replication: 30 FPS")) << log.Joined();
+  EXPECT_TRUE(log.HasLine("Total number of frames: 6")) << log.Joined();
   EXPECT_EQ(playback.played, std::vector<std::string>{out});
 }
 

@@ -362,7 +362,8 @@ bool ConvertAviToMpg(const std::string& inputPath, const std::string& outputPath
 bool ConvertImageListToMpg(const std::vector<std::string>& imagePaths,
                            const std::vector<int>& frameCounts, const std::string& soundPath,
                            const std::string& outputPath, int audioLayer, int totalRateKbps,
-                           int audioRateKbps, unsigned frameRateSelection, int width, int height) {
+                           int audioRateKbps, unsigned frameRateSelection, int width, int height,
+                           uint32_t sourceRate, uint32_t sourceScale) {
   std::unique_lock<std::mutex> busy(ConversionMutex(), std::try_to_lock);
   if (!busy.owns_lock()) {
     ReportLine("Error: another MPG conversion is running");
@@ -452,10 +453,9 @@ bool ConvertImageListToMpg(const std::vector<std::string>& imagePaths,
 
   ImageListSource source(entries, services.loadImage);
   source.Seed(imagePaths[0], std::move(first));
-  // The nominal rate of an image list is 10 frames/s.
-  SourceDescription description{static_cast<uint32_t>(header.biWidth),
-                                static_cast<uint32_t>(firstHeight), 1000000, 100000,
-                                static_cast<uint32_t>(entries.size())};
+  SourceDescription description{
+      static_cast<uint32_t>(header.biWidth), static_cast<uint32_t>(firstHeight), sourceRate,
+      sourceScale ? sourceScale : kImageListScale, static_cast<uint32_t>(entries.size())};
   ReportLine("Compressing video...");
   bool videoDone = false;
   try {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,12 +16,21 @@ bool ConvertAviToMpg(const std::string& inputPath, const std::string& outputPath
                      int totalRateKbps, int audioRateKbps, unsigned frameRateSelection, int width,
                      int height);
 
+// The nominal rate of an image list, as a source rate over scale: 10 frames/s.
+constexpr uint32_t kImageListRate = 1000000;
+constexpr uint32_t kImageListScale = 100000;
+
 // Converts a list of images, each held for its frame count, to an MPEG-1 file; with a
-// sound path the sound is multiplexed in. Returns true when the output file was produced.
+// sound path the sound is multiplexed in. The list plays at sourceRate / sourceScale
+// frames per second; with selection 0 the engine's rate table makes that rate's code and
+// replication (10 frames/s: code 5, each frame three times). Returns true when the output
+// file was produced.
 bool ConvertImageListToMpg(const std::vector<std::string>& imagePaths,
                            const std::vector<int>& frameCounts, const std::string& soundPath,
                            const std::string& outputPath, int audioLayer, int totalRateKbps,
-                           int audioRateKbps, unsigned frameRateSelection, int width, int height);
+                           int audioRateKbps, unsigned frameRateSelection, int width, int height,
+                           uint32_t sourceRate = kImageListRate,
+                           uint32_t sourceScale = kImageListScale);
 
 // The video encoder run shared by both conversions: derives the parameters from
 // MpegEngineSettings() and the source, and writes the elementary stream to `target`
