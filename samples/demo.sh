@@ -16,9 +16,12 @@ q project new "$out/balls.qdx" --fps 10 --bpp 24 --sound "$here/chord.wav" "${im
 echo "== $out/balls.qdx"
 q project show "$out/balls.qdx"
 
-# The movie, twice: an AVI (MS Video 1, the default compressor) and an MPG, both with the
-# chord merged in.
-for movie in balls.avi balls.mpg; do
+# The movie three times: an AVI (MS Video 1, the default compressor) and an MPG, both with
+# the chord merged in, and an animated GIF (no sound).
+# The GIF shows each project frame for 10 hundredths of a second, as the 10 fps movies do,
+# and loops forever.
+q gif-settings GlobalDelay=10 Play=0 > /dev/null
+for movie in balls.avi balls.mpg balls.gif; do
   echo "== $out/$movie"
   rm -f "$out/$movie"
   q create "$out/balls.qdx" "$out/$movie" > "$out/$movie.log"
