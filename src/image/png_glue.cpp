@@ -199,17 +199,7 @@ bool Encode(PngEncoder& e, std::FILE* f, const DibBlock& dib) {
 
 bool WritePng(const std::string& path, const DibBlock& dib) {
   if (!DibIsConsistent(dib) || dib.header().biCompression != BI_RGB) return false;
-  switch (dib.header().biBitCount) {
-    case 1:
-    case 4:
-    case 8:
-    case 16:
-    case 24:
-    case 32:
-      break;
-    default:
-      return false;
-  }
+  if (!IsDibBitCount(dib.header().biBitCount)) return false;
   ReplacingFile out(path);
   FileHandle f = OpenFile(out.tempPath(), "wb");
   if (!f) return false;

@@ -1,5 +1,10 @@
 #include "support/mpeg_system_fixtures.h"
 
+#include <cstdlib>
+#include <sstream>
+
+#include "support/test_support.h"
+
 namespace quendrolix::testing {
 namespace {
 
@@ -227,6 +232,30 @@ std::vector<size_t> PictureOffsets(const std::vector<uint8_t>& v) {
   for (size_t i = 0; i + 4 <= v.size(); ++i)
     if (v[i] == 0 && v[i + 1] == 0 && v[i + 2] == 1 && v[i + 3] == 0) offsets.push_back(i);
   return offsets;
+}
+
+ProbeValues Probe(const std::string& ffprobe, const std::string& args) {
+  auto r = RunCommand(ShellQuote(ffprobe) + " -v error -of default=noprint_wrappers=1 " + args);
+  ProbeValues values;
+  std::stringstream lines(r.output);
+  std::string line;
+  while (std::getline(lines, line)) {
+    auto eq = line.find('=');
+    if (eq != std::string::npos) values.emplace_back(line.substr(0, eq), line.substr(eq + 1));
+  }
+  return values;
+}
+
+std::string Value(const ProbeValues& values, const std::string& key, int index) {
+  for (const auto& [k, v] : values)
+    if (k == key && index-- == 0) return v;
+  return {};
+}
+
+long CountFrames(const std::string& ffprobe, const std::string& path, const std::string& stream) {
+  auto v = Probe(ffprobe, "-count_frames -select_streams " + stream +
+                              " -show_entries stream=nb_read_frames " + ShellQuote(path));
+  return std::atol(Value(v, "nb_read_frames").c_str());
 }
 
 }  // namespace quendrolix::testing

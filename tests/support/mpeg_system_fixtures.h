@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quendrolix::testing {
@@ -79,5 +80,13 @@ ParsedSystemStream ParseSystemStream(const std::vector<uint8_t>& bytes);
 
 // Where each picture start code (00 00 01 00) or audio frame starts in an elementary stream.
 std::vector<size_t> PictureOffsets(const std::vector<uint8_t>& video);
+
+// ffprobe's key=value lines (-of default=noprint_wrappers=1) for `args`, in order.
+using ProbeValues = std::vector<std::pair<std::string, std::string>>;
+ProbeValues Probe(const std::string& ffprobe, const std::string& args);
+// The `index`-th value of `key`; empty when there is none.
+std::string Value(const ProbeValues& values, const std::string& key, int index = 0);
+// Frames ffprobe decodes from `stream` ("v:0", "a:0") of `path`.
+long CountFrames(const std::string& ffprobe, const std::string& path, const std::string& stream);
 
 }  // namespace quendrolix::testing

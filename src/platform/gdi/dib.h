@@ -74,6 +74,11 @@ uint32_t DibColourCount(const BITMAPINFOHEADER& header);
 inline uint32_t DibColourCount(const DibBlock& dib) {
   return DibColourCount(dib.header());
 }
+// 1, 4, 8, 16, 24 or 32: the depths a DIB block may have.
+constexpr bool IsDibBitCount(int bitCount) {
+  return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 ||
+         bitCount == 32;
+}
 // Row stride in bytes: ((width * bits + 31) / 32) * 4.
 size_t DibRowStride(int64_t width, int bitCount);
 // Offset of the pixel rows from the start of the block.

@@ -154,17 +154,7 @@ HBITMAP BitmapFromDibBits(const BITMAPINFOHEADER& header, const RGBQUAD* colours
 bool DibBitsFromBitmap(const Bitmap& bitmap, int bitCount, const Palette* palette, RGBQUAD* colours,
                        size_t colourCount, uint8_t* bits, size_t bitsSize) {
   const int width = bitmap.width(), height = bitmap.height();
-  switch (bitCount) {
-    case 1:
-    case 4:
-    case 8:
-    case 16:
-    case 24:
-    case 32:
-      break;
-    default:
-      return false;
-  }
+  if (!IsDibBitCount(bitCount)) return false;
   const size_t stride = DibRowStride(width, bitCount);
   if (!bits || stride * static_cast<size_t>(height) > bitsSize) return false;
 

@@ -147,17 +147,7 @@ bool ReadGeometry(const std::vector<uint8_t>& format, FrameGeometry& g) {
   if (h.biWidth > kMaxImageDimension || height > kMaxImageDimension ||
       int64_t{h.biWidth} * height > kMaxImagePixels)
     return false;
-  switch (h.biBitCount) {
-    case 1:
-    case 4:
-    case 8:
-    case 16:
-    case 24:
-    case 32:
-      break;
-    default:
-      return false;
-  }
+  if (!IsDibBitCount(h.biBitCount)) return false;
   g.width = h.biWidth;
   g.height = static_cast<int>(height);
   g.topDown = h.biHeight < 0;

@@ -12,9 +12,12 @@
 
 namespace quendrolix {
 namespace {
+using testing::CountFrames;
+using testing::Probe;
 using testing::RunCommand;
 using testing::ShellQuote;
 using testing::TempDir;
+using testing::Value;
 
 struct Case {
   std::string name;
@@ -32,33 +35,6 @@ struct Case {
 
 void PrintTo(const Case& c, std::ostream* os) {
   *os << c.name;
-}
-
-// key=value lines of an ffprobe -of default=noprint_wrappers=1 call.
-std::vector<std::pair<std::string, std::string>> Probe(const std::string& ffprobe,
-                                                       const std::string& args) {
-  auto r = RunCommand(ShellQuote(ffprobe) + " -v error -of default=noprint_wrappers=1 " + args);
-  std::vector<std::pair<std::string, std::string>> values;
-  std::stringstream lines(r.output);
-  std::string line;
-  while (std::getline(lines, line)) {
-    auto eq = line.find('=');
-    if (eq != std::string::npos) values.emplace_back(line.substr(0, eq), line.substr(eq + 1));
-  }
-  return values;
-}
-
-std::string Value(const std::vector<std::pair<std::string, std::string>>& values,
-                  const std::string& key, int index = 0) {
-  for (const auto& [k, v] : values)
-    if (k == key && index-- == 0) return v;
-  return {};
-}
-
-long CountFrames(const std::string& ffprobe, const std::string& path, const std::string& stream) {
-  auto v = Probe(ffprobe, "-count_frames -select_streams " + stream +
-                              " -show_entries stream=nb_read_frames " + ShellQuote(path));
-  return std::atol(Value(v, "nb_read_frames").c_str());
 }
 
 class MpegSystemInteropTest : public ::testing::TestWithParam<Case> {};
