@@ -130,7 +130,8 @@ int RunQuickCreate(const std::vector<std::string>& args) {
   return ExitStatusOf(QuickCreate(project.doc, request, env));
 }
 
-const CliRegistration kCreate({"create", "build a project or settings file into an AVI or MPG",
+const CliRegistration kCreate({"create",
+                               "build a project or settings file into an AVI, MPG or animated GIF",
                                kCreateUsage, RunCreate});
 const CliRegistration kQuick({"quick-create", "build every image of a folder into an AVI or MPG",
                               kQuickUsage, RunQuickCreate});
