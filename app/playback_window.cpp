@@ -24,6 +24,10 @@ QString TimeText(qint64 milliseconds) {
 
 bool PlaybackWindow::Available() {
 #ifdef QUENDROLIX_HAVE_MULTIMEDIA
+  // Qt picks its media backend once, at the first player. The FFmpeg one needs nothing
+  // beyond Qt Multimedia itself, while the GStreamer one needs a set of GStreamer plugin
+  // packages and fails hard where they are missing; so FFmpeg unless the user chose.
+  if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "ffmpeg");
   // A player made without a backend says so; it is cheap and asks nothing of a file.
   QMediaPlayer probe;
   return probe.isAvailable();
