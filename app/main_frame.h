@@ -8,6 +8,7 @@
 #include <QToolBar>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "avi/create_commands.h"
 #include "mpeg/options/avi_to_mpg.h"
@@ -104,8 +105,8 @@ class CMainFrame : public QMainWindow, public DocumentListener {
 
   // Production commands after their dialogs (app/main_frame_production.cpp).
   // Create into `path`: AVI, MPG or GIF by its name; a GIF name first opens the GIF
-  // options when they ask for it. The result is played.
-  BuildResult CreateOutput(const QString& path);
+  // options when they ask for it (nothing when they are cancelled). The result is played.
+  std::optional<BuildResult> CreateOutput(const QString& path);
   BuildResult QuickCreateFrom(const QuickCreateRequest& request);
   // "AVI -> MPG" after its dialog: one MPG per AVI.
   void ConvertAvisToMpg(const AviToMpgRequest& request);

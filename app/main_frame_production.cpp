@@ -125,19 +125,14 @@ void CMainFrame::OnCreate() {
   CreateOutput(path);
 }
 
-BuildResult CMainFrame::CreateOutput(const QString& path) {
+std::optional<BuildResult> CMainFrame::CreateOutput(const QString& path) {
   const std::string name = path.toStdString();
-  BuildResult result;
-  result.output = name;
-  result.kind = CreateOutputKind(name);
-  if (result.kind == OutputKind::kGif && TheGifOutputSettings().ShowDialog() &&
-      !GifOutputSettingsDlg::Run(this)) {
-    result.status = BuildStatus::kNothingMade;  // cancelled in the options
-    return result;
-  }
+  if (CreateOutputKind(name) == OutputKind::kGif && TheGifOutputSettings().ShowDialog() &&
+      !GifOutputSettingsDlg::Run(this))
+    return std::nullopt;
   BuildEnvironment env = MakeBuildEnvironment();
   BeginConversion();
-  result = CreateFromProject(doc_, name, env);
+  BuildResult result = CreateFromProject(doc_, name, env);
   EndConversion();
   AfterBuild(*this, result);
   UpdateCommandUi();
