@@ -178,7 +178,7 @@ void CMainFrame::PlayAnimation(const QString& path) {
     player_->close();
     player_ = nullptr;
   }
-  if (!PlaybackWindow::Available()) {
+  if (!PlaybackWindow::CanPlay(path)) {
     Prompts().ShowMessage(kNoPlayback);
     return;
   }

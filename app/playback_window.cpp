@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QMovie>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -20,10 +21,8 @@ QString TimeText(qint64 milliseconds) {
                            (milliseconds % 1000) / 100);
 }
 
-}  // namespace
-
-bool PlaybackWindow::Available() {
 #ifdef QUENDROLIX_HAVE_MULTIMEDIA
+bool MediaBackendAvailable() {
   // Qt picks its media backend once, at the first player. The FFmpeg one needs nothing
   // beyond Qt Multimedia itself, while the GStreamer one needs a set of GStreamer plugin
   // packages and fails hard where they are missing; so FFmpeg unless the user chose.
@@ -31,6 +30,20 @@ bool PlaybackWindow::Available() {
   // A player made without a backend says so; it is cheap and asks nothing of a file.
   QMediaPlayer probe;
   return probe.isAvailable();
+}
+#endif
+
+}  // namespace
+
+bool PlaybackWindow::IsGif(const QString& path) {
+  return QFileInfo(path).suffix().compare("gif", Qt::CaseInsensitive) == 0;
+}
+
+bool PlaybackWindow::CanPlay(const QString& path) {
+  if (IsGif(path)) return QMovie::supportedFormats().contains("gif");
+#ifdef QUENDROLIX_HAVE_MULTIMEDIA
+  static const bool available = MediaBackendAvailable();
+  return available;
 #else
   return false;
 #endif
@@ -41,6 +54,10 @@ PlaybackWindow::PlaybackWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setAttribute(Qt::WA_DeleteOnClose);
   name_ = new QLabel(this);
   name_->setObjectName("playbackName");
+  picture_ = new QLabel(this);
+  picture_->setAlignment(Qt::AlignCenter);
+  picture_->setMinimumSize(160, 120);
+  picture_->hide();
   position_ = new QLabel(TimeText(0), this);
   mode_ = new QLabel(this);
   mode_->setObjectName("playbackMode");
@@ -55,10 +72,59 @@ PlaybackWindow::PlaybackWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   controls->addWidget(mode_);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(name_);
+  layout->addWidget(picture_, 1);
 #ifdef QUENDROLIX_HAVE_MULTIMEDIA
   video_ = new QVideoWidget(this);
   video_->setMinimumSize(160, 120);
+  video_->hide();
   layout->addWidget(video_, 1);
+#endif
+  layout->addLayout(controls);
+  connect(play_, &QPushButton::clicked, this, &PlaybackWindow::TogglePlay);
+  resize(360, 320);
+  ShowMode();
+}
+
+PlaybackWindow::~PlaybackWindow() {
+#ifdef QUENDROLIX_HAVE_MULTIMEDIA
+  if (player_) player_->stop();
+#endif
+  if (movie_) movie_->stop();
+}
+
+void PlaybackWindow::Open(const QString& path) {
+  file_ = path;
+  error_.clear();
+  name_->setText(QFileInfo(path).fileName());
+  name_->setToolTip(path);
+  setWindowTitle(QFileInfo(path).fileName());
+  if (IsGif(path))
+    OpenMovie();
+  else
+    OpenMedia();
+  ShowMode();
+}
+
+void PlaybackWindow::OpenMovie() {
+  movie_ = new QMovie(file_, "gif", this);
+  if (!movie_->isValid()) {
+    error_ = "cannot read this file";
+    return;
+  }
+  picture_->setMovie(movie_);
+  picture_->show();
+  slider_->setRange(0, std::max(0, movie_->frameCount() - 1));
+  connect(movie_, &QMovie::frameChanged, this, [this](int frame) {
+    position_->setText(QString("Frame %1").arg(frame + 1));
+    slider_->setValue(frame);
+  });
+  connect(movie_, &QMovie::stateChanged, this, &PlaybackWindow::ShowMode);
+  movie_->start();
+}
+
+void PlaybackWindow::OpenMedia() {
+#ifdef QUENDROLIX_HAVE_MULTIMEDIA
+  video_->show();
   player_ = new QMediaPlayer(this);
   audio_ = new QAudioOutput(this);
   player_->setAudioOutput(audio_);
@@ -77,32 +143,11 @@ PlaybackWindow::PlaybackWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
             error_ = text.isEmpty() ? QString("cannot play this file") : text;
             ShowMode();
           });
-#endif
-  layout->addLayout(controls);
-  connect(play_, &QPushButton::clicked, this, &PlaybackWindow::TogglePlay);
-  resize(360, 320);
-  ShowMode();
-}
-
-PlaybackWindow::~PlaybackWindow() {
-#ifdef QUENDROLIX_HAVE_MULTIMEDIA
-  if (player_) player_->stop();
-#endif
-}
-
-void PlaybackWindow::Open(const QString& path) {
-  file_ = path;
-  error_.clear();
-  name_->setText(QFileInfo(path).fileName());
-  name_->setToolTip(path);
-  setWindowTitle(QFileInfo(path).fileName());
-#ifdef QUENDROLIX_HAVE_MULTIMEDIA
-  player_->setSource(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+  player_->setSource(QUrl::fromLocalFile(QFileInfo(file_).absoluteFilePath()));
   player_->play();
 #else
   error_ = "playback is not available";
 #endif
-  ShowMode();
 }
 
 void PlaybackWindow::ShowPosition(qint64 milliseconds) {
@@ -112,26 +157,44 @@ void PlaybackWindow::ShowPosition(qint64 milliseconds) {
 
 void PlaybackWindow::ShowMode() {
   QString mode = "Stopped";
+  bool playing = false;
+  if (movie_) {
+    playing = movie_->state() == QMovie::Running;
+    if (playing) mode = "Playing";
+    if (movie_->state() == QMovie::Paused) mode = "Paused";
+  }
 #ifdef QUENDROLIX_HAVE_MULTIMEDIA
-  if (player_->playbackState() == QMediaPlayer::PlayingState)
-    mode = "Playing";
-  else if (player_->playbackState() == QMediaPlayer::PausedState)
-    mode = "Paused";
-  else if (player_->mediaStatus() == QMediaPlayer::LoadingMedia)
-    mode = "Opening";
-  play_->setText(player_->playbackState() == QMediaPlayer::PlayingState ? "Pause" : "Play");
+  if (player_) {
+    playing = player_->playbackState() == QMediaPlayer::PlayingState;
+    if (playing)
+      mode = "Playing";
+    else if (player_->playbackState() == QMediaPlayer::PausedState)
+      mode = "Paused";
+    else if (player_->mediaStatus() == QMediaPlayer::LoadingMedia)
+      mode = "Opening";
+  }
 #endif
+  play_->setText(playing ? "Pause" : "Play");
   if (!error_.isEmpty()) mode = "Error: " + error_;
   mode_->setText(mode);
 }
 
 void PlaybackWindow::TogglePlay() {
+  if (movie_ && movie_->isValid()) {
+    if (movie_->state() == QMovie::Running)
+      movie_->setPaused(true);
+    else if (movie_->state() == QMovie::Paused)
+      movie_->setPaused(false);
+    else
+      movie_->start();
+  }
 #ifdef QUENDROLIX_HAVE_MULTIMEDIA
-  if (file_.isEmpty()) return;
-  if (player_->playbackState() == QMediaPlayer::PlayingState)
-    player_->pause();
-  else
-    player_->play();
+  if (player_) {
+    if (player_->playbackState() == QMediaPlayer::PlayingState)
+      player_->pause();
+    else
+      player_->play();
+  }
 #endif
 }
 

@@ -212,10 +212,12 @@ void ProductionTest::createGifOpensItsOptionsFirst() {
   QVERIFY(s.doc().store().GetInteger(kGifSettingsSection, "Play", stored));
   QCOMPARE(stored, int16_t{255});
   if (kCreateWritesGif) {
-    // Five frames in all: two images shown 2 and 3 times.
     std::vector<uint8_t> bytes = ReadBytes(gif.toStdString());
     QVERIFY(bytes.size() > 6 && std::string(bytes.begin(), bytes.begin() + 6) == "GIF89a");
-    QCOMPARE(VideoFrames(gif), std::string("5\n"));
+    // One frame per image, each shown for its count times the delay of 1 s: 5 s in all.
+    QCOMPARE(VideoFrames(gif), std::string("2\n"));
+    QVERIFY(std::abs(quendrolix::testing::FfprobeDuration(gif.toStdString()) - 5.0) < 0.05);
+    QVERIFY(Played(s, gif));
   } else {
     QVERIFY(!fs::exists(gif.toStdString()));
   }
