@@ -9,6 +9,14 @@
 #include <QVBoxLayout>
 
 namespace quendrolix::app {
+namespace {
+
+// An empty caption reads as a button to press.
+QString Caption(const std::string& text) {
+  return text.empty() ? QStringLiteral("Browse...") : QString::fromStdString(text);
+}
+
+}  // namespace
 
 AviToMpgDlg::AviToMpgDlg(FileChooser& chooser, DialogFolders& folders, QWidget* parent)
     : QDialog(parent), chooser_(chooser), folders_(folders) {
@@ -57,6 +65,8 @@ AviToMpgDlg::AviToMpgDlg(FileChooser& chooser, DialogFolders& folders, QWidget* 
   layout->addWidget(extension);
   layout->addWidget(box);
   layout->setSizeConstraint(QLayout::SetFixedSize);
+  input_->setText(Caption({}));
+  output_->setText(Caption({}));
   doIt_->setEnabled(request_.CanStart());
 }
 
@@ -64,13 +74,13 @@ void AviToMpgDlg::FilesChosen(const QStringList& files) {
   std::vector<std::string> chosen;
   for (const QString& file : files) chosen.push_back(WithDefaultSuffix(file, "avi").toStdString());
   request_.FilesChosen(std::move(chosen), &folders_);
-  input_->setText(QString::fromStdString(request_.InputCaption()));
+  input_->setText(Caption(request_.InputCaption()));
   doIt_->setEnabled(request_.CanStart());
 }
 
 void AviToMpgDlg::FolderChosen(const QString& folder) {
   request_.FolderChosen(folder.toStdString());
-  output_->setText(QString::fromStdString(request_.OutputCaption()));
+  output_->setText(Caption(request_.OutputCaption()));
 }
 
 AviToMpgRequest AviToMpgDlg::Request() const {

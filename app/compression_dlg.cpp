@@ -58,7 +58,7 @@ CompressionDlg::CompressionDlg(CompressionDialogState& state, QWidget* parent)
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(new QLabel("&Compressor:", this));
+  layout->addWidget(new QLabel("Compressor:", this));
   layout->addWidget(compressor_);
   layout->addWidget(note_);
   layout->addWidget(options);
@@ -76,7 +76,7 @@ void CompressionDlg::UpdateEnables() {
                .arg(depths.join(", "), FourCCText(choice->handler).c_str());
   }
   note_->setText(note);
-  qualityLabel_->setText(QString("Compression &Quality: %1").arg(quality_->value()));
+  qualityLabel_->setText(QString("Compression Quality: %1").arg(quality_->value()));
   quality_->setEnabled(state_.QualityEnabled());
   qualityLabel_->setEnabled(state_.QualityEnabled());
   keyFrames_->setEnabled(state_.KeyFramesEnabled());

@@ -30,7 +30,7 @@ namespace {
 const QString kCreateFilter =
     QStringLiteral("AVI Files|*.avi|MPG Files|*.mpg;*.mpeg|GIF Files|*.gif||");
 const QString kAnimationFilter =
-    QStringLiteral("Animations (*.avi, *.mpg)|*.avi;*.mpg;*.mpeg|All Files (*.*)|*||");
+    QStringLiteral("Animations (*.avi, *.mpg, *.gif)|*.avi;*.mpg;*.mpeg;*.gif|All Files (*.*)|*||");
 constexpr const char* kNoPlayback =
     "The animation cannot be played: no multimedia support is available on this desktop.";
 

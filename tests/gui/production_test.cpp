@@ -52,6 +52,13 @@ void WhenModal(std::function<void(T*)> answer) {
   timer->start(10);
 }
 
+// With QUENDROLIX_GUI_SHOTS set, saves a picture of the window there, for a person to look
+// at.
+void Shoot(QWidget* window, const char* name) {
+  QByteArray folder = qgetenv("QUENDROLIX_GUI_SHOTS");
+  if (!folder.isEmpty()) window->grab().save(QString::fromUtf8(folder) + "/" + name + ".png");
+}
+
 // The finished file went to the player window, or, on a desktop without multimedia, the
 // user was told why it could not be played.
 bool Played(const Session& s, const QString& path) {
@@ -125,6 +132,7 @@ void ProductionTest::createAndConvertWriteFilesThatPlay() {
     dialog->layerButton(0)->click();
     shownRate = dialog->bitRateBox()->currentText();
     dialog->frameRateBox()->setCurrentIndex(5);
+    Shoot(dialog, "mpg_output_options");
     dialog->accept();
   });
   s.frame()->Action(kIdMpgOutputSettings)->trigger();
@@ -145,6 +153,10 @@ void ProductionTest::createAndConvertWriteFilesThatPlay() {
            std::string("25/1,5\n"));
   QCOMPARE(s.frame()->conversionLog()->file(), mpg);
   QVERIFY(Played(s, mpg));
+  if (s.frame()->playbackWindow()) {
+    QTest::qWait(300);
+    Shoot(s.frame()->playbackWindow(), "player");
+  }
 
   // View Animation plays what it is given in the same way.
   s.chooser.openAnswers << QStringList{avi};
@@ -160,6 +172,7 @@ void ProductionTest::createAndConvertWriteFilesThatPlay() {
     dialog->inputButton()->click();
     caption = dialog->inputButton()->text();
     dialog->extensionButton(AviToMpgRequest::kMpeg)->click();
+    Shoot(dialog, "avi_to_mpg");
     dialog->doItButton()->click();
   });
   s.frame()->Action(kIdAviToMpg)->trigger();
@@ -199,6 +212,7 @@ void ProductionTest::createGifOpensItsOptionsFirst() {
     dialog->loopForeverButton()->click();
     dialog->repeatButton()->click();
     dialog->repeatEdit()->setText("300");
+    Shoot(dialog, "gif_options");
     dialog->saveDefaultButton()->click();
     dialog->accept();
   });
@@ -248,6 +262,7 @@ void ProductionTest::quickCreateAndUnattendedBuild() {
     WhenModal<QuickCreateDlg>([&](QuickCreateDlg* dialog) {
       createAtFirst = dialog->createButton()->isEnabled();
       dialog->SetFolder(s.File("q"));
+      Shoot(dialog, "quick_create");
       dialog->createButton()->click();
     });
     s.frame()->Action(kIdQuickCreate)->trigger();
@@ -279,6 +294,7 @@ void ProductionTest::codecDialogAsksBeforeSaving() {
     WhenModal<CompressionDlg>([=](CompressionDlg* dialog) {
       dialog->compressorBox()->setCurrentIndex(dialog->compressorBox()->findText(name));
       dialog->qualitySlider()->setValue(quality);
+      Shoot(dialog, "compression");
       if (ok)
         dialog->accept();
       else
@@ -340,6 +356,7 @@ void ProductionTest::logoDialogStampsTheView() {
     dialog->logoButton()->click();
     dialog->xEdit()->setText("10");
     dialog->yEdit()->setText("20");
+    Shoot(dialog, "company_logo");
     dialog->accept();
   });
   s.frame()->Action(kIdLogo)->trigger();
