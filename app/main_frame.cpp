@@ -13,6 +13,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include "avi/avi_startup.h"
 #include "avi_output_options_dlg.h"
 #include "command_icons.h"
 #include "command_table.h"
@@ -21,16 +22,15 @@
 #include "framewright_app.h"
 #include "framewright_view.h"
 #include "help_topics.h"
+#include "image/gif/gif_output_settings.h"
 #include "image_list_bar.h"
 #include "mpeg/audio/mp3/mp3_commands.h"
 #include "platform/host/user_prompts.h"
+#include "playback_window.h"
 #include "qt_clipboard.h"
 
 namespace quendrolix::app {
 namespace {
-
-constexpr const char* kBuilderMissing =
-    "Creating AVI and MPG files is not available in this version yet.";
 
 std::vector<std::string> ToStdStrings(const QStringList& list) {
   std::vector<std::string> out;
@@ -226,8 +226,6 @@ void CMainFrame::WireCommands() {
   Wire(kIdSaveProjectAs, {[this] { OnFileSaveAs(); }, hasImages});
   Wire(kIdImportImages, {[this] { OnImport(); }});
   Wire(kIdAttachSound, {[this] { OnAttachSound(); }});
-  Wire(kIdCreate, {[this] { OnCreate(); },
-                   [this] { return doc_.list().EntryCount() >= 1 || !doc_.soundFile().empty(); }});
   Wire(kIdExit, {[this] { close(); }});
   auto imageSelected = [this] {
     return doc_.list().FocusRow() >= 1 && doc_.list().EntryCount() >= 1;
@@ -255,6 +253,7 @@ void CMainFrame::WireCommands() {
   Wire(kIdTutorialAutoPaste, {[] { ShowHelpTopic(kHelpAutoPaste); }});
   Wire(kIdTutorialWeb, {[] { ShowHelpTopic(kHelpWebPages); }});
   Wire(kIdAbout, {[this] { OnAbout(); }});
+  WireProductionCommands();
 }
 
 void CMainFrame::UpdateCommandUi() {
@@ -293,19 +292,14 @@ QString CMainFrame::PaneText(int pane) const {
 
 StartupHooks CMainFrame::MakeStartupHooks() {
   StartupHooks hooks;
-  // The GIF options, the codec options file and the logo pictures join here as their
-  // engines arrive.
+  InstallGifSettingsHook(hooks);
+  InstallAviStartupHooks(hooks);
   hooks.fillBackground = [this](uint32_t) { view_->update(); };
   hooks.startBatchTimer = [this] { QTimer::singleShot(100, this, &CMainFrame::BuildBatch); };
   hooks.openPendingDocument = [this](const std::string& path) {
     app_.OpenDocumentFile(QString::fromStdString(path));
   };
   return hooks;
-}
-
-void CMainFrame::BuildBatch() {
-  // The unattended build ends the program when it succeeds; without a builder it cannot.
-  Prompts().ShowMessage(kBuilderMissing);
 }
 
 void CMainFrame::OnDocumentChanged() {
@@ -406,10 +400,6 @@ void CMainFrame::OnAttachSound() {
   doc_.AttachSound(path.toStdString());
 }
 
-void CMainFrame::OnCreate() {
-  Prompts().ShowMessage(kBuilderMissing);
-}
-
 void CMainFrame::OnAviOutputSettings() {
   AviOutputOptionsDlg dialog(AviOutputOptionsDialog::ForProject(doc_), this);
   if (dialog.exec() == QDialog::Accepted) dialog.Rules().Apply(doc_);
@@ -451,10 +441,12 @@ void CMainFrame::UpdateNumLock(quint32 nativeModifiers) {
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
   // A conversion on its way cannot be broken off; the frame waits until it is done.
-  if (conversionRunning())
+  if (conversionRunning()) {
     event->ignore();
-  else
-    QMainWindow::closeEvent(event);
+    return;
+  }
+  if (player_) player_->close();
+  QMainWindow::closeEvent(event);
 }
 
 void CMainFrame::keyPressEvent(QKeyEvent* event) {

@@ -3,11 +3,15 @@
 #include <QHash>
 #include <QLabel>
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 #include <QToolBar>
 #include <functional>
 #include <memory>
+#include <optional>
 
+#include "avi/create_commands.h"
+#include "mpeg/options/avi_to_mpg.h"
 #include "platform/host/conversion_log.h"
 #include "platform/sound/sound_backend.h"
 #include "project/framewright_doc.h"
@@ -26,6 +30,7 @@ class CFramewrightApp;
 class CFramewrightView;
 class ConversionLogWindow;
 class ImageListBar;
+class PlaybackWindow;
 class ScopedQtClipboard;
 
 // What a command does and when it is offered. A command without a handler stays in the
@@ -98,6 +103,20 @@ class CMainFrame : public QMainWindow, public DocumentListener {
   // "WAV -> MP2" after its dialog: an MP2 beside each source.
   void ConvertToMp2(const QStringList& files);
 
+  // Production commands after their dialogs (app/main_frame_production.cpp).
+  // Create into `path`: AVI, MPG or GIF by its name; a GIF name first opens the GIF
+  // options when they ask for it (nothing when they are cancelled). The result is played.
+  std::optional<BuildResult> CreateOutput(const QString& path);
+  BuildResult QuickCreateFrom(const QuickCreateRequest& request);
+  // "AVI -> MPG" after its dialog: one MPG per AVI.
+  void ConvertAvisToMpg(const AviToMpgRequest& request);
+  // What the builds need of the window: the last output file, the player, the log.
+  BuildEnvironment MakeBuildEnvironment();
+  // Closes the player window if one is open and opens a new one on `path`. Without a
+  // multimedia backend it says so and opens nothing.
+  void PlayAnimation(const QString& path);
+  PlaybackWindow* playbackWindow() const;
+
   // DocumentListener
   void SoundChanged(const std::string& soundFile) override;
   void RepaintView() override;
@@ -138,6 +157,15 @@ class CMainFrame : public QMainWindow, public DocumentListener {
   void OnRecorder();
   void OnMergeMpg();
 
+  // Production commands (app/main_frame_production.cpp).
+  void WireProductionCommands();
+  void OnViewAnimation();
+  void OnQuickCreate();
+  void OnAviCodec();
+  void OnLogo();
+  void OnMpgOutputSettings();
+  void OnAviToMpg();
+
   CFramewrightApp& app_;
   CFramewrightDoc& doc_;
   QHash<int, QAction*> actions_;
@@ -159,6 +187,8 @@ class CMainFrame : public QMainWindow, public DocumentListener {
   QTimer* autoPasteTimer_ = nullptr;
   int conversions_ = 0;
   SoundBackendFactory soundBackends_;
+  std::unique_ptr<PlaybackRequest> playback_;
+  QPointer<PlaybackWindow> player_;
 };
 
 }  // namespace quendrolix::app

@@ -9,6 +9,7 @@
 
 #include "main_window_test.h"
 #include "media_tools_test.h"
+#include "production_test.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -17,7 +18,8 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   MainWindowTest mainWindow;
   MediaToolsTest mediaTools;
-  QObject* classes[] = {&mainWindow, &mediaTools};
+  ProductionTest production;
+  QObject* classes[] = {&mainWindow, &mediaTools, &production};
 
   // A first argument naming a class picks it; the rest go to QTest.
   std::vector<char*> args(argv, argv + argc);

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QComboBox>
+#include <QDialog>
+#include <QRadioButton>
+
+#include "mpeg/options/mpg_output_options.h"
+
+namespace quendrolix::app {
+
+// "MPG Output Options": the audio layer, its bit rate and the frame rate of the project's
+// MPG files, bound to the core's MpgOutputOptions.
+class MpgOutputOptionsDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  MpgOutputOptionsDlg(const MpgOutputOptions& rules, QWidget* parent = nullptr);
+
+  // The rules with what the widgets hold now.
+  MpgOutputOptions Rules() const;
+
+  QRadioButton* layerButton(int choice) const { return choice == 0 ? layer1_ : layer2_; }
+  QComboBox* bitRateBox() const { return bitRate_; }
+  QComboBox* frameRateBox() const { return frameRate_; }
+
+ private:
+  void FillBitRates();
+
+  mutable MpgOutputOptions rules_;
+  QRadioButton* layer1_;
+  QRadioButton* layer2_;
+  QComboBox* bitRate_;
+  QComboBox* frameRate_;
+};
+
+}  // namespace quendrolix::app
