@@ -255,6 +255,7 @@ void CMainFrame::WireCommands() {
   Wire(kIdTutorialAutoPaste, {[] { ShowHelpTopic(kHelpAutoPaste); }});
   Wire(kIdTutorialWeb, {[] { ShowHelpTopic(kHelpWebPages); }});
   Wire(kIdAbout, {[this] { OnAbout(); }});
+  WireImageTools(*this);
 }
 
 void CMainFrame::UpdateCommandUi() {

@@ -137,6 +137,7 @@ class CMainFrame : public QMainWindow, public DocumentListener {
   void OnWavToMp3();
   void OnRecorder();
   void OnMergeMpg();
+  friend void WireImageTools(CMainFrame& frame);  // main_frame_image_tools.cpp
 
   CFramewrightApp& app_;
   CFramewrightDoc& doc_;

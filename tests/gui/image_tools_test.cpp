@@ -1,0 +1,162 @@
+#include "image_tools_test.h"
+
+#include <QApplication>
+#include <QRadioButton>
+#include <QTimer>
+#include <filesystem>
+
+#include "command_table.h"
+#include "extract_images_dlg.h"
+#include "gui_session.h"
+#include "morph_dlg.h"
+#include "platform/host/program_folder.h"
+#include "support/avi_fixtures.h"
+#include "support/image_fixtures.h"
+#include "support/image_tools_fixtures.h"
+
+using namespace quendrolix;
+using namespace quendrolix::gui_testing;
+using namespace quendrolix::testing;
+namespace fs = std::filesystem;
+
+void ImageToolsTest::cleanup() {
+  ProgramFolder::SetOverride({});
+}
+
+void ImageToolsTest::morphDialogKeepsToItsRules() {
+  ScopedProgramFolder home;
+  TempDir dir;
+  WriteBmp(dir.File("a.bmp"), PatternBitmap(6, 4, 1));
+  WriteBmp(dir.File("b.bmp"), PatternBitmap(6, 4, 2));
+  WriteBmp(dir.File("wide.bmp"), PatternBitmap(9, 4, 3));
+  SettingsStore store;
+  RecordingPrompts prompts;
+  ScopedPrompts scoped(prompts);
+  ScriptedChooser chooser;
+  MorphDlg dialog(MorphDialog::Open(store), store, chooser, QString());
+  QCOMPARE(dialog.windowTitle(), QString("Morphing"));
+  QCOMPARE(dialog.stepsEdit()->text(), QString("20"));
+  QCOMPARE(dialog.startEdit()->text(), QString("1"));
+  QCOMPARE(dialog.folderButton()->text(), QString::fromStdString(home.File("Morph")));
+  QVERIFY(dialog.dispositionGroup()->button(0)->isChecked());
+  QVERIFY(!dialog.morphButton()->isEnabled());
+  dialog.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+  chooser.openAnswers << QStringList{QString::fromStdString(dir.File("a.bmp"))}
+                      << QStringList{QString::fromStdString(dir.File("wide.bmp"))};
+  QTest::mouseClick(dialog.sourceButton(), Qt::LeftButton);
+  QCOMPARE(dialog.sourceButton()->text(), QString::fromStdString(dir.File("a.bmp")));
+  QTest::mouseClick(dialog.targetButton(), Qt::LeftButton);
+  QCOMPARE(prompts.messages, std::vector<std::string>{MorphDialog::kSizeMismatch});
+  QCOMPARE(dialog.targetButton()->text(), QString("Browse..."));
+  QVERIFY(!dialog.morphButton()->isEnabled());
+
+  // The same picture twice keeps the dialog open.
+  chooser.openAnswers << QStringList{QString::fromStdString(dir.File("a.bmp"))};
+  QTest::mouseClick(dialog.targetButton(), Qt::LeftButton);
+  QVERIFY(dialog.morphButton()->isEnabled());
+  QTest::mouseClick(dialog.morphButton(), Qt::LeftButton);
+  QVERIFY(dialog.isVisible());
+  QCOMPARE(prompts.messages.back(), std::string("Cannot morph into the same image"));
+
+  dialog.SetFolderPicker([&](QWidget*, const QString& title, const QString&) {
+    return title == MorphDialog::kFolderTitle ? QString::fromStdString(dir.path().string())
+                                              : QString();
+  });
+  QTest::mouseClick(dialog.folderButton(), Qt::LeftButton);
+  QCOMPARE(dialog.folderButton()->text(), QString::fromStdString(dir.path().string()));
+  chooser.openAnswers << QStringList{QString::fromStdString(dir.File("b.bmp"))};
+  QTest::mouseClick(dialog.targetButton(), Qt::LeftButton);
+  dialog.stepsEdit()->setText("300");
+  dialog.startEdit()->setText("-5");
+  QTest::mouseClick(dialog.dispositionGroup()->button(2), Qt::LeftButton);
+  QTest::mouseClick(dialog.morphButton(), Qt::LeftButton);
+  QCOMPARE(dialog.result(), int(QDialog::Accepted));
+  QCOMPARE(dialog.rules().steps, 254);
+  QCOMPARE(dialog.rules().start, 0);
+  QCOMPARE(dialog.rules().disposition, ImageDisposition::kJustWrite);
+  std::string stored;
+  QVERIFY(store.GetString("Morph", "Dir", stored));
+  QCOMPARE(stored, dir.path().string());
+}
+
+void ImageToolsTest::morphCommandStartsANewAnimation() {
+  Session s;
+  QVERIFY(s.Start());
+  WriteBmp(s.home.File("old.bmp"), PatternBitmap(6, 4, 9));
+  s.frame()->ImportFiles({s.File("old.bmp")});
+  WriteBmp(s.home.File("a.bmp"), PatternBitmap(6, 4, 1));
+  WriteBmp(s.home.File("b.bmp"), PatternBitmap(6, 4, 2));
+  s.chooser.openAnswers << QStringList{s.File("a.bmp")} << QStringList{s.File("b.bmp")};
+
+  bool answered = false;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<MorphDlg*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    QTest::mouseClick(dialog->sourceButton(), Qt::LeftButton);
+    QTest::mouseClick(dialog->targetButton(), Qt::LeftButton);
+    dialog->stepsEdit()->setText("2");
+    answered = dialog->morphButton()->isEnabled();
+    QTest::mouseClick(dialog->morphButton(), Qt::LeftButton);
+  });
+  QVERIFY(s.Enabled(kIdMorphing));
+  s.frame()->RunCommand(kIdMorphing);
+  QVERIFY(answered);
+  QVERIFY(s.prompts.messages.empty());
+  QCOMPARE(s.Rows(),
+           (QStringList{"Img0001.bmp:1", "Img0002.bmp:1", "Img0003.bmp:1", "Img0004.bmp:1"}));
+  const std::string folder = s.home.File("Morph");
+  QCOMPARE(s.doc().LookUpPath("Img0004.bmp"), folder + "/Img0004.bmp");
+  CBmp last;
+  QVERIFY(last.Load(folder + "/Img0004.bmp"));
+  QCOMPARE(RgbOf(last), RgbOf(*PatternBitmap(6, 4, 2)));
+  QVERIFY(!s.frame()->conversionRunning());
+}
+
+void ImageToolsTest::extractionDialogContinuesItsNumbering() {
+  Session s;
+  QVERIFY(s.Start());
+  WriteFramesAvi(s.home.File("ten.avi"), 10, 8, 6);
+  s.chooser.openAnswers << QStringList{s.File("ten.avi")};
+  const QString out = QString::fromStdString(s.home.File("frames"));
+
+  QStringList starts;
+  bool answered = false;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<ExtractImagesDlg*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    answered =
+        dialog->windowTitle() == "Extract Images from AVI or Multi-page TIFF" &&
+        dialog->sourceEdit()->text() == s.File("ten.avi") &&
+        dialog->folderEdit()->text() == QString::fromStdString(s.home.path().string()) + "/" &&
+        dialog->dispositionGroup()->button(2)->isChecked();
+    dialog->folderEdit()->setText(out);
+    dialog->alwaysCheck()->setChecked(true);
+    s.prompts.answers = {true};  // create the folder
+    QTest::mouseClick(dialog->doItButton(), Qt::LeftButton);
+    starts << dialog->startEdit()->text();
+    QTest::mouseClick(dialog->dispositionGroup()->button(1), Qt::LeftButton);
+    QTest::mouseClick(dialog->doItButton(), Qt::LeftButton);
+    starts << dialog->startEdit()->text();
+    QTest::mouseClick(dialog->closeButton(), Qt::LeftButton);
+  });
+  s.frame()->RunCommand(kIdExtractImages);
+  QVERIFY(answered);
+  QCOMPARE(starts, (QStringList{"11", "21"}));
+  QCOMPARE(s.prompts.questions,
+           std::vector<std::string>{out.toStdString() + "/ does not exist. Create?"});
+  QCOMPARE(s.prompts.messages, (std::vector<std::string>{"Done!", "Done!"}));
+  QVERIFY(fs::exists(out.toStdString() + "/Img0020.bmp"));
+  // Only the second run went into the project.
+  QCOMPARE(s.Rows().size(), 10);
+  QCOMPARE(s.Rows().first(), QString("Img0011.bmp:1"));
+
+  // The folder is remembered for the next time.
+  std::string dir;
+  QVERIFY(s.doc().store().GetString("Extract", "Dir", dir));
+  QCOMPARE(dir, out.toStdString() + "/");
+  int16_t useDir = 0;
+  QVERIFY(s.doc().store().GetInteger("Extract", "UseDir", useDir));
+  QCOMPARE(useDir, int16_t{1});
+}
