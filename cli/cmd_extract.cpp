@@ -76,8 +76,10 @@ int RunExtract(const std::vector<std::string>& args) {
   const std::string& source = positional[0];
   std::error_code ec;
   if (!fs::is_regular_file(source, ec)) return Fail("extract", source + " not found");
-  if (dir.empty()) dir = fs::path(source).parent_path().string();
-  if (dir.empty()) dir = ".";
+  if (dir.empty()) {
+    const fs::path parent = fs::path(source).parent_path();
+    dir = parent.empty() ? fs::current_path(ec).string() : parent.string();
+  }
   fs::create_directories(dir, ec);
   if (!fs::is_directory(dir, ec)) return Fail("extract", "Failed to create directory " + dir);
 

@@ -70,7 +70,7 @@ void ImageToolsTest::morphDialogKeepsToItsRules() {
   QTest::mouseClick(dialog.targetButton(), Qt::LeftButton);
   dialog.stepsEdit()->setText("300");
   dialog.startEdit()->setText("-5");
-  QTest::mouseClick(dialog.dispositionGroup()->button(2), Qt::LeftButton);
+  dialog.dispositionGroup()->button(2)->click();
   QTest::mouseClick(dialog.morphButton(), Qt::LeftButton);
   QCOMPARE(dialog.result(), int(QDialog::Accepted));
   QCOMPARE(dialog.rules().steps, 254);
@@ -136,7 +136,7 @@ void ImageToolsTest::extractionDialogContinuesItsNumbering() {
     s.prompts.answers = {true};  // create the folder
     QTest::mouseClick(dialog->doItButton(), Qt::LeftButton);
     starts << dialog->startEdit()->text();
-    QTest::mouseClick(dialog->dispositionGroup()->button(1), Qt::LeftButton);
+    dialog->dispositionGroup()->button(1)->click();
     QTest::mouseClick(dialog->doItButton(), Qt::LeftButton);
     starts << dialog->startEdit()->text();
     QTest::mouseClick(dialog->closeButton(), Qt::LeftButton);

@@ -70,6 +70,7 @@ TEST_F(JoinFixture, MissingOrEmptyInputsEndTheJoin) {
   EXPECT_FALSE(fs::exists(dir.File("out.avi")));
 
   // The temporary folder cannot be made: a file stands in its place.
+  fs::remove_all(home.File("Temp"));
   WriteText(home.File("Temp"), "in the way");
   EXPECT_EQ(JoinAvis(doc, dir.File("one.avi"), dir.File("one.avi"), dir.File("out.avi"), env),
             FrameToolStatus::kNoTempFolder);
