@@ -8,16 +8,29 @@
 #include "command_table.h"
 #include "extract_images_dlg.h"
 #include "gui_session.h"
+#include "join_avis_dlg.h"
 #include "morph_dlg.h"
 #include "platform/host/program_folder.h"
 #include "support/avi_fixtures.h"
 #include "support/image_fixtures.h"
 #include "support/image_tools_fixtures.h"
+#include "support/vfw_fixtures.h"
 
 using namespace quendrolix;
 using namespace quendrolix::gui_testing;
 using namespace quendrolix::testing;
 namespace fs = std::filesystem;
+
+namespace {
+
+// With QUENDROLIX_GUI_SHOTS naming a folder, a picture of the window goes there.
+void Shoot(QWidget* window, const char* name) {
+  QByteArray folder = qgetenv("QUENDROLIX_GUI_SHOTS");
+  if (folder.isEmpty()) return;
+  window->grab().save(QString::fromUtf8(folder) + "/" + name + ".png");
+}
+
+}  // namespace
 
 void ImageToolsTest::cleanup() {
   ProgramFolder::SetOverride({});
@@ -68,6 +81,7 @@ void ImageToolsTest::morphDialogKeepsToItsRules() {
   QCOMPARE(dialog.folderButton()->text(), QString::fromStdString(dir.path().string()));
   chooser.openAnswers << QStringList{QString::fromStdString(dir.File("b.bmp"))};
   QTest::mouseClick(dialog.targetButton(), Qt::LeftButton);
+  Shoot(&dialog, "morph");
   dialog.stepsEdit()->setText("300");
   dialog.startEdit()->setText("-5");
   dialog.dispositionGroup()->button(2)->click();
@@ -131,6 +145,7 @@ void ImageToolsTest::extractionDialogContinuesItsNumbering() {
         dialog->sourceEdit()->text() == s.File("ten.avi") &&
         dialog->folderEdit()->text() == QString::fromStdString(s.home.path().string()) + "/" &&
         dialog->dispositionGroup()->button(2)->isChecked();
+    Shoot(dialog, "extract_images");
     dialog->folderEdit()->setText(out);
     dialog->alwaysCheck()->setChecked(true);
     s.prompts.answers = {true};  // create the folder
@@ -159,4 +174,40 @@ void ImageToolsTest::extractionDialogContinuesItsNumbering() {
   int16_t useDir = 0;
   QVERIFY(s.doc().store().GetInteger("Extract", "UseDir", useDir));
   QCOMPARE(useDir, int16_t{1});
+}
+
+void ImageToolsTest::joinCommandWritesBothFilesFrames() {
+  Session s;
+  QVERIFY(s.Start());
+  for (int id : {kIdQuickImageExtractor, kIdQuickSoundExtractor, kIdExtractImages, kIdJoinAvis,
+                 kIdMergeAviSound, kIdTiffConverter, kIdMorphing})
+    QVERIFY2(s.Enabled(id), QByteArray::number(id).constData());
+  WriteFramesAvi(s.home.File("five.avi"), 5, 16, 8, 0);
+  WriteFramesAvi(s.home.File("three.avi"), 3, 16, 8, 30);
+  const QString output = s.File("both.avi");
+  s.chooser.saveAnswers << output;
+
+  bool offered = false, stillOpen = false;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<JoinAvisDlg*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    dialog->edit(JoinAvisDlg::kFirstEdit)->setText(s.File("five.avi"));
+    dialog->edit(JoinAvisDlg::kSecondEdit)->setText(s.File("three.avi"));
+    const bool early = dialog->doItButton()->isEnabled();
+    QTest::mouseClick(dialog->button(JoinAvisDlg::kOutputButton), Qt::LeftButton);
+    offered = !early && dialog->edit(JoinAvisDlg::kOutputEdit)->text() == output &&
+              dialog->doItButton()->isEnabled();
+    QTest::mouseClick(dialog->doItButton(), Qt::LeftButton);
+    stillOpen = dialog->isVisible();
+    Shoot(dialog, "join");
+    QTest::mouseClick(dialog->closeButton(), Qt::LeftButton);
+  });
+  s.frame()->RunCommand(kIdJoinAvis);
+  QVERIFY(offered);
+  QVERIFY(stillOpen);
+  QVERIFY(s.prompts.messages.empty());
+  QCOMPARE(ReadFramesBgr(output.toStdString()).size(), size_t{8});
+  QCOMPARE(s.app->frameState().lastOutputFile, output.toStdString());
+  QVERIFY(fs::is_empty(s.home.File("Temp")));
+  QVERIFY(!s.frame()->conversionRunning());
 }

@@ -12,4 +12,5 @@ class ImageToolsTest : public QObject {
   void morphDialogKeepsToItsRules();
   void morphCommandStartsANewAnimation();
   void extractionDialogContinuesItsNumbering();
+  void joinCommandWritesBothFilesFrames();
 };
