@@ -9,7 +9,6 @@ class ImageToolsTest : public QObject {
 
  private slots:
   void cleanup();
-  void morphDialogKeepsToItsRules();
   void morphCommandStartsANewAnimation();
   void extractionDialogContinuesItsNumbering();
   void joinCommandWritesBothFilesFrames();

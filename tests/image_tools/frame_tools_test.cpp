@@ -104,44 +104,29 @@ TEST(ExtractTiffPages, WritesEveryPageAndStopsAtTheFirstFailedSave) {
   EXPECT_TRUE(names.empty());
 }
 
-TEST(ExtractImagesDialog, SecondRunContinuesTheNumberingAndDispositionsAreKept) {
-  ScopedProgramFolder home;
+// The GUI test runs the dialog twice with "Just extract" and "Append"; here a new project.
+TEST(ExtractImagesDialog, ANewAnimationHoldsOnlyTheExtractedFrames) {
   TempDir dir;
-  WriteFramesAvi(dir.File("ten.avi"), 10, 8, 6);
+  WriteFramesAvi(dir.File("four.avi"), 4, 8, 6);
   Project p;
-  p.doc.ImportImages({dir.File("ten.avi")});  // any row, to see whether it stays
+  p.doc.ImportImages({dir.File("four.avi")});
   RecordingPrompts prompts;
   ScopedPrompts scoped(prompts);
-
-  ExtractImagesDialog dialog = ExtractImagesDialog::Open(dir.File("ten.avi"), p.store);
+  ExtractImagesDialog dialog = ExtractImagesDialog::Open(dir.File("four.avi"), p.store);
   EXPECT_EQ(dialog.folder, dir.path().string() + "/");  // UseDir missing: the source's folder
-  EXPECT_EQ(dialog.disposition, ImageDisposition::kJustWrite);
-  auto result = dialog.DoIt(p.doc, p.frame, p.store);
-  EXPECT_EQ(result.count, 10);
-  EXPECT_EQ(dialog.startText, "11");
-  EXPECT_EQ(p.list.EntryCount(), 1);  // "Just extract the images"
-  EXPECT_TRUE(prompts.HasMessage("Done!"));
-
-  dialog.disposition = ImageDisposition::kAppend;
-  EXPECT_EQ(dialog.DoIt(p.doc, p.frame, p.store).count, 10);
-  EXPECT_TRUE(fs::exists(dir.File("Img0020.bmp")));
-  EXPECT_EQ(dialog.startText, "21");
-  ASSERT_EQ(p.list.EntryCount(), 11);
-  EXPECT_EQ(p.list.Cell(2, FrameList::kNameColumn), "Img0011.bmp");
-
   dialog.disposition = ImageDisposition::kNewProject;
-  dialog.startText = "1";
-  dialog.DoIt(p.doc, p.frame, p.store);
-  ASSERT_EQ(p.list.EntryCount(), 10);
-  EXPECT_EQ(p.list.Cell(1, FrameList::kNameColumn), "Img0001.bmp");
-  EXPECT_EQ(p.doc.LookUpPath("Img0001.bmp"), dir.File("Img0001.bmp"));
+  dialog.startText = "3";
+  EXPECT_EQ(dialog.DoIt(p.doc, p.frame, p.store).count, 4);
+  EXPECT_EQ(dialog.startText, "7");
+  ASSERT_EQ(p.list.EntryCount(), 4);
+  EXPECT_EQ(p.list.Cell(1, FrameList::kNameColumn), "Img0003.bmp");
+  EXPECT_EQ(p.doc.LookUpPath("Img0006.bmp"), dir.File("Img0006.bmp"));
+  EXPECT_EQ(p.doc.title, "Untitled");
 }
 
-TEST(ExtractImagesDialog, RefusesWhatItCannotExtractAndRemembersItsFolder) {
-  ScopedProgramFolder home;
+TEST(ExtractImagesDialog, RefusesWhatItCannotExtract) {
   TempDir dir;
   Project p;
-  p.store.SetPath(home.File("Clipora.ini"));
   RecordingPrompts prompts;
   ScopedPrompts scoped(prompts);
 
@@ -162,7 +147,7 @@ TEST(ExtractImagesDialog, RefusesWhatItCannotExtractAndRemembersItsFolder) {
   dialog.sourcePath = "noextension";
   EXPECT_EQ(dialog.DoIt(p.doc, p.frame, p.store).outcome, ExtractImagesDialog::Outcome::kNothing);
 
-  // A missing folder is made only when the user says OK.
+  // A missing folder is made only when the user says OK (the GUI test says OK).
   WriteFramesAvi(dir.File("a.avi"), 2, 4, 4);
   dialog.sourcePath = dir.File("a.avi");
   dialog.folder = dir.File("new/deeper");
@@ -170,17 +155,6 @@ TEST(ExtractImagesDialog, RefusesWhatItCannotExtractAndRemembersItsFolder) {
   EXPECT_EQ(dialog.DoIt(p.doc, p.frame, p.store).outcome, ExtractImagesDialog::Outcome::kCancelled);
   EXPECT_EQ(prompts.questions.back(), dir.File("new/deeper") + "/ does not exist. Create?");
   EXPECT_FALSE(fs::exists(dir.File("new")));
-  prompts.answers = {true};
-  dialog.alwaysUseFolder = true;
-  EXPECT_EQ(dialog.DoIt(p.doc, p.frame, p.store).count, 2);
-  EXPECT_TRUE(fs::exists(dir.File("new/deeper/Img0001.bmp")));
-  dialog.Close(p.store);
-
-  SettingsStore reread;
-  ASSERT_TRUE(reread.Load(home.File("Clipora.ini")));
-  ExtractImagesDialog again = ExtractImagesDialog::Open(dir.File("a.avi"), reread);
-  EXPECT_TRUE(again.alwaysUseFolder);
-  EXPECT_EQ(again.folder, dir.File("new/deeper") + "/");
 }
 
 TEST(ExtractAviSound, WritesTheFirstSoundAsItIs) {

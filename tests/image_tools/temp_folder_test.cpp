@@ -51,13 +51,5 @@ TEST(TempFolder, EmptyingTakesOnlyThePlainFilesOfTheProgramsOwnFolder) {
   fs::permissions(temp + "locked.bmp", fs::perms::owner_all, fs::perm_options::replace);
 }
 
-TEST(TempFolder, AFolderThatCannotBeMadeIsSaidToBeMissing) {
-  TempDir dir;
-  WriteText(dir.File("file"), "in the way");
-  EXPECT_FALSE(CreateTempFolder(dir.File("file") + "/Temp/"));
-  EXPECT_FALSE(TempFolderExists(dir.File("file")));
-  EXPECT_FALSE(TempFolderExists(""));
-}
-
 }  // namespace
 }  // namespace quendrolix
