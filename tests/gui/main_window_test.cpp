@@ -138,7 +138,7 @@ void MainWindowTest::createFollowsImagesAndSound() {
   s.frame()->Action(kIdCreate)->trigger();
   QCOMPARE(s.prompts.messages.size(), size_t{1});
   QVERIFY(QString::fromStdString(s.prompts.messages[0]).contains("not available"));
-  for (int id : {kIdMorphing, kIdAviCodec, kIdAviToMpg, kIdQuickCreate})
+  for (int id : {kIdAviCodec, kIdAviToMpg, kIdQuickCreate})
     QVERIFY2(!s.Enabled(id), qPrintable(QString::number(id)));
 
   // The toolbar toggles are checked while their bar shows.
