@@ -254,6 +254,7 @@ void CMainFrame::WireCommands() {
   Wire(kIdTutorialWeb, {[] { ShowHelpTopic(kHelpWebPages); }});
   Wire(kIdAbout, {[this] { OnAbout(); }});
   WireProductionCommands();
+  WireImageTools(*this);
 }
 
 void CMainFrame::UpdateCommandUi() {

@@ -156,6 +156,7 @@ class CMainFrame : public QMainWindow, public DocumentListener {
   void OnWavToMp3();
   void OnRecorder();
   void OnMergeMpg();
+  friend void WireImageTools(CMainFrame& frame);  // main_frame_image_tools.cpp
 
   // Production commands (app/main_frame_production.cpp).
   void WireProductionCommands();

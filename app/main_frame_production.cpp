@@ -81,6 +81,7 @@ void CMainFrame::WireProductionCommands() {
   Wire(kIdAviCodec, {[this] { OnAviCodec(); }});
   Wire(kIdLogo, {[this] { OnLogo(); }});
   Wire(kIdMpgOutputSettings, {[this] { OnMpgOutputSettings(); }});
+  Wire(kIdGifOutputSettings, {[this] { GifOutputSettingsDlg::Run(this); }});
   Wire(kIdAviToMpg, {[this] { OnAviToMpg(); }});
 }
 

@@ -1,0 +1,70 @@
+// join, tiff2movie: two AVIs one after the other, or the pages of a multi-page TIFF, built
+// into a new AVI or MPG through Quick create, as "Join 2 AVI-s Together..." and
+// "Multi-page TIFF->AVI/MPEG Converter..." make them.
+#include <string>
+#include <vector>
+
+#include "cli_command.h"
+#include "headless_build.h"
+#include "image/tools/join_tools.h"
+
+namespace quendrolix::cli {
+namespace {
+
+const char kJoinUsage[] =
+    "Usage: quendrolix-cli join FIRST.avi SECOND.avi OUTPUT\n"
+    "\n"
+    "Writes every frame of FIRST followed by every frame of SECOND into OUTPUT, as \"Join 2\n"
+    "AVI-s Together...\" does: the frames are laid out in the program folder's Temp folder\n"
+    "and built by Quick create (an MPG when OUTPUT holds \".mpg\" or \".mpeg\", an AVI\n"
+    "otherwise) at the frames per second, colour depth and default frame count of\n"
+    "Clipora.ini. The path of the finished movie is printed. Exits with 1 when nothing was\n"
+    "made.";
+
+const char kTiffUsage[] =
+    "Usage: quendrolix-cli tiff2movie TIFF OUTPUT\n"
+    "\n"
+    "Writes the pages of a multi-page TIFF file into OUTPUT, as \"Multi-page TIFF->AVI/MPEG\n"
+    "Converter...\" does: the pages are laid out in the program folder's Temp folder and\n"
+    "built by Quick create (an MPG when OUTPUT holds \".mpg\" or \".mpeg\", an AVI\n"
+    "otherwise). The path of the finished movie is printed. Exits with 1 when nothing was\n"
+    "made.";
+
+bool NonEmpty(const std::vector<std::string>& args) {
+  for (const std::string& a : args)
+    if (a.empty()) return false;
+  return true;
+}
+
+int RunJoin(const std::vector<std::string>& args) {
+  if (args.size() != 3 || !NonEmpty(args))
+    return UsageError("join", "needs FIRST, SECOND and OUTPUT");
+  HeadlessProject project;
+  project.Start({});
+  ConsolePlayback playback;
+  BuildEnvironment env;
+  env.playback = &playback;
+  return JoinAvis(project.doc, args[0], args[1], args[2], env) == FrameToolStatus::kBuilt
+             ? kExitOk
+             : kExitFailure;
+}
+
+int RunTiffToMovie(const std::vector<std::string>& args) {
+  if (args.size() != 2 || !NonEmpty(args)) return UsageError("tiff2movie", "needs TIFF and OUTPUT");
+  HeadlessProject project;
+  project.Start({});
+  ConsolePlayback playback;
+  BuildEnvironment env;
+  env.playback = &playback;
+  return ConvertTiffToMovie(project.doc, args[0], args[1], env) == FrameToolStatus::kBuilt
+             ? kExitOk
+             : kExitFailure;
+}
+
+const CliRegistration kJoin({"join", "join two AVIs into one AVI or MPG", kJoinUsage, RunJoin});
+const CliRegistration kTiff({"tiff2movie",
+                             "build the pages of a multi-page TIFF into an AVI or MPG", kTiffUsage,
+                             RunTiffToMovie});
+
+}  // namespace
+}  // namespace quendrolix::cli

@@ -1,0 +1,35 @@
+#pragma once
+
+// Joining two AVIs and turning a multi-page TIFF into a movie: the frames or pages are laid
+// out as numbered bitmaps in the program's "Temp" folder and built by Quick create.
+
+#include <string>
+
+#include "avi/create_commands.h"
+
+namespace quendrolix {
+
+enum class FrameToolStatus {
+  kBuilt,          // the output was written
+  kInputMissing,   // "Cannot find " + path
+  kNoTempFolder,   // "Could not create %s folder for temporary files"
+  kNothingToJoin,  // an input gave no frames or pages (nothing said)
+  kBuildFailed,    // Quick create failed and has said why
+};
+
+// The width of the running number that keeps `frames` numbered names (from 0) in frame
+// order when sorted by bytes: 4, or more past 9,999.
+int FrameNumberDigits(long long frames);
+
+// "Join 2 AVI-s Together": the frames of `first` (from 0) then those of `second` into the
+// temporary folder, then Quick create into `output` (an MPG when the name holds ".mpg" or
+// ".mpeg", an AVI otherwise) without a sound of its own.
+FrameToolStatus JoinAvis(CFramewrightDoc& doc, const std::string& first, const std::string& second,
+                         const std::string& output, const BuildEnvironment& env = {});
+
+// "Multi-page TIFF->AVI/MPEG Converter": the pages (stamped with the logo) into the
+// temporary folder, then Quick create into `output`.
+FrameToolStatus ConvertTiffToMovie(CFramewrightDoc& doc, const std::string& tiffPath,
+                                   const std::string& output, const BuildEnvironment& env = {});
+
+}  // namespace quendrolix
