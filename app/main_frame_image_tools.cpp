@@ -8,6 +8,7 @@
 #include "command_table.h"
 #include "conversion_log_window.h"
 #include "extract_images_dlg.h"
+#include "frame_progress_window.h"
 #include "framewright_app.h"
 #include "image/tools/frame_tools.h"
 #include "image/tools/join_tools.h"
@@ -50,9 +51,12 @@ auto Busy(CMainFrame& frame, Work&& work) {
   return work();
 }
 
-FrameProgress StatusProgress(CMainFrame& frame) {
-  return
-      [&frame](int, const std::string& name) { frame.SetStatusText(QString::fromStdString(name)); };
+// Each bitmap written shows in the "Progress" window and in the status bar.
+FrameProgress WindowProgress(CMainFrame& frame, FrameProgressWindow& window) {
+  return [&frame, &window](int number, const std::string& name) {
+    frame.SetStatusText(QString::fromStdString(name));
+    window.Report(number, QString::fromStdString(name));
+  };
 }
 
 QString FirstOpen(CMainFrame& frame, FileChooser& chooser, const QString& title,
@@ -81,9 +85,10 @@ void WireImageTools(CMainFrame& frame) {
                // The folder the frames go to comes with the program; make it if it went away.
                std::error_code ec;
                std::filesystem::create_directories(ProgramFolder::Join("Samples"), ec);
+               FrameProgressWindow window(file, &frame);
                Busy(frame, [&] {
                  return ExtractAviFrames(file.toStdString(), std::nullopt, 1, nullptr, {},
-                                         StatusProgress(frame));
+                                         WindowProgress(frame, window));
                });
              }});
 
@@ -104,25 +109,26 @@ void WireImageTools(CMainFrame& frame) {
           frame.RememberOutputFile(wav.toStdString());
       }});
 
-  frame.Wire(kIdExtractImages, {[&frame, &app, &doc] {
-               const QString source =
-                   FirstOpen(frame, app.fileChooser(), ExtractImagesDialog::kTitle,
-                             QString::fromStdString(app.folders().ImportFolder()),
-                             ExtractImagesDialog::kOpenFilter);
-               if (source.isEmpty()) return;
-               app.folders().RememberOpened(source.toStdString());
-               auto run = [&frame, &app, &doc](ExtractImagesDialog& rules) {
-                 auto result = Busy(frame, [&] {
-                   return rules.DoIt(doc, app.frameState(), doc.store(),
-                                     FrameComposer::ForDocument(doc), StatusProgress(frame));
-                 });
-                 frame.OnDocumentChanged();
-                 return result;
-               };
-               ExtractImagesDlg dialog(ExtractImagesDialog::Open(source.toStdString(), doc.store()),
-                                       doc.store(), app.fileChooser(), run, &frame);
-               dialog.exec();
-             }});
+  frame.Wire(
+      kIdExtractImages, {[&frame, &app, &doc] {
+        const QString source = FirstOpen(frame, app.fileChooser(), ExtractImagesDialog::kTitle,
+                                         QString::fromStdString(app.folders().ImportFolder()),
+                                         ExtractImagesDialog::kOpenFilter);
+        if (source.isEmpty()) return;
+        app.folders().RememberOpened(source.toStdString());
+        auto run = [&frame, &app, &doc](ExtractImagesDialog& rules) {
+          FrameProgressWindow window(QString::fromStdString(rules.sourcePath), &frame);
+          auto result = Busy(frame, [&] {
+            return rules.DoIt(doc, app.frameState(), doc.store(), FrameComposer::ForDocument(doc),
+                              WindowProgress(frame, window));
+          });
+          frame.OnDocumentChanged();
+          return result;
+        };
+        ExtractImagesDlg dialog(ExtractImagesDialog::Open(source.toStdString(), doc.store()),
+                                doc.store(), app.fileChooser(), run, &frame);
+        dialog.exec();
+      }});
 
   frame.Wire(kIdJoinAvis, {[&frame, &app, &doc, environment] {
                auto run = [&](const QString& first, const QString& second, const QString& output) {

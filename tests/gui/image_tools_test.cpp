@@ -7,6 +7,7 @@
 
 #include "command_table.h"
 #include "extract_images_dlg.h"
+#include "frame_progress_window.h"
 #include "gui_session.h"
 #include "join_avis_dlg.h"
 #include "morph_dlg.h"
@@ -71,6 +72,7 @@ void ImageToolsTest::extractionDialogContinuesItsNumbering() {
   const QString out = QString::fromStdString(s.home.File("frames"));
 
   QStringList starts;
+  QString progressShown;
   bool answered = false;
   QTimer::singleShot(0, [&] {
     auto* dialog = qobject_cast<ExtractImagesDlg*>(QApplication::activeModalWidget());
@@ -83,6 +85,11 @@ void ImageToolsTest::extractionDialogContinuesItsNumbering() {
     dialog->folderEdit()->setText(out);
     dialog->alwaysCheck()->setChecked(true);
     s.prompts.answers = {true};  // create the folder
+    // While the frames are written the "Progress" window names the source.
+    QTimer::singleShot(0, [&] {
+      for (auto* w : s.frame()->findChildren<FrameProgressWindow*>())
+        if (w->isVisible() && w->windowTitle() == "Progress") progressShown = w->readingText();
+    });
     QTest::mouseClick(dialog->doItButton(), Qt::LeftButton);
     starts << dialog->startEdit()->text();
     dialog->dispositionGroup()->button(1)->click();
@@ -93,6 +100,8 @@ void ImageToolsTest::extractionDialogContinuesItsNumbering() {
   s.frame()->RunCommand(kIdExtractImages);
   QVERIFY(answered);
   QCOMPARE(starts, (QStringList{"11", "21"}));
+  QCOMPARE(progressShown, s.File("ten.avi"));
+  QVERIFY(s.frame()->findChildren<FrameProgressWindow*>().isEmpty());
   QCOMPARE(s.prompts.questions,
            std::vector<std::string>{out.toStdString() + "/ does not exist. Create?"});
   QCOMPARE(s.prompts.messages, (std::vector<std::string>{"Done!", "Done!"}));
