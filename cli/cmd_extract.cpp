@@ -93,7 +93,7 @@ int RunExtract(const std::vector<std::string>& args) {
   TheConsoleLog().ClearBar();
   std::printf("%d\n", count);
   std::fflush(stdout);
-  if (count == 0) return kExitFailure;
+  if (count == 0) return Fail("extract", "no frames or pages could be read from " + source);
   if (!project.empty() && !headless.doc.SaveProjectFile(project))
     return Fail("extract", "could not write " + project);
   return kExitOk;

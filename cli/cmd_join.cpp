@@ -1,10 +1,12 @@
 // join, tiff2movie: two AVIs one after the other, or the pages of a multi-page TIFF, built
 // into a new AVI or MPG through Quick create, as "Join 2 AVI-s Together..." and
 // "Multi-page TIFF->AVI/MPEG Converter..." make them.
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "cli_command.h"
+#include "console_log.h"
 #include "headless_build.h"
 #include "image/tools/join_tools.h"
 
@@ -36,6 +38,17 @@ bool NonEmpty(const std::vector<std::string>& args) {
   return true;
 }
 
+// The tool's own messages have been shown; an input without frames says nothing there, so
+// the console says it.
+int ToolExitStatus(const char* command, FrameToolStatus status, const std::string& nothing) {
+  if (status == FrameToolStatus::kBuilt) return kExitOk;
+  if (status == FrameToolStatus::kNothingToJoin) {
+    TheConsoleLog().ClearBar();
+    std::fprintf(stderr, "quendrolix-cli %s: %s\n", command, nothing.c_str());
+  }
+  return kExitFailure;
+}
+
 int RunJoin(const std::vector<std::string>& args) {
   if (args.size() != 3 || !NonEmpty(args))
     return UsageError("join", "needs FIRST, SECOND and OUTPUT");
@@ -44,9 +57,8 @@ int RunJoin(const std::vector<std::string>& args) {
   ConsolePlayback playback;
   BuildEnvironment env;
   env.playback = &playback;
-  return JoinAvis(project.doc, args[0], args[1], args[2], env) == FrameToolStatus::kBuilt
-             ? kExitOk
-             : kExitFailure;
+  return ToolExitStatus("join", JoinAvis(project.doc, args[0], args[1], args[2], env),
+                        "no frames could be read from " + args[0] + " or " + args[1]);
 }
 
 int RunTiffToMovie(const std::vector<std::string>& args) {
@@ -56,9 +68,8 @@ int RunTiffToMovie(const std::vector<std::string>& args) {
   ConsolePlayback playback;
   BuildEnvironment env;
   env.playback = &playback;
-  return ConvertTiffToMovie(project.doc, args[0], args[1], env) == FrameToolStatus::kBuilt
-             ? kExitOk
-             : kExitFailure;
+  return ToolExitStatus("tiff2movie", ConvertTiffToMovie(project.doc, args[0], args[1], env),
+                        "no pages could be read from " + args[0]);
 }
 
 const CliRegistration kJoin({"join", "join two AVIs into one AVI or MPG", kJoinUsage, RunJoin});

@@ -1,6 +1,7 @@
 // morph: one picture cross-dissolved into another as numbered bitmaps, as "Morphing..."
 // makes them.
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,12 @@ const char kUsage[] =
     "  --new PROJECT.qdx  also write a new project holding the pictures\n"
     "  --add PROJECT.qdx  append the pictures to that project and save it\n"
     "Exits with 1 when the morph did not run to its end.";
+
+int Failed(const std::string& message) {
+  TheConsoleLog().ClearBar();
+  std::fprintf(stderr, "quendrolix-cli morph: %s\n", message.c_str());
+  return kExitFailure;
+}
 
 int RunMorph(const std::vector<std::string>& args) {
   std::vector<std::string> positional;
@@ -59,6 +66,11 @@ int RunMorph(const std::vector<std::string>& args) {
   if (positional.size() != 2 || positional[0].empty() || positional[1].empty())
     return UsageError("morph", "needs SOURCE and TARGET");
 
+  std::error_code ec;
+  for (const std::string& picture : positional)
+    if (!std::filesystem::is_regular_file(picture, ec)) return Failed(picture + " not found");
+  if (!dir.empty() && !std::filesystem::is_directory(dir, ec))
+    return Failed(dir + " does not exist");
   HeadlessProject headless;
   headless.Start(disposition == ImageDisposition::kAppend ? project : std::string());
   if (headless.pendingFailed) return kExitFailure;

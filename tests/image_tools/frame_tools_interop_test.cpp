@@ -105,6 +105,13 @@ TEST(FrameToolsInterop, JoinedAndConvertedMoviesPlayWithTheirFrames) {
       {"--home", home, "join", dir.File("five.avi"), dir.File("none.avi"), dir.File("no.avi")});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.errors.find("Cannot find " + dir.File("none.avi")), std::string::npos);
+  // An input that is no movie: the tools themselves say nothing, the console does.
+  testing::WriteText(dir.File("junk.avi"), "not a movie");
+  r = RunCli(
+      {"--home", home, "join", dir.File("junk.avi"), dir.File("three.avi"), dir.File("no.avi")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.errors.find("no frames could be read"), std::string::npos) << r.errors;
+  EXPECT_FALSE(fs::exists(dir.File("no.avi")));
 }
 
 TEST(FrameToolsInterop, MorphAndExtractFillProjectsTheCliCanShow) {
@@ -130,6 +137,13 @@ TEST(FrameToolsInterop, MorphAndExtractFillProjectsTheCliCanShow) {
   r = RunCli({"--home", home, "extract", dir.File("a.bmp")});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.errors.find("Unsupported format"), std::string::npos);
+  r = RunCli({"--home", home, "morph", dir.File("gone.bmp"), dir.File("b.bmp")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.errors.find(dir.File("gone.bmp") + " not found"), std::string::npos) << r.errors;
+  r = RunCli({"--home", home, "morph", dir.File("a.bmp"), dir.File("b.bmp"), "--dir",
+              dir.File("nowhere")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.errors.find("does not exist"), std::string::npos) << r.errors;
 }
 
 }  // namespace
