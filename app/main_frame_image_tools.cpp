@@ -27,19 +27,6 @@ const QString kTiffFilter = QStringLiteral("TIFF Files (*.tif,*.tiff,*.cri)|*.cr
 const QString kMovieFilter =
     QStringLiteral("AVI Files (*.avi)|*.avi|MPEG Files (*.mpg,*.mpeg)|*.mpg;*.mpeg||");
 
-// A finished movie becomes the frame's output file, which the log window shows.
-class FramePlayback : public PlaybackRequest {
- public:
-  explicit FramePlayback(CMainFrame& frame) : frame_(frame) {}
-  void Play(const std::string& path) override {
-    frame_.RememberOutputFile(path);
-    frame_.PlayAnimation(QString::fromStdString(path));
-  }
-
- private:
-  CMainFrame& frame_;
-};
-
 // Runs `work` with the frame marked busy.
 template <typename Work>
 auto Busy(CMainFrame& frame, Work&& work) {
@@ -70,11 +57,6 @@ QString FirstOpen(CMainFrame& frame, FileChooser& chooser, const QString& title,
 void WireImageTools(CMainFrame& frame) {
   CFramewrightApp& app = frame.app_;
   CFramewrightDoc& doc = app.doc();
-  auto environment = [&frame](PlaybackRequest& playback) {
-    BuildEnvironment env = frame.MakeBuildEnvironment();
-    env.playback = &playback;
-    return env;
-  };
 
   frame.Wire(kIdQuickImageExtractor, {[&frame, &app] {
                const QString file =
@@ -130,12 +112,11 @@ void WireImageTools(CMainFrame& frame) {
         dialog.exec();
       }});
 
-  frame.Wire(kIdJoinAvis, {[&frame, &app, &doc, environment] {
+  frame.Wire(kIdJoinAvis, {[&frame, &app, &doc] {
                auto run = [&](const QString& first, const QString& second, const QString& output) {
-                 FramePlayback playback(frame);
                  Busy(frame, [&] {
                    return JoinAvis(doc, first.toStdString(), second.toStdString(),
-                                   output.toStdString(), environment(playback));
+                                   output.toStdString(), frame.MakeBuildEnvironment());
                  });
                };
                JoinAvisDlg dialog(app.fileChooser(),
@@ -149,14 +130,14 @@ void WireImageTools(CMainFrame& frame) {
                                QString::fromStdString(app.folders().ImportFolder()), &frame);
                if (dialog.exec() != QDialog::Accepted) return;
                const MergeDialog& chosen = dialog.rules();
-               FramePlayback playback(frame);
+               const BuildEnvironment env = frame.MakeBuildEnvironment();
                Busy(frame, [&] {
                  return MergeAviCommand(chosen.animationPath, chosen.soundPath, chosen.outputPath,
-                                        &playback);
+                                        env.playback);
                });
              }});
 
-  frame.Wire(kIdTiffConverter, {[&frame, &app, &doc, environment] {
+  frame.Wire(kIdTiffConverter, {[&frame, &app, &doc] {
                const QString tiff =
                    FirstOpen(frame, app.fileChooser(), "Multi-page TIFF->AVI/MPEG Converter",
                              QString::fromStdString(app.folders().ImportFolder()), kTiffFilter);
@@ -167,10 +148,9 @@ void WireImageTools(CMainFrame& frame) {
                    kMovieFilter, "avi");
                if (output.isEmpty()) return;
                app.folders().RememberSaved(output.toStdString());
-               FramePlayback playback(frame);
                Busy(frame, [&] {
                  return ConvertTiffToMovie(doc, tiff.toStdString(), output.toStdString(),
-                                           environment(playback));
+                                           frame.MakeBuildEnvironment());
                });
              }});
 

@@ -34,10 +34,12 @@ const QString kAnimationFilter =
 constexpr const char* kNoPlayback =
     "The animation cannot be played: no multimedia support is available on this desktop.";
 
+// Every finished movie becomes the frame's output file and opens in the player.
 class FramePlayback : public PlaybackRequest {
  public:
   explicit FramePlayback(CMainFrame& frame) : frame_(frame) {}
   void Play(const std::string& path) override {
+    frame_.RememberOutputFile(path);
     frame_.PlayAnimation(QString::fromStdString(path));
   }
 

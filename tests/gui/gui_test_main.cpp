@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "image_tools_test.h"
 #include "main_window_test.h"
 #include "media_tools_test.h"
 #include "production_test.h"
@@ -19,7 +20,8 @@ int main(int argc, char** argv) {
   MainWindowTest mainWindow;
   MediaToolsTest mediaTools;
   ProductionTest production;
-  QObject* classes[] = {&mainWindow, &mediaTools, &production};
+  ImageToolsTest imageTools;
+  QObject* classes[] = {&mainWindow, &mediaTools, &production, &imageTools};
 
   // A first argument naming a class picks it; the rest go to QTest.
   std::vector<char*> args(argv, argv + argc);
