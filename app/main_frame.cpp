@@ -23,6 +23,7 @@
 #include "framewright_view.h"
 #include "help_topics.h"
 #include "image/gif/gif_output_settings.h"
+#include "image/picture_limits.h"
 #include "image_list_bar.h"
 #include "mpeg/audio/mp3/mp3_commands.h"
 #include "platform/host/user_prompts.h"
@@ -419,6 +420,7 @@ void CMainFrame::OnScreenBackground() {
                    static_cast<uint32_t>(colour.blue()) << 16;
   view_->settings().backgroundColour = value;
   doc_.store().SetColour("General", "ScreenColor", value);
+  SetPictureBackground(value);  // for the transparent pictures loaded from now on
   view_->update();
 }
 

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "image/picture_limits.h"
 #include "platform/host/program_folder.h"
 #include "platform/host/user_prompts.h"
 #include "project/text_numbers.h"
@@ -18,6 +19,13 @@ std::string SettingsImageDisplayName(const std::string& path) {
   std::string name = DisplayNameOf(path);
   if (name.find('.') == std::string::npos) name += '.';
   return name;
+}
+
+void ApplyPictureSettings(const SettingsStore& store, uint32_t screenColour) {
+  int16_t megapixels = kDefaultPictureMegapixels;
+  store.GetInteger("General", "MaxMegapixels", megapixels);
+  SetPictureMegapixels(megapixels);
+  SetPictureBackground(screenColour);
 }
 
 StartupReport RunStartupSequence(CFramewrightDoc& doc, ViewSettings& view, int screenBitsPerPixel,
@@ -41,6 +49,7 @@ StartupReport RunStartupSequence(CFramewrightDoc& doc, ViewSettings& view, int s
   store.GetInteger("General", "BPP", value);
   doc.bitsPerPixel = value;
   store.GetColour("General", "ScreenColor", view.backgroundColour);
+  ApplyPictureSettings(store, view.backgroundColour);
   store.GetInteger("General", "FrameImages", view.frameImages);
   std::string text;
   store.GetString("General", "Sound", text);
