@@ -49,7 +49,7 @@ test-interop: build
 SANITIZE_BUILD ?= build-sanitize
 test-sanitize: deps
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUENDROLIX_SANITIZE=ON \
-	  -DQUENDROLIX_GUI=OFF $(CMAKE_FLAGS)
+	  -DQUENDROLIX_GUI=OFF -DQUENDROLIX_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && \
 	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \

@@ -96,6 +96,10 @@ bool Decode(Decoder& d, std::FILE* f, std::string* failure) {
   jpeg_stdio_src(&d.info, f);
   jpeg_save_markers(&d.info, JPEG_APP0 + 1, 0xFFFF);  // EXIF, for the orientation
   jpeg_read_header(&d.info, TRUE);
+  // The saved segments go with the picture's memory at the end of decompression.
+  int orientation = 0;
+  for (jpeg_saved_marker_ptr m = d.info.marker_list; m && orientation == 0; m = m->next)
+    if (m->marker == JPEG_APP0 + 1) orientation = ExifOrientation(m->data, m->data_length);
   // Refuse pictures beyond our limits, or beyond what the file's bytes can code, before
   // the library allocates for them.
   const uint32_t w = d.info.image_width, h = d.info.image_height;
@@ -151,9 +155,6 @@ bool Decode(Decoder& d, std::FILE* f, std::string* failure) {
     Refuse(d.error.damageText, failure);
     return false;
   }
-  int orientation = 0;
-  for (jpeg_saved_marker_ptr m = d.info.marker_list; m && orientation == 0; m = m->next)
-    if (m->marker == JPEG_APP0 + 1) orientation = ExifOrientation(m->data, m->data_length);
   if (orientation > 1) {
     d.dib = OrientDib(std::move(d.dib), orientation);
     if (!d.dib) {

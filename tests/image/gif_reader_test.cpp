@@ -209,8 +209,8 @@ TEST(GifReaderTest, DataThatBreaksOffBeforeThePictureIsCompleteIsRefused) {
   EXPECT_EQ(status, kGifStatusShortData);
   // The same first codes going on to spell all eight pixels load.
   // (After code 7 the table reaches 16 entries and codes grow to 5 bits.)
-  g.data = PackCodes(3, {{8, 4}, {1, 4}, {2, 4}, {3, 4}, {4, 4}, {5, 4}, {6, 4}, {7, 4}, {0, 5},
-                         {9, 5}});
+  g.data = PackCodes(
+      3, {{8, 4}, {1, 4}, {2, 4}, {3, 4}, {4, 4}, {5, 4}, {6, 4}, {7, 4}, {0, 5}, {9, 5}});
   HDIB dib = Read(g.Bytes(), nullptr, &status);
   ASSERT_TRUE(dib);
   EXPECT_EQ(Indices(*dib), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 0}));
