@@ -1,5 +1,6 @@
 #include "image/orientation.h"
 
+#include <cstddef>
 #include <cstring>
 
 namespace quendrolix {
@@ -68,6 +69,11 @@ HDIB WidenTo8(const DibBlock& dib) {
   return out;
 }
 
+template <int kBytes>
+void CopyRow(uint8_t* dst, const uint8_t* src, ptrdiff_t step, int count) {
+  for (int x = 0; x < count; ++x, dst += kBytes, src += step) std::memcpy(dst, src, kBytes);
+}
+
 }  // namespace
 
 HDIB OrientDib(HDIB dib, int orientation) {
@@ -128,10 +134,26 @@ HDIB OrientDib(HDIB dib, int orientation) {
     const size_t row = static_cast<size_t>(topDown ? r : sh - 1 - r);
     return in + row * inStride + static_cast<size_t>(c) * bytes;
   };
+  // Along an output row the stored pixel moves by a fixed step (a pixel or a row of the
+  // stored picture, either way): one pointer walk per row, not a lookup per pixel.
   for (int y = 0; y < vh; ++y) {
     uint8_t* dst = rows + static_cast<size_t>(vh - 1 - y) * outStride;
-    for (int x = 0; x < vw; ++x)
-      std::memcpy(dst + static_cast<size_t>(x) * bytes, source(x, y), bytes);
+    const uint8_t* src = source(0, y);
+    const ptrdiff_t step = vw > 1 ? source(1, y) - src : 0;
+    switch (bytes) {
+      case 1:
+        CopyRow<1>(dst, src, step, vw);
+        break;
+      case 2:
+        CopyRow<2>(dst, src, step, vw);
+        break;
+      case 3:
+        CopyRow<3>(dst, src, step, vw);
+        break;
+      default:
+        CopyRow<4>(dst, src, step, vw);
+        break;
+    }
   }
   return out;
 }
