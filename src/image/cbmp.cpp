@@ -95,7 +95,7 @@ std::string TiffFailure(int status) {
       what = "old-style JPEG compression is not supported";
       break;
     case kTiffStatusNoMemory:
-      what = "out of memory";
+      what = "out of memory, or larger than the pixel budget";
       break;
     case kTiffStatusReadFailed:
       what = "the pixel data could not be read";
@@ -128,8 +128,9 @@ void BlendOverBackground(DibBlock& dib, COLORREF background) {
 std::string TgaFailure(int status) {
   const char* what = "not a TGA picture that can be read";
   if (status == kTgaStatusCannotOpen) what = "the file cannot be opened";
-  if (status == kTgaStatusNoMemory) what = "out of memory";
-  if (status == kTgaStatusReadFailed) what = "the pixel data could not be read";
+  if (status == kTgaStatusNoMemory) what = "out of memory, or larger than the pixel budget";
+  if (status == kTgaStatusReadFailed)
+    what = "the pixel data could not be read, or the file is too short for the picture";
   return StringPrintf("TGA status %d: %s", status, what);
 }
 
