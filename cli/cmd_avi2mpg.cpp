@@ -6,6 +6,8 @@
 #include "cli_command.h"
 #include "console_log.h"
 #include "mpeg/options/avi_to_mpg.h"
+#include "mpeg/options/mpg_output_options.h"
+#include "mpeg/video/mpeg_converter.h"
 
 namespace quendrolix::cli {
 namespace {
@@ -16,7 +18,8 @@ const CliRegistration kRegistration({
     "avi2mpg",
     "convert AVI files to MPEG-1 (MPG) files, with their sound",
     "Usage: quendrolix-cli avi2mpg [--out-dir DIR] [--mpeg] [--total-rate KBITS]\n"
-    "                              [--fps-code N] [--size WxH] AVI...\n"
+    "                              [--video-rate KBITS|auto] [--layer 1|2]\n"
+    "                              [--audio-rate KBITS] [--fps-code N] [--size WxH] AVI...\n"
     "\n"
     "Converts each AVI file, one after another, to an MPEG-1 system stream with its sound\n"
     "encoded as MPEG-1 layer II (or to a video-only MPEG-1 stream when the AVI has no sound\n"
@@ -32,6 +35,14 @@ const CliRegistration kRegistration({
     "                     \"MPEG\" choice); the content is the same\n"
     "  --total-rate KBITS total bit rate of the output in kbit/s (default 1200: the video\n"
     "                     gets what 128 kbit/s of sound and the packing leave)\n"
+    "  --video-rate KBITS bit rate of the video alone in kbit/s (1000 bit/s, 32 to\n"
+    "                     104856), whatever the total; \"auto\" follows the picture:\n"
+    "                     1150 kbit/s for 352x288 at 25 frames/s, scaled with the pixels\n"
+    "                     per second\n"
+    "  --layer 1|2        MPEG audio layer of the sound (default 2)\n"
+    "  --audio-rate KBITS bit rate of the sound in kbit/s, one of the layer's rates\n"
+    "                     (layer 1: 32 to 448 in steps of 32; layer 2: 32 48 56 64 80 96\n"
+    "                     112 128 160 192 224 256 320 384; default 128)\n"
     "  --fps-code N       code the video at MPEG-1 frame_rate_code N (1 = 23.976, 2 = 24,\n"
     "                     3 = 25, 4 = 29.97, 5 = 30, 6 = 50, 7 = 59.94, 8 = 60) instead\n"
     "                     of the rate derived from the AVI; the output then has no sound\n"
@@ -76,6 +87,19 @@ int RunAvi2Mpg(const std::vector<std::string>& args) {
       if (!value(text) || !ParseInt(text, number) || number < 8 || number > 1000000)
         return UsageError("avi2mpg", "--total-rate needs a number of kbit/s (8 to 1000000)");
       arguments.totalRateKbps = static_cast<int>(number);
+    } else if (a == "--video-rate") {
+      MpgOutputOptions rate;
+      if (!value(text) || !rate.SetVideoRateText(text) || text == "0")
+        return UsageError("avi2mpg", "--video-rate needs kbit/s (32 to 104856) or \"auto\"");
+      arguments.videoRateKbps = rate.videoRateKbps ? rate.videoRateKbps : kAutomaticVideoRate;
+    } else if (a == "--layer") {
+      if (!value(text) || !ParseInt(text, number) || (number != 1 && number != 2))
+        return UsageError("avi2mpg", "--layer needs 1 or 2");
+      arguments.audioLayer = static_cast<int>(number);
+    } else if (a == "--audio-rate") {
+      if (!value(text) || !ParseInt(text, number) || number < 1 || number > 1000)
+        return UsageError("avi2mpg", "--audio-rate needs kbit/s");
+      arguments.audioRateKbps = static_cast<int>(number);
     } else if (a == "--fps-code") {
       if (!value(text) || !ParseInt(text, number) || number < 1 || number > 8)
         return UsageError("avi2mpg", "--fps-code needs a frame_rate_code from 1 to 8");
@@ -93,6 +117,12 @@ int RunAvi2Mpg(const std::vector<std::string>& args) {
     }
   }
   if (files.empty()) return UsageError("avi2mpg", "no AVI file given");
+  if (arguments.audioRateKbps &&
+      !IsAudioRateOfLayer(arguments.audioLayer ? arguments.audioLayer : 2, arguments.audioRateKbps))
+    return UsageError("avi2mpg",
+                      "--audio-rate " + std::to_string(arguments.audioRateKbps) +
+                          " is not a rate of layer " +
+                          std::to_string(arguments.audioLayer ? arguments.audioLayer : 2));
   for (const auto& file : files)
     if (file.empty()) return UsageError("avi2mpg", "file names must not be empty");
   std::error_code ec;

@@ -54,7 +54,8 @@ TEST(MpgOutputOptionsTest, OkWritesTheThreeKeysAndSavesAtOnce) {
   options.frameRateIndex = 6;
   EXPECT_TRUE(options.Accept(store));
   EXPECT_EQ(testing::ReadText(ini),
-            "[General]\r\nFPS=15\r\n[MPEG]\r\nLayer=1\r\nBitrate=12\r\nFPS=6\r\n");
+            "[General]\r\nFPS=15\r\n[MPEG]\r\nLayer=1\r\nBitrate=12\r\nFPS=6\r\n"
+            "VideoBitrate=0\r\n");
   MpgOutputOptions again = MpgOutputOptions::FromStore(store);
   EXPECT_EQ(again.AudioRateKbps(), 320);
 
