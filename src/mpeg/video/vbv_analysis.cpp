@@ -65,8 +65,9 @@ VbvOutcome AnalyseVbv(const std::vector<CodedPictureBits>& pictures, uint64_t en
     if (fits && most <= kMaxVbvBufferSize * kUnitBits) {
       out.constantRate = true;
       out.vbvDelays = std::move(delays);
-      out.bufferBits = static_cast<uint64_t>(std::ceil(most));
-      out.bufferSize = Units(most);
+      // A hair below: products of the rate and the times are not exact in binary.
+      out.bufferBits = static_cast<uint64_t>(std::ceil(most - 1e-6));
+      out.bufferSize = Units(static_cast<double>(out.bufferBits));
       out.startupSeconds = t0;
       return out;
     }

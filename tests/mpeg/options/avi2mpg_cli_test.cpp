@@ -32,6 +32,12 @@ TEST(Avi2MpgCliTest, BadArgumentsAreUsageErrors) {
                                              {"--total-rate", "lots", "a.avi"},
                                              {"--out-dir", dir.File("nowhere"), "a.avi"},
                                              {"--loud", "a.avi"},
+                                             {"--video-rate", "10", "a.avi"},
+                                             {"--video-rate", "fast", "a.avi"},
+                                             {"--video-rate", "0", "a.avi"},
+                                             {"--layer", "3", "a.avi"},
+                                             {"--audio-rate", "100", "a.avi"},
+                                             {"--layer", "1", "--audio-rate", "48", "a.avi"},
                                              {"--mpeg"}}) {
     auto r = testing::RunCli([&] {
       std::vector<std::string> all{"avi2mpg"};

@@ -67,7 +67,7 @@ TEST(ColourConversionTest, VideoRangeBt601) {
         double y = 16 + (65.481 * r + 128.553 * g + 24.966 * b) / 255;
         double cb = 128 + (-37.797 * r - 74.203 * g + 112.0 * b) / 255;
         double cr = 128 + (112.0 * r - 93.786 * g - 18.214 * b) / 255;
-        ASSERT_NEAR(c.y, y, 0.5 + 1e-6) << b << " " << g << " " << r;
+        ASSERT_NEAR(c.y, y, 0.5 + 1e-3) << b << " " << g << " " << r;
         ASSERT_NEAR(c.cb, cb, 0.5 + 1e-3) << b << " " << g << " " << r;
         ASSERT_NEAR(c.cr, cr, 0.5 + 1e-3) << b << " " << g << " " << r;
       }
