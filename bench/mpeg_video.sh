@@ -6,8 +6,10 @@
 #   slides: eight real photographs (Debian's mate-backgrounds, brought to 720x576 by
 #           ImageMagick), 2 s each at 25 frames/s, made by our Create;
 #   moving: 300 frames of moving content at 352x288 and 25 frames/s, an AVI made by
-#           ffmpeg, converted by our avi2mpg at its default rate.
-# Prints frames per second (wall clock), RGB PSNR, the real bit rate and ratios; for the
+#           ffmpeg, converted by our avi2mpg at its default rate;
+#   stills: four ImageMagick plasma pictures held one second each, likewise.
+# Prints frames per second by wall clock and by CPU time (the machine may be shared; we
+# use the cores, the peers one thread), RGB PSNR, the real bit rate and ratios; for the
 # slideshow also our slideshow coding against the fixed I/P/B pattern on the same list.
 set -u
 build=${1:-build}
@@ -25,25 +27,27 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/home"
 
-seconds() {  # wall seconds of a command, its output discarded
-  local TIMEFORMAT='%R'
-  { time "$@" >/dev/null 2>&1; } 2>&1 | tail -1
+seconds() {  # "wall cpu" seconds of a command, its output discarded
+  local TIMEFORMAT='%R %U %S'
+  { time "$@" >/dev/null 2>&1; } 2>&1 | tail -1 | awk '{ printf "%.3f,%.3f\n", $1, $2 + $3 }'
 }
 to_rgb() {  # stream -> rgb24 frames as a player shows them
   ffmpeg -nostdin -v error -i "$1" -fps_mode passthrough -f rawvideo -pix_fmt rgb24 -y "$2"
 }
-row() {  # set encoder seconds frames stream W H HOLD source.rgb
+row() {  # set encoder wall,cpu frames stream W H HOLD source.rgb
   to_rgb "$5" "$work/dec.rgb"
   read -r psnr decoded < <("$bench" psnr "$6" "$7" "$8" "$work/dec.rgb" "$9")
   local size; size=$(stat -c %s "$5")
   awk -v s="$1" -v e="$2" -v t="$3" -v n="$4" -v p="$psnr" -v d="$decoded" -v b="$size" \
-    'BEGIN { printf "%-7s %-24s %9.1f %9s %11.0f %7d\n", s, e, n / t, p, b * 8 * 25 / n, d }'
+    'BEGIN { split(t, w, ","); printf "%-7s %-13s %9.1f %9.1f %9s %11.0f %7d\n", s, e, n / w[1], n / w[2], p, b * 8 * 25 / n, d }'
   echo "$psnr" > "$work/$1.$2.psnr"
   echo "$3" > "$work/$1.$2.time"
+  echo "$size" > "$work/$1.$2.size"
 }
 peers() {  # set W H frames hold source.rgb rate input-args...
   local set=$1 w=$2 h=$3 n=$4 hold=$5 src=$6 rate=$7; shift 7
   local common=(-nostdin -v error -y "$@" -c:v mpeg1video -b:v "$rate" -threads 1)
+  # Exhaustive: ffmpeg's full search (a diamond size above 1024).
   local t
   t=$(seconds ffmpeg "${common[@]}" "$work/$set.ffdefault.mpg")
   row "$set" ffdefault "$t" "$n" "$work/$set.ffdefault.mpg" "$w" "$h" "$hold" "$src"
@@ -54,17 +58,17 @@ peers() {  # set W H frames hold source.rgb rate input-args...
   row "$set" mpeg2enc "$t" "$n" "$work/$set.mpeg2enc.m1v" "$w" "$h" "$hold" "$src"
 }
 ratios() {  # set
-  local o p
-  o=$(cat "$work/$1.ours.psnr")
   for peer in ffdefault ffexhaustive mpeg2enc; do
-    p=$(cat "$work/$1.$peer.psnr")
-    awk -v s="$1" -v peer="$peer" -v o="$o" -v p="$p" -v ot="$(cat "$work/$1.ours.time")" \
-        -v pt="$(cat "$work/$1.$peer.time")" \
-      'BEGIN { printf "%-7s ours against %-13s %+6.2f dB at the same bit rate, %5.2fx the speed\n", s, peer, o - p, pt / ot }'
+    awk -v s="$1" -v peer="$peer" -v o="$(cat "$work/$1.ours.psnr")" -v p="$(cat "$work/$1.$peer.psnr")" \
+        -v ot="$(cat "$work/$1.ours.time")" -v pt="$(cat "$work/$1.$peer.time")" \
+        -v os="$(cat "$work/$1.ours.size")" -v ps="$(cat "$work/$1.$peer.size")" \
+      'BEGIN { split(ot, a, ","); split(pt, b, ",");
+               printf "%-7s ours against %-13s %+6.2f dB (its file %.2fx ours), speed %.2fx by wall clock, %.2fx by CPU time\n",
+                      s, peer, o - p, ps / os, b[1] / a[1], b[2] / a[2] }'
   done
 }
 
-printf '%-7s %-24s %9s %9s %11s %7s\n' set encoder "fps" "RGB PSNR" "bit/s" frames
+printf '%-7s %-13s %9s %9s %9s %11s %7s\n' set encoder "fps wall" "fps cpu" "RGB PSNR" "bit/s" frames
 
 # (a) The slideshow.
 i=0
@@ -89,17 +93,33 @@ concat=(-filter_complex "concat=n=${#pictures[@]}:v=1:a=0,format=yuv420p" -r 25)
 peers slides 720 576 "$frames" 50 "$work/slides.rgb" "$rate" "${inputs[@]}" "${concat[@]}"
 ratios slides
 read -r ts fs < <("$bench" list "$work/s.m1v" 50 slideshow "${pictures[@]}")
-read -r tf ff < <("$bench" list "$work/f.m1v" 50 fixed "${pictures[@]}")
+read -r tf _ < <("$bench" list "$work/f.m1v" 50 fixed "${pictures[@]}")
 awk -v a="$tf" -v b="$ts" -v n="$fs" 'BEGIN { printf "slides  slideshow coding %.1f frames/s, fixed I/P/B pattern %.1f frames/s: %.2fx faster per output frame\n", n / b, n / a, a / b }'
 
-# (b) Moving content through avi2mpg.
+# Our avi2mpg at its default rate, then the peers at the rate it gave.
+through_avi2mpg() {  # set W H frames hold source.rgb
+  local set=$1 w=$2 h=$3 n=$4 hold=$5 src=$6 t rate
+  ffmpeg -nostdin -v error -y -f rawvideo -pix_fmt rgb24 -s "${w}x$h" -r 25 -i "$work/$set.rgb" \
+    -c:v rawvideo -pix_fmt bgr24 "$work/$set.avi"
+  mkdir -p "$work/out"
+  t=$(seconds "$cli" --home "$work/home" avi2mpg --out-dir "$work/out" "$work/$set.avi")
+  cp "$work/out/$set.mpg" "$work/$set.ours.mpg"
+  row "$set" ours "$t" "$n" "$work/$set.ours.mpg" "$w" "$h" "$hold" "$src"
+  rate=$(( $(stat -c %s "$work/$set.ours.mpg") * 8 * 25 / n ))
+  peers "$set" "$w" "$h" "$n" "$hold" "$src" "$rate" -i "$work/$set.avi"
+  ratios "$set"
+}
+
+# (b) Moving content.
 "$bench" moving "$work" 352 288 300
-ffmpeg -nostdin -v error -y -f rawvideo -pix_fmt rgb24 -s 352x288 -r 25 -i "$work/moving.rgb" \
-  -c:v rawvideo -pix_fmt bgr24 "$work/moving.avi"
-mkdir -p "$work/out"
-t=$(seconds "$cli" --home "$work/home" avi2mpg --out-dir "$work/out" "$work/moving.avi")
-cp "$work/out/moving.mpg" "$work/moving.ours.mpg"
-row moving ours "$t" 300 "$work/moving.ours.mpg" 352 288 1 "$work/moving.rgb"
-rate=$(( $(stat -c %s "$work/moving.ours.mpg") * 8 * 25 / 300 ))
-peers moving 352 288 300 1 "$work/moving.rgb" "$rate" -i "$work/moving.avi"
-ratios moving
+through_avi2mpg moving 352 288 300 1 "$work/moving.rgb"
+
+# (c) Stills: the fixed pattern, where P pictures refine a held picture.
+: > "$work/stills.rgb"
+: > "$work/stills.src.rgb"
+for seed in 1 2 3 4; do
+  /usr/bin/convert -seed "$seed" -size 352x288 plasma: -depth 8 "rgb:$work/plasma.rgb"
+  cat "$work/plasma.rgb" >> "$work/stills.src.rgb"
+  for _ in $(seq 25); do cat "$work/plasma.rgb" >> "$work/stills.rgb"; done
+done
+through_avi2mpg stills 352 288 100 25 "$work/stills.src.rgb"
