@@ -1,5 +1,7 @@
 #include "mpeg/video/motion_estimation.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <vector>
@@ -58,19 +60,38 @@ SearchResult FullSearch(const uint8_t* sourceReference, const ReferencePlanes& r
         for (int c = 0; c < 8; ++c) quarters[q] += p[r * width + c];
     }
   }
+  // The bounds of the whole window at once, eight points a step; each saturates at 65535,
+  // which no SAD below the best reaches.
+  constexpr int kBoundStride = 2 * kMaxRing + 1 + 7;
+  alignas(16) uint16_t bounds[(2 * kMaxRing + 1) * kBoundStride];
+  if (rangeX > kMaxRing || rangeY > kMaxRing) referenceSums = nullptr;  // beyond the spiral
+  if (referenceSums) {
+    const size_t down = static_cast<size_t>(8) * width;
+    __m128i q[4];
+    for (int k = 0; k < 4; ++k) q[k] = _mm_set1_epi16(static_cast<int16_t>(quarters[k]));
+    for (int r = 0; r <= ymax - ymin; ++r) {
+      const uint16_t* at = referenceSums + static_cast<size_t>(ymin + r) * width + xmin;
+      for (int c = 0; c <= xmax - xmin; c += 8) {
+        // Sums are at most 16320: signed 16-bit differences are exact.
+        auto distance = [&](const uint16_t* p, __m128i quarter) {
+          __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+          __m128i d = _mm_sub_epi16(v, quarter);
+          return _mm_max_epi16(d, _mm_sub_epi16(_mm_setzero_si128(), d));
+        };
+        __m128i sum = _mm_adds_epu16(distance(at + c, q[0]), distance(at + c + 8, q[1]));
+        sum = _mm_adds_epu16(sum, distance(at + c + down, q[2]));
+        sum = _mm_adds_epu16(sum, distance(at + c + down + 8, q[3]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(bounds + r * kBoundStride + c), sum);
+      }
+    }
+  }
   const int rings = std::max(rangeX, rangeY);
   const SpiralStep* spiral = Spiral();
   const int points = std::min(rings, kMaxRing) * (std::min(rings, kMaxRing) + 1) * 4;
   for (int i = 0; i < points; ++i) {
     const int px = x + spiral[i].dx, py = y + spiral[i].dy;
     if (px < xmin || px > xmax || py < ymin || py > ymax) continue;
-    if (referenceSums) {
-      const uint16_t* at = referenceSums + static_cast<size_t>(py) * width + px;
-      const size_t down = static_cast<size_t>(8) * width;
-      int bound = std::abs(quarters[0] - at[0]) + std::abs(quarters[1] - at[8]) +
-                  std::abs(quarters[2] - at[down]) + std::abs(quarters[3] - at[down + 8]);
-      if (bound >= best) continue;
-    }
+    if (referenceSums && bounds[(py - ymin) * kBoundStride + (px - xmin)] >= best) continue;
     int s = Sad16(macroblock, width, sourceReference + static_cast<size_t>(py) * width + px, width,
                   best);
     if (s < best) {
