@@ -3,6 +3,7 @@
 #include <emmintrin.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <vector>
 
@@ -88,7 +89,25 @@ SearchResult FullSearch(const uint8_t* sourceReference, const ReferencePlanes& r
   const int rings = std::max(rangeX, rangeY);
   const SpiralStep* spiral = Spiral();
   const int points = std::min(rings, kMaxRing) * (std::min(rings, kMaxRing) + 1) * 4;
-  for (int i = 0; i < points; ++i) {
+  // Away from the edges every point of the spiral lies in the window: no tests of place.
+  const bool whole = referenceSums && rangeX == rangeY && rings <= kMaxRing && xmin == x - rings &&
+                     xmax == x + rings && ymin == y - rings && ymax == y + rings;
+  if (whole) {
+    const uint16_t* centre = bounds + rings * kBoundStride + rings;
+    const uint8_t* origin = sourceReference + static_cast<size_t>(y) * width + x;
+    for (int i = 0; i < points; ++i) {
+      const int dx = spiral[i].dx, dy = spiral[i].dy;
+      if (centre[dy * kBoundStride + dx] >= best) continue;
+      int sad =
+          Sad16(macroblock, width, origin + static_cast<ptrdiff_t>(dy) * width + dx, width, best);
+      if (sad < best) {
+        best = sad;
+        bestX = x + dx;
+        bestY = y + dy;
+      }
+    }
+  }
+  for (int i = whole ? points : 0; i < points; ++i) {
     const int px = x + spiral[i].dx, py = y + spiral[i].dy;
     if (px < xmin || px > xmax || py < ymin || py > ymax) continue;
     if (referenceSums && bounds[(py - ymin) * kBoundStride + (px - xmin)] >= best) continue;
