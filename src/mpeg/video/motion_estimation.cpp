@@ -55,10 +55,17 @@ SearchResult FullSearch(const uint8_t* sourceReference, const ReferencePlanes& r
   // The sum of |quadrant sum differences| never exceeds the SAD.
   int quarters[4] = {0, 0, 0, 0};
   if (referenceSums) {
-    for (int q = 0; q < 4; ++q) {
-      const uint8_t* p = macroblock + (q >> 1) * 8 * width + (q & 1) * 8;
-      for (int r = 0; r < 8; ++r)
-        for (int c = 0; c < 8; ++c) quarters[q] += p[r * width + c];
+    // A row's byte sums against zero give its left and right halves at once.
+    for (int half = 0; half < 2; ++half) {
+      __m128i sums = _mm_setzero_si128();
+      for (int r = 0; r < 8; ++r) {
+        const uint8_t* row = macroblock + static_cast<size_t>(8 * half + r) * width;
+        sums =
+            _mm_add_epi64(sums, _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row)),
+                                             _mm_setzero_si128()));
+      }
+      quarters[2 * half] = _mm_cvtsi128_si32(sums);
+      quarters[2 * half + 1] = _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
     }
   }
   // The bounds of the whole window at once, eight points a step; each saturates at 65535,
