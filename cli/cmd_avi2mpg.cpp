@@ -47,7 +47,8 @@ const CliRegistration kRegistration({
     "                     3 = 25, 4 = 29.97, 5 = 30, 6 = 50, 7 = 59.94, 8 = 60) instead\n"
     "                     of the rate derived from the AVI; the output then has no sound\n"
     "  --size WxH         picture size of the output (the picture is centred, padded or\n"
-    "                     cropped, never scaled)\n"
+    "                     cropped, never scaled), at most 4094x2800, the most MPEG-1\n"
+    "                     carries\n"
     "\n"
     "The log goes to standard output, the percentage to a progress bar on a terminal.\n"
     "Exit status 1 when any conversion did not produce its output.",
@@ -59,7 +60,8 @@ bool ParseSize(const std::string& text, int& width, int& height) {
   long w = 0, h = 0;
   if (x == std::string::npos || !ParseInt(text.substr(0, x), w) || !ParseInt(text.substr(x + 1), h))
     return false;
-  if (w < 1 || h < 1 || w > 16383 || h > 16383) return false;
+  // Even sizes below 4096 wide, 175 slices high.
+  if (w < 1 || h < 1 || w > 4094 || h > 2800) return false;
   width = static_cast<int>(w);
   height = static_cast<int>(h);
   return true;
@@ -106,7 +108,8 @@ int RunAvi2Mpg(const std::vector<std::string>& args) {
       arguments.frameRateSelection = static_cast<unsigned>(number);
     } else if (a == "--size") {
       if (!value(text) || !ParseSize(text, arguments.width, arguments.height))
-        return UsageError("avi2mpg", "--size needs WIDTHxHEIGHT, for example 352x288");
+        return UsageError("avi2mpg",
+                          "--size needs WIDTHxHEIGHT up to 4094x2800, for example 352x288");
     } else if (a == "--") {
       files.insert(files.end(), args.begin() + static_cast<long>(i) + 1, args.end());
       break;

@@ -28,6 +28,8 @@ TEST(Avi2MpgCliTest, BadArgumentsAreUsageErrors) {
        std::vector<std::vector<std::string>>{{},
                                              {"--size", "64", "a.avi"},
                                              {"--size", "0x48", "a.avi"},
+                                             {"--size", "4096x48", "a.avi"},
+                                             {"--size", "64x2802", "a.avi"},
                                              {"--fps-code", "9", "a.avi"},
                                              {"--total-rate", "lots", "a.avi"},
                                              {"--out-dir", dir.File("nowhere"), "a.avi"},
