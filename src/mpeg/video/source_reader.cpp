@@ -67,30 +67,29 @@ struct FrameJob {
   size_t scratchBytes;
 };
 
-// One output row: Y into its plane, full-resolution Cb and Cr into the work rows.
-void ConvertRow(const FrameJob& job, int row, uint8_t* yRow, uint8_t* cbRow, uint8_t* crRow) {
+// One output row: Y into its plane, the pixels as blue, green, red into the work row
+// (borders black) for the chroma.
+void ConvertRow(const FrameJob& job, int row, uint8_t* yRow, uint8_t* rgbRow) {
   const Placement& pl = job.place;
   const int width = job.p->codedWidth;
   if (row < pl.topBorder || row >= pl.topBorder + pl.rows) {
     std::memset(yRow, kBlackY, width);
-    std::memset(cbRow, 128, width);
-    std::memset(crRow, 128, width);
+    std::memset(rgbRow, 0, 3 * static_cast<size_t>(width));
     return;
   }
   int y = row - pl.topBorder;
   int memoryRow = job.bottomUp ? job.height - pl.topCrop - y - 1 : pl.topCrop + y;
   const uint8_t* src = job.pixels + job.stride * static_cast<size_t>(memoryRow);
   std::memset(yRow, kBlackY, pl.leftBorder);
-  std::memset(cbRow, 128, pl.leftBorder);
-  std::memset(crRow, 128, pl.leftBorder);
+  std::memset(rgbRow, 0, 3 * static_cast<size_t>(pl.leftBorder));
   const ColourTables& t = Tables();
   uint8_t* yo = yRow + pl.leftBorder;
-  uint8_t* cbo = cbRow + pl.leftBorder;
-  uint8_t* cro = crRow + pl.leftBorder;
+  uint8_t* po = rgbRow + 3 * static_cast<size_t>(pl.leftBorder);
   auto put = [&](int i, int b, int g, int r) {
     yo[i] = Sample(t.y[0][b] + t.y[1][g] + t.y[2][r]);
-    cbo[i] = Sample(t.cb[0][b] + t.cb[1][g] + t.cb[2][r]);
-    cro[i] = Sample(t.cr[0][b] + t.cr[1][g] + t.cr[2][r]);
+    po[3 * i] = static_cast<uint8_t>(b);
+    po[3 * i + 1] = static_cast<uint8_t>(g);
+    po[3 * i + 2] = static_cast<uint8_t>(r);
   };
   const int n = pl.columns;
   switch (job.bits) {
@@ -123,29 +122,31 @@ void ConvertRow(const FrameJob& job, int row, uint8_t* yRow, uint8_t* cbRow, uin
     }
   }
   std::memset(yo + n, kBlackY, pl.rightBorder);
-  std::memset(cbo + n, 128, pl.rightBorder);
-  std::memset(cro + n, 128, pl.rightBorder);
+  std::memset(po + 3 * static_cast<size_t>(n), 0, 3 * static_cast<size_t>(pl.rightBorder));
 }
 
-// Chroma rows [first, last): two luma rows each, then the 2x2 average.
+// Chroma rows [first, last): two luma rows each, then Cb and Cr of each 2x2 block's mean
+// colour. The matrix is linear, so this is the mean of the four exact chroma values,
+// rounded once.
 void ConvertRows(const FrameJob& job, int first, int last, uint8_t* scratch) {
   const int width = job.p->codedWidth;
   const int cw = job.p->chromaWidth;
-  uint8_t* cb0 = scratch;
-  uint8_t* cb1 = scratch + width;
-  uint8_t* cr0 = scratch + 2 * width;
-  uint8_t* cr1 = scratch + 3 * width;
+  uint8_t* upper = scratch;
+  uint8_t* lower = scratch + 3 * static_cast<size_t>(width);
+  constexpr int kBase = ((128 << kScale) + (1 << (kScale - 1))) << 2;
   for (int j = first; j < last; ++j) {
-    ConvertRow(job, 2 * j, job.store->y + static_cast<size_t>(2 * j) * width, cb0, cr0);
-    ConvertRow(job, 2 * j + 1, job.store->y + static_cast<size_t>(2 * j + 1) * width, cb1, cr1);
+    ConvertRow(job, 2 * j, job.store->y + static_cast<size_t>(2 * j) * width, upper);
+    ConvertRow(job, 2 * j + 1, job.store->y + static_cast<size_t>(2 * j + 1) * width, lower);
     uint8_t* cb = job.store->cb + static_cast<size_t>(j) * cw;
     uint8_t* cr = job.store->cr + static_cast<size_t>(j) * cw;
     for (int i = 0; i < cw; ++i) {
-      // Rounded: truncation would shift every colour a little toward green.
-      cb[i] = static_cast<uint8_t>(
-          (cb0[2 * i] + cb0[2 * i + 1] + cb1[2 * i] + cb1[2 * i + 1] + 2) >> 2);
-      cr[i] = static_cast<uint8_t>(
-          (cr0[2 * i] + cr0[2 * i + 1] + cr1[2 * i] + cr1[2 * i + 1] + 2) >> 2);
+      const uint8_t* a = upper + 6 * i;
+      const uint8_t* c = lower + 6 * i;
+      const int b = a[0] + a[3] + c[0] + c[3];
+      const int g = a[1] + a[4] + c[1] + c[4];
+      const int r = a[2] + a[5] + c[2] + c[5];
+      cb[i] = static_cast<uint8_t>((kCbB * b + kCbG * g + kCbR * r + kBase) >> (kScale + 2));
+      cr[i] = static_cast<uint8_t>((kCrB * b + kCrG * g + kCrR * r + kBase) >> (kScale + 2));
     }
   }
 }
@@ -193,7 +194,7 @@ Placement PlaceSource(int width, int height, const EncodingParameters& p) {
 }
 
 size_t ConversionScratchBytes(const EncodingParameters& p) {
-  return 4 * static_cast<size_t>(p.codedWidth);
+  return 6 * static_cast<size_t>(p.codedWidth);  // two rows of blue, green, red
 }
 
 DibConversion ConvertDibToFrame(const DibBlock& dib, const EncodingParameters& p, FrameStore& store,

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -91,6 +92,27 @@ TEST(ColourConversionTest, WhatAPlayerShowsIsTheSourceWithinTwoLevels) {
   Bgr white = ConvertToRgb(235, 128, 128), black = ConvertToRgb(16, 128, 128);
   EXPECT_EQ(white.r + white.g + white.b, 3 * 255);
   EXPECT_EQ(black.r + black.g + black.b, 0);
+}
+
+TEST(ColourConversionTest, ChromaIsThatOfEachBlocksMeanColour) {
+  // Red, green / blue, white in the top-left 2x2 block: its Cb and Cr are the exact
+  // matrix on the mean colour, rounded once.
+  EncodingParameters p = Coded(16, 16);
+  Frame f(p);
+  const Rgb block[2][2] = {{{255, 0, 0}, {0, 255, 0}}, {{0, 0, 255}, {255, 255, 255}}};
+  HDIB dib = MakeDib(16, 16, 24, [&](int x, int y) {
+    return x < 2 && y < 2 ? block[y][x] : Rgb{90, 90, 90};
+  });
+  ASSERT_EQ(ConvertDibToFrame(*dib, p, f.store, f.scratch.data(), nullptr),
+            DibConversion::kConverted);
+  double r = (255 + 0 + 0 + 255) / 4.0, g = (0 + 255 + 0 + 255) / 4.0,
+         b = (0 + 0 + 255 + 255) / 4.0;
+  double cb = 128 + (-37.797 * r - 74.203 * g + 112.0 * b) / 255;
+  double cr = 128 + (112.0 * r - 93.786 * g - 18.214 * b) / 255;
+  EXPECT_EQ(f.cb[0], static_cast<int>(std::floor(cb + 0.5)));
+  EXPECT_EQ(f.cr[0], static_cast<int>(std::floor(cr + 0.5)));
+  EXPECT_EQ(f.cb[1], 128);  // grey
+  EXPECT_EQ(f.cr[1], 128);
 }
 
 TEST(ColourConversionTest, SixteenBitPixelsSetTheLowBits) {
