@@ -136,7 +136,9 @@ SearchResult FullSearch(const uint8_t* sourceReference, const ReferencePlanes& r
   const int x2High = 2 * bestX + (2 * bestX < 2 * (width - 16) ? 1 : 0);
   for (int y2 = y2Low; y2 <= y2High; ++y2) {
     for (int x2 = x2Low; x2 <= x2High; ++x2) {
-      int s = Sad16(macroblock, width, HalfPelBlock(reconstructed, x2, y2, width), width, 1 << 30);
+      // Abandoned once it cannot be the smallest: the choice and its SAD stay exact.
+      int s =
+          Sad16(macroblock, width, HalfPelBlock(reconstructed, x2, y2, width), width, result.sad);
       if (s < result.sad) {
         result.sad = s;
         result.x2 = x2;
