@@ -19,6 +19,10 @@ MpgOutputOptions MpgOutputOptions::FromStore(const SettingsStore& store) {
   if (store.GetInteger(kSection, kLayerKey, value)) options.layerChoice = value;
   if (store.GetInteger(kSection, kBitrateKey, value)) options.bitRateIndex = value;
   if (store.GetInteger(kSection, kFpsKey, value)) options.frameRateIndex = value;
+  std::string rate;
+  // A value that is no rate (edited by hand) is as good as automatic.
+  if (store.GetString(kSection, kVideoBitrateKey, rate) && !options.SetVideoRateText(rate))
+    options.videoRateKbps = 0;
   return options;
 }
 
@@ -40,6 +44,26 @@ void MpgOutputOptions::ChooseLayer(int radioValue) {
   if (radioValue == 0 || radioValue == 1) layerChoice = radioValue;
 }
 
+std::string MpgOutputOptions::VideoRateText() const {
+  return videoRateKbps > 0 ? std::to_string(videoRateKbps) : "automatic";
+}
+
+bool MpgOutputOptions::SetVideoRateText(const std::string& text) {
+  if (text == "automatic" || text == "auto") {
+    videoRateKbps = 0;
+    return true;
+  }
+  if (text.empty() || text.size() > 9) return false;
+  long value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  if (value != 0 && (value < kMinVideoRateKbps || value > kMaxVideoRateKbps)) return false;
+  videoRateKbps = static_cast<int>(value);
+  return true;
+}
+
 bool MpgOutputOptions::Accept(SettingsStore& store) {
   if (layerChoice != 0 && layerChoice != 1) layerChoice = kDefaultLayerChoice;
   if (!InList(bitRateIndex, BitRates().size())) bitRateIndex = kDefaultBitRateIndex;
@@ -47,11 +71,22 @@ bool MpgOutputOptions::Accept(SettingsStore& store) {
   store.SetInteger(kSection, kLayerKey, static_cast<int16_t>(layerChoice));
   store.SetInteger(kSection, kBitrateKey, static_cast<int16_t>(bitRateIndex));
   store.SetInteger(kSection, kFpsKey, static_cast<int16_t>(frameRateIndex));
+  if (videoRateKbps != 0 &&
+      (videoRateKbps < kMinVideoRateKbps || videoRateKbps > kMaxVideoRateKbps))
+    videoRateKbps = 0;
+  store.SetString(kSection, kVideoBitrateKey, std::to_string(videoRateKbps));
   return store.Save();
 }
 
 int MpgOutputOptions::AudioLayer() const {
   return layerChoice == 0 ? 1 : 2;
+}
+
+VideoCoding MpgOutputOptions::ProjectVideoCoding() const {
+  VideoCoding coding;
+  coding.videoRateKbps = videoRateKbps > 0 ? videoRateKbps : kAutomaticVideoRate;
+  coding.slideshow = true;
+  return coding;
 }
 
 int MpgOutputOptions::AudioRateKbps() const {

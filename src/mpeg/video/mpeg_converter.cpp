@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -55,6 +57,20 @@ std::string ResolveOutputPath(const std::string& output, const std::string& inpu
   return output;
 }
 
+// A source whose picture MPEG-1 cannot carry is refused before anything is written. With
+// a requested size the source is only cropped, so only the coded size matters (checked
+// when the parameters are derived).
+bool SourceSizeFits(int64_t width, int64_t height, bool resizeRequested) {
+  if (resizeRequested) {
+    if (width <= 4095 && height <= 4095) return true;
+    ReportLine("Error: frame is too big (%dx%d pixels)", static_cast<int>(width),
+               static_cast<int>(height));
+    return false;
+  }
+  return CheckPictureSize(static_cast<int>(std::min<int64_t>(width, INT32_MAX)),
+                          static_cast<int>(std::min<int64_t>(height, INT32_MAX)), kMaxSourceWidth);
+}
+
 bool IsBitDepthSupported(int bits) {
   return bits == 8 || bits == 16 || bits == 24 || bits == 32;
 }
@@ -82,6 +98,11 @@ bool PlaceFile(const fs::path& from, const fs::path& to) {
   return !ec && copy.Commit();
 }
 
+void ApplyVideoCoding(const VideoCoding& coding, EngineSettings& settings) {
+  if (coding.videoRateKbps == kAutomaticVideoRate) settings.automaticVideoRate = true;
+  if (coding.videoRateKbps > 0) settings.videoRate = coding.videoRateKbps * 1000.0;
+}
+
 void ReportSubstitutions() {
   unsigned substituted = MpegEngineSettings().substitutedFrames;
   if (substituted) ReportLine("Warning: %u frames were substituted", substituted);
@@ -93,7 +114,13 @@ void ReportSubstitutions() {
 class ImageListSource : public MpegFrameSource {
  public:
   ImageListSource(std::vector<std::string> entries, std::function<HDIB(const std::string&)> loader)
-      : entries_(std::move(entries)), loader_(std::move(loader)) {}
+      : entries_(std::move(entries)), loader_(std::move(loader)) {
+    // Consecutive entries of one path are one picture held on screen.
+    identities_.reserve(entries_.size());
+    for (size_t i = 0; i < entries_.size(); ++i)
+      identities_.push_back(i > 0 && entries_[i] == entries_[i - 1] ? identities_.back()
+                                                                    : static_cast<int>(i));
+  }
 
   void Seed(const std::string& path, HDIB dib) { Keep(path, std::move(dib)); }
 
@@ -117,6 +144,11 @@ class ImageListSource : public MpegFrameSource {
                                                                       : std::string();
   }
 
+  int PictureIdentity(int index) const override {
+    return index >= 0 && static_cast<size_t>(index) < identities_.size() ? identities_[index]
+                                                                         : index;
+  }
+
  private:
   static constexpr size_t kKept = 3;  // the two references and a B picture
   void Keep(const std::string& path, HDIB dib) {
@@ -125,6 +157,7 @@ class ImageListSource : public MpegFrameSource {
   }
 
   std::vector<std::string> entries_;
+  std::vector<int> identities_;
   std::function<HDIB(const std::string&)> loader_;
   std::vector<std::pair<std::string, HDIB>> kept_;
 };
@@ -148,11 +181,21 @@ bool RunVideoEncoder(const SourceDescription& source, MpegFrameSource& frames,
     ReportLine("Error: no frames to encode");
     return false;
   }
+  if (settings.slideshow) {
+    // Worth it when pictures stay on screen for two frames or more on average; a list of
+    // single frames is an animation, which the fixed pattern predicts far better.
+    int64_t pictures = 1;
+    for (uint32_t i = 1; i < source.length; ++i)
+      if (frames.PictureIdentity(static_cast<int>(i)) !=
+          frames.PictureIdentity(static_cast<int>(i - 1)))
+        ++pictures;
+    params.slideshow = params.frames >= 2 * pictures;
+  }
 
   // Written under a fresh name beside the target and put in place at the end, so that an
   // abandoned run never leaves half a stream where a good file was.
   AtomicFile output;
-  std::FILE* file = output.Open(target) ? output.Stream() : nullptr;
+  std::FILE* file = output.Open(target) ? output.Stream("w+b") : nullptr;
   if (!file) {
     ReportLine("Error: couldn't open %s", target.c_str());
     return false;
@@ -174,7 +217,7 @@ bool RunVideoEncoder(const SourceDescription& source, MpegFrameSource& frames,
 
 bool ConvertAviToMpg(const std::string& inputPath, const std::string& outputPath, int audioLayer,
                      int totalRateKbps, int audioRateKbps, unsigned frameRateSelection, int width,
-                     int height) {
+                     int height, const VideoCoding& coding) {
   std::unique_lock<std::mutex> busy(ConversionMutex(), std::try_to_lock);
   if (!busy.owns_lock()) {
     ReportLine("Error: another MPG conversion is running");
@@ -202,6 +245,7 @@ bool ConvertAviToMpg(const std::string& inputPath, const std::string& outputPath
     return false;
   }
   if (settings.frameRateSelection != 0) settings.noAudio = true;
+  ApplyVideoCoding(coding, settings);
 
   std::string input = inputPath;
   if (ExtensionDot(input) == std::string::npos) input += ".avi";
@@ -242,11 +286,9 @@ bool ConvertAviToMpg(const std::string& inputPath, const std::string& outputPath
     ReportLine("Error: %i BPP is unsupported (must be 8, 16, 24 or 32)", header.biBitCount);
     return false;
   }
-  if (info.width > 4095 || info.height >= 4096) {
-    ReportLine("Error: frame is too big (%dx%d pixels)", static_cast<int>(info.width),
-               static_cast<int>(info.height));
+  if (!SourceSizeFits(static_cast<int64_t>(info.width), static_cast<int64_t>(info.height),
+                      settings.resizeRequested))
     return false;
-  }
   unsigned roundedFps = static_cast<unsigned>(std::floor(fps + 0.5));
   ReportLine("Number of frames: %u (%u seconds)", info.length,
              roundedFps ? info.length / roundedFps : 0u);
@@ -346,7 +388,7 @@ bool ConvertImageListToMpg(const std::vector<std::string>& imagePaths,
                            const std::vector<int>& frameCounts, const std::string& soundPath,
                            const std::string& outputPath, int audioLayer, int totalRateKbps,
                            int audioRateKbps, unsigned frameRateSelection, int width, int height,
-                           uint32_t sourceRate, uint32_t sourceScale) {
+                           uint32_t sourceRate, uint32_t sourceScale, const VideoCoding& coding) {
   std::unique_lock<std::mutex> busy(ConversionMutex(), std::try_to_lock);
   if (!busy.owns_lock()) {
     ReportLine("Error: another MPG conversion is running");
@@ -395,6 +437,8 @@ bool ConvertImageListToMpg(const std::vector<std::string>& imagePaths,
   if (audioLayer) settings.audioLayer = audioLayer;
   settings.totalRateUnits = totalRateKbps ? totalRateKbps >> 3 : 150;
   settings.frameRateSelection = frameRateSelection;
+  ApplyVideoCoding(coding, settings);
+  settings.slideshow = coding.slideshow;
   if (width || height) {
     settings.resizeRequested = true;
     settings.requestedWidth = width;
@@ -417,10 +461,11 @@ bool ConvertImageListToMpg(const std::vector<std::string>& imagePaths,
     return false;
   }
   int firstHeight = header.biHeight < 0 ? -header.biHeight : header.biHeight;
-  if (header.biWidth > 4095 || firstHeight > 4095 || header.biWidth <= 0 || firstHeight == 0) {
+  if (header.biWidth <= 0 || firstHeight == 0) {
     ReportLine("Error: frame is too big (%dx%d pixels)", header.biWidth, firstHeight);
     return false;
   }
+  if (!SourceSizeFits(header.biWidth, firstHeight, settings.resizeRequested)) return false;
   ReportLine("Number of images: %u", static_cast<unsigned>(imagePaths.size()));
   if (header.biCompression != BI_RGB) {
     ReportLine("Error: frames must be BI_RGB compressed");
