@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "mpeg/audio/audio_tables.h"
 #include "project/settings_store.h"
 
 namespace quendrolix {
@@ -33,10 +34,14 @@ const std::vector<std::string>& MpgOutputOptions::FrameRateList() {
 }
 
 const std::vector<std::string>& MpgOutputOptions::BitRateList(int layerChoice) {
-  static const std::vector<std::string> layer1 = {"32",  "64",  "96",  "128", "160", "192", "224",
-                                                  "256", "288", "320", "352", "384", "416", "448"};
-  static const std::vector<std::string> layer2 = {"32",  "48",  "56",  "64",  "80",  "96",  "112",
-                                                  "128", "160", "192", "224", "256", "320", "384"};
+  // Bit-rate indexes 1 to 14 of the layer's table (0 is the free format).
+  auto list = [](const auto& table) {
+    std::vector<std::string> rates;
+    for (size_t i = 1; i < table.size(); ++i) rates.push_back(std::to_string(table[i]));
+    return rates;
+  };
+  static const std::vector<std::string> layer1 = list(mp2::kLayer1BitRates);
+  static const std::vector<std::string> layer2 = list(mp2::kLayer2BitRates);
   return layerChoice == 0 ? layer1 : layer2;
 }
 

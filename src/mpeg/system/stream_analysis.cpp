@@ -4,6 +4,7 @@
 #include <cmath>
 #include <memory>
 
+#include "mpeg/audio/audio_tables.h"
 #include "mpeg/system/access_unit_list.h"
 #include "mpeg/system/bit_reader.h"
 #include "platform/host/conversion_log.h"
@@ -24,12 +25,10 @@ constexpr uint32_t kLastSlice = 0xAF;
 // Pictures per second of frame_rate_code 1 to 8.
 constexpr double kPictureRates[8] = {23.976, 24, 25, 29.97, 30, 50, 59.94, 60};
 
-// ISO/IEC 11172-3 bit rates in kbit/s, by layer (I, II, III) and bitrate_index.
-constexpr unsigned kBitRates[3][15] = {
-    {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
-    {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
-    {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},
-};
+// Layer III bit rates in kbit/s by bitrate_index (layers I and II come from the audio
+// encoder's tables).
+constexpr unsigned kLayer3BitRates[15] = {0,   32,  40,  48,  56,  64,  80, 96,
+                                          112, 128, 160, 192, 224, 256, 320};
 constexpr unsigned kSamplingFrequencies[3] = {44100, 48000, 32000};
 
 [[noreturn]] void MarkerBitMissing(uint64_t bitPosition) {
@@ -72,7 +71,10 @@ void CloseList(FileHandle& list) {
 
 unsigned AudioBitRateKbps(unsigned layerCode, unsigned bitrateIndex) {
   if (layerCode < 1 || layerCode > 3 || bitrateIndex > 14) return 0;
-  return kBitRates[3 - layerCode][bitrateIndex];
+  // layer_code 3 is layer I, 2 layer II, 1 layer III.
+  if (layerCode == 3) return static_cast<unsigned>(mp2::kLayer1BitRates[bitrateIndex]);
+  if (layerCode == 2) return static_cast<unsigned>(mp2::kLayer2BitRates[bitrateIndex]);
+  return kLayer3BitRates[bitrateIndex];
 }
 
 unsigned AudioSamplingFrequency(unsigned code) {
@@ -184,7 +186,8 @@ void AnalyseVideoStream(std::FILE* video, std::FILE* list, VideoStreamInfo& info
   // A stream that ends without a sequence end code still ends with its last picture, when
   // that picture has coded data: it runs to the end of the stream.
   if (unitOpen && unitHasSlice) closeUnit(bits.bytePosition());
-  if (info.recordedPictures == 0) AbortConversion("Error: the video stream holds no complete picture");
+  if (info.recordedPictures == 0)
+    AbortConversion("Error: the video stream holds no complete picture");
 
   for (int t = 0; t < 4; ++t)
     if (info.picturesPerType[t] != 0)

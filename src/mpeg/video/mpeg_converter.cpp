@@ -11,6 +11,9 @@
 #include <mutex>
 #include <system_error>
 
+#include "mpeg/audio/audio_tables.h"
+#include "mpeg/system/mpg_merge.h"
+#include "mpeg/system/multiplexer.h"
 #include "mpeg/video/engine_memory.h"
 #include "mpeg/video/engine_services.h"
 #include "mpeg/video/engine_settings.h"
@@ -31,10 +34,6 @@ std::mutex& ConversionMutex() {
   static std::mutex mutex;
   return mutex;
 }
-
-const char kMultiplexerFailed[] =
-    "Aaaaargh!!! This is not supposed to happen, but rather than doing its job the multiplexer "
-    "has thrown an exception. Please check the troubleshooting section for possible remedies.";
 
 // Position of the extension's dot, or npos when the last name has none.
 size_t ExtensionDot(const std::string& path) {
@@ -84,8 +83,7 @@ void ReportCounters(const MultiplexCounters& counters) {
   EngineSettings& settings = MpegEngineSettings();
   settings.videoTimedOut = counters.videoTimedOut;
   settings.audioTimedOut = counters.audioTimedOut;
-  if (counters.videoTimedOut) ReportLine("Error: video timed-out");
-  if (counters.audioTimedOut) ReportLine("Error: audio timed-out");
+  ReportMultiplexCounters(counters, /*endings=*/false);
 }
 
 // Copies `from` to `to` through a fresh name beside `to`, so that a failed copy leaves
@@ -165,11 +163,9 @@ class ImageListSource : public MpegFrameSource {
 }  // namespace
 
 bool IsAudioRateOfLayer(int layer, int rate) {
-  static const int kLayer1[] = {32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448};
-  static const int kLayer2[] = {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384};
-  const int* table = layer == 1 ? kLayer1 : layer == 2 ? kLayer2 : nullptr;
-  if (!table) return false;
-  return std::find(table, table + 14, rate) != table + 14;
+  if (layer != 1 && layer != 2) return false;
+  const auto& table = layer == 1 ? mp2::kLayer1BitRates : mp2::kLayer2BitRates;
+  return rate > 0 && std::find(table.begin() + 1, table.end(), rate) != table.end();
 }
 
 bool RunVideoEncoder(const SourceDescription& source, MpegFrameSource& frames,
@@ -500,7 +496,7 @@ bool ConvertImageListToMpg(const std::vector<std::string>& imagePaths,
   try {
     counters = services.multiplex(videoPath, audioPath, output);
   } catch (const CFileException&) {
-    Prompts().ShowMessage(kMultiplexerFailed);
+    Prompts().ShowMessage(kMultiplexerExceptionMessage);
     return false;
   }
   ReportCounters(counters);
