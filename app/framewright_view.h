@@ -14,8 +14,8 @@ namespace quendrolix::app {
 class CMainFrame;
 
 // Where the view gets the picture of the selected image and how the logo is stamped on
-// it. The default source decodes through CBmp and stamps nothing; the logo stamp joins
-// here when its engine arrives.
+// it. The default source decodes through CBmp and stamps nothing; the main frame installs
+// one that stamps the project's logo.
 class ViewPictureSource {
  public:
   virtual ~ViewPictureSource() = default;

@@ -200,20 +200,13 @@ void CMainFrame::OnWavToMp2() {
 void CMainFrame::ConvertToMp2(const QStringList& files) {
   BeginConversion();
   for (const std::string& source : WithWavSuffix(files)) {
-    const std::string mp2 = std::filesystem::path(source).replace_extension("mp2").string();
-    std::string reason;
-    bool ok = false;
-    try {
-      ok = ConvertSoundToMp2(source, mp2, &reason);
-    } catch (const CFileException&) {
-      // The encoder has logged why it stopped.
-    }
-    if (ok)
-      RememberOutputFile(mp2);
-    else if (!reason.empty())
+    const Mp2FileConversion made = ConvertSoundFileToMp2(source);
+    if (made.ok)
+      RememberOutputFile(made.mp2Path);
+    else if (!made.abandoned)
       // Without a line the log would end in "Conversion completed" over a file that was
-      // never written.
-      ReportLine("Error: %s was not converted (%s)", source.c_str(), reason.c_str());
+      // never written; an abandoned run has logged its own.
+      ReportLine("Error: %s was not converted (%s)", source.c_str(), made.reason.c_str());
   }
   ReportLine("Conversion completed");
   EndConversion();

@@ -32,20 +32,12 @@ int RunWav2Mp2(const std::vector<std::string>& args) {
 
   bool anyFailed = false;
   for (const std::string& source : args) {
-    const std::string mp2 = std::filesystem::path(source).replace_extension("mp2").string();
-    std::string reason;
-    bool ok = false;
-    try {
-      ok = ConvertSoundToMp2(source, mp2, &reason);
-    } catch (const CFileException&) {
-      // The encoder has said why in the log.
-      reason = "the conversion was abandoned";
-    }
-    if (!ok) {
+    const Mp2FileConversion made = ConvertSoundFileToMp2(source);
+    if (!made.ok) {
       anyFailed = true;
       TheConsoleLog().ClearBar();
       std::fflush(stdout);
-      std::fprintf(stderr, "quendrolix-cli wav2mp2: %s: %s\n", source.c_str(), reason.c_str());
+      std::fprintf(stderr, "quendrolix-cli wav2mp2: %s: %s\n", source.c_str(), made.reason.c_str());
     }
   }
   ReportLine("Conversion completed");

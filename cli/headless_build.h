@@ -14,7 +14,7 @@ namespace quendrolix::cli {
 // The document after start-up, as the program has it with FILE on its command line: a
 // settings file (.ini) replaces Clipora.ini, a project file is opened once start-up is
 // done, an image is added to the list. Without FILE the program folder's Clipora.ini is
-// read. The settings are not written back.
+// read. Commands that end as the program ends (run) save the settings as it would.
 struct HeadlessProject {
   FrameList list;
   SettingsStore store;

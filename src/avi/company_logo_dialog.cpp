@@ -74,13 +74,7 @@ bool CompanyLogoDialog::Apply(CFramewrightDoc& doc, LogoPictures& pictures) cons
   logo.sLogoFile = LogoFile();
 
   SettingsStore& store = doc.store();
-  store.SetInteger("Logo", "bUseLogo", logo.bUseLogo);
-  store.SetInteger("Logo", "bUseTransparent", logo.bUseTransparent);
-  store.SetInteger("Logo", "nXPos", logo.nXPos);
-  store.SetInteger("Logo", "nYPos", logo.nYPos);
-  store.SetInteger("Logo", "bColorFromLogo", logo.bColorFromLogo);
-  store.SetColour("Logo", "crTrans", logo.crTrans);
-  store.SetString("Logo", "sLogoFile", logo.sLogoFile);
+  logo.WriteTo(store);
   bool saved = store.Save();
   PrepareLogo(logo, pictures);
   return saved;

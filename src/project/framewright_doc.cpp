@@ -278,6 +278,26 @@ bool CFramewrightDoc::SaveProjectFile(const std::string& path) {
   return true;
 }
 
+void LogoSettings::ReadFrom(const SettingsStore& store) {
+  store.GetInteger("Logo", "bUseLogo", bUseLogo);
+  store.GetInteger("Logo", "bUseTransparent", bUseTransparent);
+  store.GetInteger("Logo", "nXPos", nXPos);
+  store.GetInteger("Logo", "nYPos", nYPos);
+  store.GetInteger("Logo", "bColorFromLogo", bColorFromLogo);
+  store.GetColour("Logo", "crTrans", crTrans);
+  store.GetString("Logo", "sLogoFile", sLogoFile);
+}
+
+void LogoSettings::WriteTo(SettingsStore& store) const {
+  store.SetInteger("Logo", "bUseLogo", bUseLogo);
+  store.SetInteger("Logo", "bUseTransparent", bUseTransparent);
+  store.SetInteger("Logo", "nXPos", nXPos);
+  store.SetInteger("Logo", "nYPos", nYPos);
+  store.SetInteger("Logo", "bColorFromLogo", bColorFromLogo);
+  store.SetColour("Logo", "crTrans", crTrans);
+  store.SetString("Logo", "sLogoFile", sLogoFile);
+}
+
 std::string DescribeProject(const CFramewrightDoc& doc) {
   std::string text = StringPrintf("fps: %d\nbpp: %d\n", doc.framesPerSecond, doc.bitsPerPixel);
   text += "sound: " + doc.soundFile() + "\n";

@@ -38,6 +38,10 @@ struct LogoSettings {
   int16_t bColorFromLogo = 0;
   uint32_t crTrans = 0;             // 0x00BBGGRR
   std::string sLogoFile = "<LOGO";  // the built-in placeholder: no logo is drawn
+
+  // Section "Logo": each key present replaces its member; WriteTo sets every key.
+  void ReadFrom(const SettingsStore& store);
+  void WriteTo(SettingsStore& store) const;
 };
 
 // What the document tells its front (the view, the sound button). All calls are optional.

@@ -69,14 +69,7 @@ StartupReport RunStartupSequence(CFramewrightDoc& doc, ViewSettings& view, int s
   if (fs::exists(report.codecFile, ec) && hooks.loadCodecOptions)
     hooks.loadCodecOptions(report.codecFile);
 
-  LogoSettings& logo = doc.logo;
-  store.GetInteger("Logo", "bUseLogo", logo.bUseLogo);
-  store.GetInteger("Logo", "bUseTransparent", logo.bUseTransparent);
-  store.GetInteger("Logo", "nXPos", logo.nXPos);
-  store.GetInteger("Logo", "nYPos", logo.nYPos);
-  store.GetInteger("Logo", "bColorFromLogo", logo.bColorFromLogo);
-  store.GetColour("Logo", "crTrans", logo.crTrans);
-  store.GetString("Logo", "sLogoFile", logo.sLogoFile);
+  doc.logo.ReadFrom(store);
   if (hooks.prepareLogo) hooks.prepareLogo(doc);
 
   for (int i = 0; store.GetIndexed("Images", i, text); ++i) {

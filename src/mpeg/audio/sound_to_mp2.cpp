@@ -9,6 +9,7 @@
 #include "mpeg/audio/pcm_source.h"
 #include "mpeg/audio/sound_stream.h"
 #include "platform/host/conversion_log.h"
+#include "platform/host/file_exception.h"
 
 namespace quendrolix {
 
@@ -49,6 +50,18 @@ bool ConvertSoundToMp2Logged(const std::string& sourcePath, const std::string& m
   if (!reason.empty())
     ReportLine("Error: %s could not be converted to MP2 (%s)", sourcePath.c_str(), reason.c_str());
   return false;
+}
+
+Mp2FileConversion ConvertSoundFileToMp2(const std::string& sourcePath) {
+  Mp2FileConversion result;
+  result.mp2Path = std::filesystem::path(sourcePath).replace_extension("mp2").string();
+  try {
+    result.ok = ConvertSoundToMp2(sourcePath, result.mp2Path, &result.reason);
+  } catch (const CFileException&) {
+    result.abandoned = true;
+    result.reason = "the conversion was abandoned";
+  }
+  return result;
 }
 
 }  // namespace quendrolix

@@ -30,4 +30,15 @@ bool ConvertSoundToMp2(const std::string& sourcePath, const std::string& mp2Path
 // "Error: %s could not be converted to MP2 (reason)".
 bool ConvertSoundToMp2Logged(const std::string& sourcePath, const std::string& mp2Path);
 
+// One file of the "WAV -> MP2" command: the MP2 goes beside the source, named as it is
+// with the extension "mp2". `abandoned` tells an encoder abort (already logged by the
+// encoder) from a refusal that only `reason` explains.
+struct Mp2FileConversion {
+  std::string mp2Path;
+  bool ok = false;
+  bool abandoned = false;
+  std::string reason;
+};
+Mp2FileConversion ConvertSoundFileToMp2(const std::string& sourcePath);
+
 }  // namespace quendrolix
