@@ -77,6 +77,10 @@ static void PrintProgramHelp() {
             [](const CliCommand& a, const CliCommand& b) { return a.name < b.name; });
   for (const auto& command : table)
     std::printf("  %-14s %s\n", command.name.c_str(), command.summary.c_str());
+  std::printf(
+      "\n"
+      "Exit status: 0 success, 1 failure, 2 bad usage, 3 made but incomplete (a picture,\n"
+      "frame or sound was left out; a message names it).\n");
 }
 
 static int Main(int argc, char** argv) {
