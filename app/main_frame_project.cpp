@@ -134,16 +134,18 @@ int CMainFrame::Paste(bool autoPaste) {
   pasted.GetSize(width, height);
   std::string savedAt;
   int row = doc_.Paste(width, height, autoPaste, app_.frameState(), [&](const std::string& path) {
+    savedAt = path;
+    if (!pasted.Save(path)) return false;
     if (autoPaste) {
-      // Accepted: the same picture must not be taken again at the next tick.
+      // Saved: the same picture must not be taken again at the next tick. Only now, so
+      // that a picture that could not be saved is still on the clipboard.
       Clipboard& clipboard = TheClipboard();
       if (clipboard.Open()) {
         clipboard.Empty();
         clipboard.Close();
       }
     }
-    savedAt = path;
-    return pasted.Save(path);
+    return true;
   });
   if (row > 0) view_->AdoptPicture(std::move(pasted), savedAt);
   UpdateCommandUi();

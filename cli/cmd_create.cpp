@@ -34,10 +34,10 @@ const char kCreateUsage[] =
 const char kQuickUsage[] =
     "Usage: quendrolix-cli quick-create FOLDER OUTPUT [--sound FILE]\n"
     "\n"
-    "Builds every file of FOLDER, in byte order of the names, each held for the default\n"
-    "frame count (\"Replicate\" of Clipora.ini, else 1), as \"Quick AVI / MPG Create...\"\n"
-    "does: an MPG when OUTPUT holds \".mpg\" or \".mpeg\", an AVI otherwise. A file that is\n"
-    "not an image ends the movie there (\"Could not load\"). FILE, a WAV or AVI sound, is\n"
+    "Builds every picture file of FOLDER (hidden files, folders and files of other kinds\n"
+    "are passed over), in byte order of the names, each held for the default frame count\n"
+    "(\"Replicate\" of Clipora.ini, else 1), as \"Quick AVI / MPG Create...\" does: an MPG\n"
+    "when OUTPUT holds \".mpg\" or \".mpeg\", an AVI otherwise. FILE, a WAV or AVI sound, is\n"
     "merged in; without it an MPG carries the project's sound (\"Sound\" of Clipora.ini),\n"
     "as the program's Quick create does. The path of the finished movie is printed.";
 

@@ -35,8 +35,8 @@ std::string DisplayNameOf(const std::string& path) {
 }
 
 bool IsImageExtension(const std::string& path) {
-  static const char* const kImages[] = {"bmp", "dib", "gif", "jpg",  "jpeg", "pcx",
-                                        "png", "rle", "tif", "tiff", "tga",  "cri"};
+  static const char* const kImages[] = {"bmp", "dib",  "gif", "jpg", "jpeg", "pcx",  "png", "rle",
+                                        "tif", "tiff", "tga", "cri", "webp", "heic", "heif"};
   std::string ext = LowerExtension(path);
   return std::any_of(std::begin(kImages), std::end(kImages),
                      [&](const char* image) { return ext == image; });

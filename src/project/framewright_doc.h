@@ -196,7 +196,7 @@ class CFramewrightDoc {
 // The file name with its extension ("/a/sky.jpg" gives "sky.jpg").
 std::string DisplayNameOf(const std::string& path);
 // True for the image extensions the open operation accepts (bmp, dib, gif, jpg, jpeg,
-// pcx, png, rle, tif, tiff, tga, cri; any case).
+// pcx, png, rle, tif, tiff, tga, cri, webp, heic, heif; any case).
 bool IsImageExtension(const std::string& path);
 
 // A plain listing of the project: "fps: N", "bpp: N", "sound: PATH", "size: WxH" (or

@@ -30,8 +30,9 @@ FrameToolStatus JoinAvis(CFramewrightDoc& doc, const std::string& first, const s
       return FrameToolStatus::kInputMissing;
     }
   }
-  const std::string folder = ReadyTempFolder();
-  if (folder.empty()) return FrameToolStatus::kNoTempFolder;
+  const TempRunFolder run;
+  if (!run.ok()) return FrameToolStatus::kNoTempFolder;
+  const std::string& folder = run.path();
 
   // Quick create sorts the names by bytes: one plain naming, wide enough for both files
   // together, keeps every frame of the first file before every frame of the second.

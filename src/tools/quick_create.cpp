@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "platform/host/user_prompts.h"
+#include "project/framewright_doc.h"
 #include "tools/create_avi.h"
 #include "tools/create_mpg.h"
 
@@ -19,9 +20,14 @@ std::vector<std::string> QuickCreateListing(const std::string& folder) {
   std::vector<std::string> names;
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    // Pictures only: no folders, devices or broken links, nothing hidden (".directory",
+    // editors' backups) and no file of another kind left beside the pictures.
+    const std::string name = it->path().filename().string();
     std::error_code kindError;
-    if (it->is_directory(kindError)) continue;
-    names.push_back(it->path().filename().string());
+    if (name.empty() || name[0] == '.' || !it->is_regular_file(kindError) ||
+        !IsImageExtension(name))
+      continue;
+    names.push_back(name);
   }
   std::sort(names.begin(), names.end());  // bytes, as the listing has always been sorted
   return names;

@@ -1,5 +1,6 @@
 #include "tools/temp_folder.h"
 
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -55,15 +56,26 @@ bool EmptyTempFolder(const std::string& folder) {
   return ok && !ec;
 }
 
-std::string ReadyTempFolder() {
+TempRunFolder::TempRunFolder() {
   const std::string folder = ProgramTempFolder();
   if (!TempFolderExists(folder) && !CreateTempFolder(folder)) {
     Prompts().ShowMessage(
         StringPrintf("Could not create %s folder for temporary files", folder.c_str()));
-    return {};
+    return;
   }
-  EmptyTempFolder(folder);
-  return folder;
+  std::string pattern = folder + "run-XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) {
+    Prompts().ShowMessage(
+        StringPrintf("Could not create %s folder for temporary files", folder.c_str()));
+    return;
+  }
+  path_ = pattern + "/";
+}
+
+TempRunFolder::~TempRunFolder() {
+  if (path_.empty()) return;
+  std::error_code ec;
+  fs::remove_all(path_, ec);
 }
 
 FrameToolStatus BuildFromTempFolder(CFramewrightDoc& doc, const std::string& folder,
@@ -72,7 +84,6 @@ FrameToolStatus BuildFromTempFolder(CFramewrightDoc& doc, const std::string& fol
   request.folder = folder;
   request.output = output;
   const BuildResult result = QuickCreate(doc, request, env);
-  EmptyTempFolder(folder);
   return result.ok() ? FrameToolStatus::kBuilt : FrameToolStatus::kBuildFailed;
 }
 

@@ -33,11 +33,26 @@ enum class FrameToolStatus {
   kBuildFailed,    // Quick create failed and has said why
 };
 
-// The temporary folder, there and empty; empty string (and the message shown) when it
-// cannot be made.
-std::string ReadyTempFolder();
-// Quick create of the folder's frames into `output`, without a sound of its own; the
-// folder is emptied afterwards.
+// A folder of one run's own inside the program's "Temp" folder, where joining and the
+// TIFF converter lay out their frames. It is made fresh (so nothing left over by another
+// run, a crash or the user is ever mixed in) and removed with everything in it when the
+// object goes away, whether the run succeeded or not. When "Temp" cannot be made, "Could
+// not create %s folder for temporary files" is shown and ok() is false.
+class TempRunFolder {
+ public:
+  TempRunFolder();
+  ~TempRunFolder();
+  TempRunFolder(const TempRunFolder&) = delete;
+  TempRunFolder& operator=(const TempRunFolder&) = delete;
+  bool ok() const { return !path_.empty(); }
+  // The folder, ending in '/'; empty when it could not be made.
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// Quick create of the folder's frames into `output`, without a sound of its own.
 FrameToolStatus BuildFromTempFolder(CFramewrightDoc& doc, const std::string& folder,
                                     const std::string& output, const BuildEnvironment& env);
 

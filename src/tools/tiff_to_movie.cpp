@@ -6,8 +6,9 @@ namespace quendrolix {
 
 FrameToolStatus ConvertTiffToMovie(CFramewrightDoc& doc, const std::string& tiffPath,
                                    const std::string& output, const BuildEnvironment& env) {
-  const std::string folder = ReadyTempFolder();
-  if (folder.empty()) return FrameToolStatus::kNoTempFolder;
+  const TempRunFolder run;
+  if (!run.ok()) return FrameToolStatus::kNoTempFolder;
+  const std::string& folder = run.path();
   const FrameComposer composer = ComposerFor(doc, env);
   if (ExtractTiffPages(tiffPath, folder, 0, nullptr, composer) == 0)
     return FrameToolStatus::kNothingToJoin;

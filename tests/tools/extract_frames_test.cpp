@@ -5,13 +5,13 @@
 
 #include "image/dib_functions.h"
 #include "image/image_io.h"
-#include "tools/extract_dialog.h"
-#include "tools/extract_frames.h"
 #include "platform/host/user_prompts.h"
 #include "support/image_fixtures.h"
 #include "support/image_tools_fixtures.h"
 #include "support/test_support.h"
 #include "support/vfw_fixtures.h"
+#include "tools/extract_dialog.h"
+#include "tools/extract_frames.h"
 #include "tools/extract_sound.h"
 
 namespace quendrolix {

@@ -5,13 +5,13 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "tools/extract_frames.h"
-#include "tools/join_avis.h"
-#include "tools/temp_folder.h"
 #include "platform/host/user_prompts.h"
 #include "support/image_tools_fixtures.h"
 #include "support/test_support.h"
 #include "support/vfw_fixtures.h"
+#include "tools/extract_frames.h"
+#include "tools/join_avis.h"
+#include "tools/temp_folder.h"
 #include "tools/tiff_to_movie.h"
 
 namespace quendrolix {
@@ -76,6 +76,32 @@ TEST_F(JoinFixture, MissingOrEmptyInputsEndTheJoin) {
             FrameToolStatus::kNoTempFolder);
   EXPECT_TRUE(
       prompts.HasMessage("Could not create " + home.File("Temp") + "/ folder for temporary files"));
+}
+
+TEST_F(JoinFixture, LeftoversInTempNeverJoinAndAFailedJoinLeavesNothing) {
+  // What an earlier run, a crash or a file manager left in the temporary folder.
+  fs::create_directories(ProgramTempFolder());
+  WriteText(ProgramTempFolder() + ".directory", "[Dolphin]\n");
+  WriteFramesAvi(dir.File("stale.avi"), 1, 16, 8, 90);
+  ASSERT_EQ(ExtractAviFrames(dir.File("stale.avi"), ProgramTempFolder(), 0, nullptr), 1);
+  fs::permissions(ProgramTempFolder() + "Img0000.bmp", fs::perms::owner_read);
+  fs::create_symlink("/nonexistent", ProgramTempFolder() + "Img0001.bmp");
+
+  auto first = WriteFramesAvi(dir.File("two.avi"), 2, 16, 8, 0);
+  auto second = WriteFramesAvi(dir.File("one.avi"), 1, 16, 8, 40);
+  ASSERT_EQ(JoinAvis(doc, dir.File("two.avi"), dir.File("one.avi"), dir.File("both.avi"), env),
+            FrameToolStatus::kBuilt);
+  first.insert(first.end(), second.begin(), second.end());
+  EXPECT_EQ(ReadFramesBgr(dir.File("both.avi")), first);
+  EXPECT_TRUE(prompts.messages.empty());
+
+  // A join that fails half-way removes the frames it wrote.
+  const size_t before = std::distance(fs::directory_iterator(ProgramTempFolder()), {});
+  WriteText(dir.File("junk.avi"), "junk");
+  EXPECT_EQ(JoinAvis(doc, dir.File("two.avi"), dir.File("junk.avi"), dir.File("out.avi"), env),
+            FrameToolStatus::kNothingToJoin);
+  EXPECT_EQ(static_cast<size_t>(std::distance(fs::directory_iterator(ProgramTempFolder()), {})),
+            before);
 }
 
 TEST(FrameNumberDigits, NamesPastTenThousandFramesStillSortInFrameOrder) {

@@ -3,12 +3,12 @@
 
 #include <filesystem>
 
-#include "tools/morph.h"
-#include "tools/morph_dialog.h"
 #include "platform/host/user_prompts.h"
 #include "support/avi_fixtures.h"
 #include "support/image_fixtures.h"
 #include "support/test_support.h"
+#include "tools/morph.h"
+#include "tools/morph_dialog.h"
 
 namespace quendrolix {
 namespace {

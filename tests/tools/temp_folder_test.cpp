@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "tools/temp_folder.h"
 #include "support/test_support.h"
+#include "tools/temp_folder.h"
 
 namespace quendrolix {
 namespace {
