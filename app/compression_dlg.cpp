@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QVBoxLayout>
 
+#include "platform/host/user_prompts.h"
 #include "platform/vfw/codec.h"
 
 namespace quendrolix::app {
@@ -74,6 +75,8 @@ void CompressionDlg::UpdateEnables() {
     for (int depth : choice->depths) depths << QString::number(depth);
     note = QString("Takes %1-bit frames (%2)")
                .arg(depths.join(", "), FourCCText(choice->handler).c_str());
+    if (const CodecDescription* codec = FindCodec(choice->handler))
+      note += "\n" + QString::fromStdString(codec->qualityNote);
   }
   note_->setText(note);
   qualityLabel_->setText(QString("Compression Quality: %1").arg(quality_->value()));
@@ -87,6 +90,12 @@ void CompressionDlg::UpdateEnables() {
 
 void CompressionDlg::accept() {
   state_.Select(compressor_->currentIndex());
+  // A compressor that cannot take the project's frames is refused here, not at the build.
+  const std::string refusal = state_.Refusal();
+  if (!refusal.empty()) {
+    Prompts().ShowMessage(refusal);
+    return;
+  }
   state_.SetQualityPercent(quality_->value());
   state_.keyFramesOn = keyFrames_->isChecked();
   state_.SetKeyFrameEvery(keyFrameEvery_->value());

@@ -8,6 +8,7 @@
 #include "avi/create_commands.h"
 #include "platform/host/conversion_log.h"
 #include "platform/host/user_prompts.h"
+#include "platform/vfw/codec.h"
 
 namespace quendrolix {
 namespace {
@@ -43,6 +44,7 @@ void AviBuilder::Add(const std::string& path, unsigned frameCount) {
 
 bool AviBuilder::Write(const std::string& outputPath) {
   errorCode_ = 0;
+  refusal_.clear();
   samples_ = 0;
   if (paths_.empty()) {
     errorCode_ = kAviBuildNoImages;
@@ -70,6 +72,12 @@ bool AviBuilder::Write(const std::string& outputPath) {
   }
   int w0 = 0, h0 = 0;
   picture.GetSize(w0, h0);
+  // A compressor that cannot code these frames is named before anything is written.
+  refusal_ = CompressorRefusal((options_ ? *options_ : CodecOptions()).fccHandler, depth_, w0, h0);
+  if (!refusal_.empty()) {
+    errorCode_ = AVIERR_BADFORMAT;
+    return false;
+  }
 
   ScopedAviStream stream, compressed;
   {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "avi/frame_composition.h"
 #include "platform/host/conversion_log.h"
 #include "platform/host/program_folder.h"
 #include "platform/host/user_prompts.h"
@@ -216,6 +217,12 @@ bool CompressionDialogState::ConfigureEnabled() const {
   return current() && current()->hasSettings;
 }
 
+std::string CompressionDialogState::Refusal() const {
+  const CompressorChoice* choice = current();
+  if (!choice || projectDepth <= 0) return std::string();
+  return CompressorRefusal(choice->handler, FrameDepthFor(projectDepth));
+}
+
 void CompressionDialogState::ApplyTo(AVICOMPRESSOPTIONS& options) const {
   const CompressorChoice* choice = current();
   if (!choice) return;
@@ -237,7 +244,7 @@ void CompressionDialogState::ApplyTo(AVICOMPRESSOPTIONS& options) const {
   options.dwFlags = flags;
 }
 
-bool ChooseCodecOptions(const CompressionDialog& dialog) {
+bool ChooseCodecOptions(const CompressionDialog& dialog, int projectDepth) {
   const std::string temp = ProgramFolder::Join("ZQTemp.AVI");
   PAVIFILE file = nullptr;
   if (AVIFileOpen(&file, temp, OF_WRITE | OF_CREATE) != AVIERR_OK) return false;
@@ -256,6 +263,7 @@ bool ChooseCodecOptions(const CompressionDialog& dialog) {
     return false;
   }
   CompressionDialogState state = CompressionDialogState::FromOptions(CodecOptions());
+  state.projectDepth = projectDepth;
   const bool confirmed = dialog && dialog(state);
   if (confirmed) state.ApplyTo(CodecOptions());
   AVIStreamRelease(stream);
