@@ -96,7 +96,8 @@ const std::vector<CodecDescription>& CodecRegistry() {
       d.hasSettings = false;
       d.sizeMultiple = c.sizeMultiple;
       d.sizeNote = c.sizeMultiple == 4   ? "codes blocks of 4x4 pixels"
-                   : c.sizeMultiple == 2 ? "codes colour at half the resolution in both directions"
+                   : c.sizeMultiple == 2 ? "codes colour at half the resolution, so it needs an "
+                                           "even width and height"
                                          : "";
       d.qualityNote = c.qualityNote;
       d.library = true;
@@ -131,10 +132,13 @@ std::string CompressorRefusal(FOURCC handler, int depth, int width, int height) 
   const int m = codec->sizeMultiple;
   if (m > 1 && width > 0 && height > 0 && (width % m != 0 || height % m != 0)) {
     const int w = std::max(m, width / m * m), h = std::max(m, height / m * m);
+    const std::string which =
+        m == 2 ? " has an odd one"
+               : " is not a multiple of " + std::to_string(m) + " in both directions";
     return codec->name + " " + codec->sizeNote + ": the picture size " + std::to_string(width) +
-           "x" + std::to_string(height) + " is not a multiple of " + std::to_string(m) +
-           " in both directions. Choose another compressor, or pictures of a size such as " +
-           std::to_string(w) + "x" + std::to_string(h) + ".";
+           "x" + std::to_string(height) + which +
+           ". Choose another compressor, or pictures of a size such as " + std::to_string(w) + "x" +
+           std::to_string(h) + ".";
   }
   return std::string();
 }
