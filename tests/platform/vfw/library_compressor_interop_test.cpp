@@ -51,7 +51,7 @@ Bytes Decode(const std::string& ffmpeg, const std::string& file, const std::stri
              std::string* warnings) {
   const CommandResult r =
       RunCommand(ShellQuote(ffmpeg) + " -nostdin -y -v warning -i " + ShellQuote(file) +
-                 " -map 0:v -vsync passthrough -f rawvideo -pix_fmt rgb24 " + ShellQuote(out));
+                 " -map 0:v -fps_mode passthrough -f rawvideo -pix_fmt rgb24 " + ShellQuote(out));
   if (warnings) *warnings = r.errors;
   return r.status == 0 ? ReadBytes(out) : Bytes{};
 }
@@ -109,8 +109,11 @@ TEST_F(LibraryCompressorInteropTest, EachCompressorBesideMsVideo1AtTheDefaultOpt
     double leastPsnr;
     bool smallerThanMsvc;
   };
-  for (const Case c : {Case{"XVID", 38, true}, Case{"H264", 40, true}, Case{"FFV1", 99, false},
-                       Case{"HFYU", 99, false}, Case{"cvid", 24, true}}) {
+  // Photographs at 640x480 keep about 38 dB through any 4:2:0 codec at its best (the
+  // colour is halved in both directions); MS Video 1 at quality 10000 gets there with
+  // four times the bytes. The lossless ones give every pixel back.
+  for (const Case c : {Case{"XVID", 36, true}, Case{"H264", 37, true}, Case{"FFV1", 99, false},
+                       Case{"HFYU", 99, false}, Case{"cvid", 30, true}}) {
     SCOPED_TRACE(c.codec);
     const Measure m = Build(c.codec);
     std::printf("%-5s %10ju %9.2f\n", c.codec, m.bytes, m.psnr);
