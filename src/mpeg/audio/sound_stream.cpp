@@ -164,21 +164,29 @@ bool ReadAsStored(const std::vector<uint8_t>& format) {
   return w.nSamplesPerSec == 11025 || w.nSamplesPerSec == 22050 || w.nSamplesPerSec == 44100;
 }
 
+// The first audio stream of a RIFF file through the AVI services; `noun` names the file
+// in the reason.
+bool OpenFirstSound(const std::string& path, const char* noun, ScopedAviFile& file,
+                    ScopedAviStream& stream, std::string* error) {
+  if (AVIFileOpen(file.out(), path, OF_READ) != AVIERR_OK) {
+    SetError(error, std::string("the ") + noun + " cannot be read");
+    return false;
+  }
+  if (AVIFileGetStream(file.get(), stream.out(), streamtypeAUDIO, 0) != AVIERR_OK) {
+    SetError(error, std::string("the ") + noun + " has no sound");
+    return false;
+  }
+  return true;
+}
+
 // The decoded route for the first audio stream of a RIFF file (AVI or WAV).
 std::unique_ptr<SoundStreamReader> OpenDecodedRiffSound(const std::string& path,
                                                         std::string* error) {
   return DecodedSoundStream::Open(
       [path](std::string* why) -> std::unique_ptr<av::AudioDecoder> {
         ScopedAviFile file;
-        if (AVIFileOpen(file.out(), path, OF_READ) != AVIERR_OK) {
-          SetError(why, "the file cannot be read");
-          return nullptr;
-        }
         ScopedAviStream stream;
-        if (AVIFileGetStream(file.get(), stream.out(), streamtypeAUDIO, 0) != AVIERR_OK) {
-          SetError(why, "the file has no sound");
-          return nullptr;
-        }
+        if (!OpenFirstSound(path, "file", file, stream, why)) return nullptr;
         return OpenStreamSoundDecoder(stream.get(), why);
       },
       error);
@@ -186,15 +194,8 @@ std::unique_ptr<SoundStreamReader> OpenDecodedRiffSound(const std::string& path,
 
 std::unique_ptr<SoundStreamReader> OpenAviSoundStream(const std::string& path, std::string* error) {
   ScopedAviFile file;
-  if (AVIFileOpen(file.out(), path, OF_READ) != AVIERR_OK) {
-    SetError(error, "the AVI file cannot be read");
-    return nullptr;
-  }
   ScopedAviStream stream;
-  if (AVIFileGetStream(file.get(), stream.out(), streamtypeAUDIO, 0) != AVIERR_OK) {
-    SetError(error, "the AVI file has no sound");
-    return nullptr;
-  }
+  if (!OpenFirstSound(path, "AVI file", file, stream, error)) return nullptr;
   LONG size = 0;
   if (AVIStreamReadFormat(stream.get(), 0, nullptr, &size) != AVIERR_OK || size < 16 ||
       size > 65536) {

@@ -159,6 +159,12 @@ std::unique_ptr<VideoEncoder> VideoEncoder::Open(uint32_t fourcc, int width, int
     av_dict_set(&options, "mbd", "rd", 0);
   } else if (name == "libx264") {
     c->pix_fmt = AV_PIX_FMT_YUV420P;
+    // Said in the stream, so that players take BT.601 at any picture size (untagged HD
+    // video is shown as BT.709).
+    c->color_primaries = AVCOL_PRI_SMPTE170M;
+    c->color_trc = AVCOL_TRC_SMPTE170M;
+    c->colorspace = AVCOL_SPC_SMPTE170M;
+    c->color_range = AVCOL_RANGE_MPEG;
     av_dict_set(&options, "preset", "medium", 0);
     av_dict_set(&options, "tune", "zerolatency", 0);
     av_dict_set_int(&options, "crf", RateFactor(quality), 0);

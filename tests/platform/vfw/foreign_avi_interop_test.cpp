@@ -25,6 +25,7 @@ struct Foreign {
   const char* sound;  // ... and the sound stream
   int soundRate;
   const char* soundCodec;  // what ffprobe calls the sound
+  int width = 320, height = 240;
 };
 
 // Every codec the libraries give ffmpeg an encoder for, under the codes AVIs carry, with
@@ -40,6 +41,7 @@ const Foreign kForeign[] = {
     {"cvid_ima", "-c:v cinepak", "-c:a adpcm_ima_wav", 22050, "adpcm_ima_wav"},
     {"div3_mp3", "-c:v msmpeg4 -q:v 4", "-c:a libmp3lame", 32000, "mp3"},
     {"mp42_s24", "-c:v msmpeg4v2 -q:v 4", "-c:a pcm_s24le -ac 2", 48000, "pcm_s24le"},
+    {"dv_pcm", "-c:v dvvideo -pix_fmt yuv420p", "-c:a pcm_s16le", 48000, "pcm_s16le", 720, 576},
 };
 
 class ForeignAviInteropTest : public ::testing::TestWithParam<Foreign> {
@@ -51,7 +53,8 @@ class ForeignAviInteropTest : public ::testing::TestWithParam<Foreign> {
     avi_ = dir_.File(std::string(GetParam().name) + ".avi");
     // Two seconds of a moving test picture at 25 frames/s and a tone.
     const CommandResult made = RunCommand(
-        ShellQuote(ffmpeg_) + " -nostdin -v error -f lavfi -i testsrc2=size=320x240:rate=25 " +
+        ShellQuote(ffmpeg_) + " -nostdin -v error -f lavfi -i testsrc2=size=" +
+        std::to_string(GetParam().width) + "x" + std::to_string(GetParam().height) + ":rate=25 " +
         "-f lavfi -i sine=frequency=440:sample_rate=" + std::to_string(GetParam().soundRate) +
         " -t 2 " + GetParam().video + " " + GetParam().sound + " " + ShellQuote(avi_));
     ASSERT_EQ(made.status, 0) << made.errors;
@@ -118,7 +121,7 @@ TEST_P(ForeignAviInteropTest, ExtractGivesEveryFrameAsFfmpegDecodesIt) {
                  " -map 0:v -fps_mode passthrough -f rawvideo -pix_fmt bgr24 " + ShellQuote(raw));
   ASSERT_EQ(decoded.status, 0) << decoded.errors;
   const Bytes all = ReadBytes(raw);
-  const size_t frameBytes = 320 * 240 * 3;
+  const size_t frameBytes = size_t{3} * GetParam().width * GetParam().height;
   ASSERT_EQ(all.size(), stored.size() * frameBytes);
   // Two multi-stream files name their frames Img02_0001.bmp and on.
   int written = 0;
