@@ -18,6 +18,11 @@ CompressionDlg::CompressionDlg(CompressionDialogState& state, QWidget* parent)
   for (const CompressorChoice& choice : state_.compressors)
     compressor_->addItem(QString::fromStdString(choice.name));
   note_ = new QLabel(this);
+  // Depths and what Quality does: a few wrapped lines, whichever compressor is chosen.
+  note_->setWordWrap(true);
+  note_->setMinimumWidth(360);
+  note_->setMinimumHeight(4 * note_->fontMetrics().lineSpacing());
+  note_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   qualityLabel_ = new QLabel(this);
   quality_ = new QSlider(Qt::Horizontal, this);
   quality_->setRange(0, 100);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/av/video_decoder.h"
 #include "platform/av/video_encoder.h"
@@ -244,6 +245,31 @@ TEST(LibraryCodecTest, DamagedSamplesGiveTheFramesThatDecode) {
   }
   EXPECT_EQ(good, 9);
   AVIStreamGetFrameClose(getter);
+}
+
+TEST(LibraryCodecTest, ExtractWritesTheFramesThatDecodeAndNamesTheOthers) {
+  TempDir dir;
+  const std::string path = dir.File("xvid.avi");
+  ASSERT_EQ(WriteTestAvi(path, Frames(96, 64, 24, 10), OptionsFor(kXvid, 10000, 1)), AVIERR_OK);
+  Bytes bytes = ReadBytes(path);
+  const auto frames = Find(WalkRiff(bytes), "movi/00dc");
+  ASSERT_EQ(frames.size(), 10u);
+  for (int damaged : {4, 7})
+    for (uint32_t i = 0; i < frames[damaged].size; ++i)
+      bytes[frames[damaged].dataOffset + i] = static_cast<uint8_t>(i * 37 + 11);
+  WriteBytes(path, bytes);
+  const CommandResult r =
+      RunCli({"--home", dir.File("home"), "extract", path, "--dir", dir.File("frames")});
+  EXPECT_EQ(r.status, 3) << "made, but incomplete";
+  EXPECT_EQ(r.output, "10\n");
+  EXPECT_NE(
+      r.errors.find("2 of 10 frames could not be read from " + path + ": Img0005.bmp, Img0008.bmp"),
+      std::string::npos)
+      << r.errors;
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.File("frames")))
+    files += entry.path().extension() == ".bmp";
+  EXPECT_EQ(files, 8);
 }
 
 TEST(SampleVideoDecoderTest, NoiseNeverCrashesAndFormatsOutOfReachAreRefused) {
