@@ -182,7 +182,8 @@ std::unique_ptr<VideoEncoder> VideoEncoder::Open(uint32_t fourcc, int width, int
   } else if (name == "cinepak") {
     c->pix_fmt = AV_PIX_FMT_RGB24;
     c->thread_count = 1;
-    if (settings.keyFrameEvery <= 0) c->gop_size = 12;
+    // This coder takes its key-frame interval from keyint_min.
+    c->keyint_min = c->gop_size;
   }
   int rc = avcodec_open2(c, codec, &options);
   av_dict_free(&options);
