@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QVBoxLayout>
 
+#include "platform/host/user_prompts.h"
 #include "platform/vfw/codec.h"
 
 namespace quendrolix::app {
@@ -17,6 +18,11 @@ CompressionDlg::CompressionDlg(CompressionDialogState& state, QWidget* parent)
   for (const CompressorChoice& choice : state_.compressors)
     compressor_->addItem(QString::fromStdString(choice.name));
   note_ = new QLabel(this);
+  // Depths and what Quality does: a few wrapped lines, whichever compressor is chosen.
+  note_->setWordWrap(true);
+  note_->setMinimumWidth(360);
+  note_->setMinimumHeight(4 * note_->fontMetrics().lineSpacing());
+  note_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   qualityLabel_ = new QLabel(this);
   quality_ = new QSlider(Qt::Horizontal, this);
   quality_->setRange(0, 100);
@@ -74,6 +80,8 @@ void CompressionDlg::UpdateEnables() {
     for (int depth : choice->depths) depths << QString::number(depth);
     note = QString("Takes %1-bit frames (%2)")
                .arg(depths.join(", "), FourCCText(choice->handler).c_str());
+    if (const CodecDescription* codec = FindCodec(choice->handler))
+      note += "\n" + QString::fromStdString(codec->qualityNote);
   }
   note_->setText(note);
   qualityLabel_->setText(QString("Compression Quality: %1").arg(quality_->value()));
@@ -87,6 +95,12 @@ void CompressionDlg::UpdateEnables() {
 
 void CompressionDlg::accept() {
   state_.Select(compressor_->currentIndex());
+  // A compressor that cannot take the project's frames is refused here, not at the build.
+  const std::string refusal = state_.Refusal();
+  if (!refusal.empty()) {
+    Prompts().ShowMessage(refusal);
+    return;
+  }
   state_.SetQualityPercent(quality_->value());
   state_.keyFramesOn = keyFrames_->isChecked();
   state_.SetKeyFrameEvery(keyFrameEvery_->value());

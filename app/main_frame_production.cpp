@@ -192,10 +192,12 @@ void CMainFrame::OnViewAnimation() {
 }
 
 void CMainFrame::OnAviCodec() {
-  ChooseCodecOptions([this](CompressionDialogState& state) {
-    CompressionDlg dialog(state, this);
-    return dialog.exec() == QDialog::Accepted;
-  });
+  ChooseCodecOptions(
+      [this](CompressionDialogState& state) {
+        CompressionDlg dialog(state, this);
+        return dialog.exec() == QDialog::Accepted;
+      },
+      doc_.bitsPerPixel);
 }
 
 void CMainFrame::OnLogo() {

@@ -34,5 +34,8 @@ int UsageError(const std::string& commandName, const std::string& message);
 // Small argument helpers shared by the commands.
 bool IsHelp(const std::vector<std::string>& args);
 bool ParseInt(const std::string& text, long& value);
+// The number after the option at args[i] (i moves onto it); false when there is none or it
+// is outside low..high.
+bool TakeNumber(const std::vector<std::string>& args, size_t& i, long low, long high, long& out);
 
 }  // namespace quendrolix::cli

@@ -4,16 +4,6 @@
 #include "platform/vfw/codec.h"
 
 namespace quendrolix::cli {
-namespace {
-
-bool TakeNumber(const std::vector<std::string>& args, size_t& i, long low, long high, long& out) {
-  if (i + 1 >= args.size()) return false;
-  if (!ParseInt(args[++i], out)) return false;
-  return out >= low && out <= high;
-}
-
-}  // namespace
-
 const CodecDescription* CodecNamed(const std::string& text, std::string& error) {
   FOURCC code = 0;
   if (!ParseFourCC(text, code)) {

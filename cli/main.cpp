@@ -56,6 +56,12 @@ bool ParseInt(const std::string& text, long& value) {
   return true;
 }
 
+bool TakeNumber(const std::vector<std::string>& args, size_t& i, long low, long high, long& out) {
+  if (i + 1 >= args.size()) return false;
+  if (!ParseInt(args[++i], out)) return false;
+  return out >= low && out <= high;
+}
+
 static void PrintProgramHelp() {
   std::printf(
       "Usage: quendrolix-cli [--home DIR] [--yes|--no] [--verbose] COMMAND [ARGS...]\n"

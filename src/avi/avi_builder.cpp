@@ -7,6 +7,7 @@
 #include "avi/codec_options.h"
 #include "platform/host/conversion_log.h"
 #include "platform/host/user_prompts.h"
+#include "platform/vfw/codec.h"
 
 namespace quendrolix {
 namespace {
@@ -42,6 +43,7 @@ void AviBuilder::Add(const std::string& path, unsigned frameCount) {
 
 bool AviBuilder::Write(const std::string& outputPath) {
   errorCode_ = 0;
+  refusal_.clear();
   samples_ = 0;
   if (paths_.empty()) {
     errorCode_ = kAviBuildNoImages;
@@ -69,6 +71,12 @@ bool AviBuilder::Write(const std::string& outputPath) {
   }
   int w0 = 0, h0 = 0;
   picture.GetSize(w0, h0);
+  // A compressor that cannot code these frames is named before anything is written.
+  refusal_ = CompressorRefusal((options_ ? *options_ : CodecOptions()).fccHandler, depth_, w0, h0);
+  if (!refusal_.empty()) {
+    errorCode_ = AVIERR_BADFORMAT;
+    return false;
+  }
 
   ScopedAviStream stream, compressed;
   {

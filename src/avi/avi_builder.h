@@ -41,6 +41,9 @@ class AviBuilder {
   bool Write(const std::string& outputPath);
 
   int32_t errorCode() const { return errorCode_; }
+  // Set when the compressor cannot take the frames (their depth, or a size it does not
+  // code): the sentence that says so, which the build shows in place of the codec error.
+  const std::string& refusal() const { return refusal_; }
   int framesPerSecond() const { return framesPerSecond_; }
   int depth() const { return depth_; }
   // Samples written by the last Write.
@@ -52,6 +55,7 @@ class AviBuilder {
   FrameComposer composer_;
   const AVICOMPRESSOPTIONS* options_;
   int32_t errorCode_ = 0;
+  std::string refusal_;
   std::vector<std::string> paths_;
   std::vector<unsigned> counts_;
   int framesPerSecond_ = 15;

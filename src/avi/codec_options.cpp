@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "avi/frame_composition.h"
 #include "platform/host/atomic_file.h"
 #include "platform/host/conversion_log.h"
 #include "platform/host/program_folder.h"
@@ -210,6 +211,12 @@ bool CompressionDialogState::ConfigureEnabled() const {
   return current() && current()->hasSettings;
 }
 
+std::string CompressionDialogState::Refusal() const {
+  const CompressorChoice* choice = current();
+  if (!choice || projectDepth <= 0) return std::string();
+  return CompressorRefusal(choice->handler, FrameDepthFor(projectDepth));
+}
+
 void CompressionDialogState::ApplyTo(AVICOMPRESSOPTIONS& options) const {
   const CompressorChoice* choice = current();
   if (!choice) return;
@@ -254,7 +261,7 @@ void ApplyCodecArguments(const CodecArguments& arguments, AVICOMPRESSOPTIONS& op
   }
 }
 
-bool ChooseCodecOptions(const CompressionDialog& dialog) {
+bool ChooseCodecOptions(const CompressionDialog& dialog, int projectDepth) {
   const std::string temp = ProgramFolder::Join("ZQTemp.AVI");
   PAVIFILE file = nullptr;
   if (AVIFileOpen(&file, temp, OF_WRITE | OF_CREATE) != AVIERR_OK) return false;
@@ -273,6 +280,7 @@ bool ChooseCodecOptions(const CompressionDialog& dialog) {
     return false;
   }
   CompressionDialogState state = CompressionDialogState::FromOptions(CodecOptions());
+  state.projectDepth = projectDepth;
   const bool confirmed = dialog && dialog(state);
   if (confirmed) state.ApplyTo(CodecOptions());
   AVIStreamRelease(stream);

@@ -72,6 +72,7 @@ struct CompressionDialogState {
   int keyFrameEvery = 20;  // 1..9999
   bool dataRateOn = false;
   int dataRateKBps = 300;  // 1..99999 KB/s (the record holds bytes per second)
+  int projectDepth = 0;    // the project's colour depth; 0 when not known
 
   // The state for `options` (compressor found by its code; full frames when unknown).
   static CompressionDialogState FromOptions(const AVICOMPRESSOPTIONS& options, int depth = 0);
@@ -85,6 +86,9 @@ struct CompressionDialogState {
   bool KeyFramesEnabled() const;  // the check box and, while it is on, the edit
   bool DataRateEnabled() const;
   bool ConfigureEnabled() const;
+  // Why OK cannot take the current choice: a compressor that does not take frames of the
+  // project's depth, named with the depths it takes. Empty when it can.
+  std::string Refusal() const;
   // OK: writes the choice into `options`. Fields a compressor does not use keep their
   // values; choosing another compressor drops the old one's state block.
   void ApplyTo(AVICOMPRESSOPTIONS& options) const;
@@ -111,7 +115,8 @@ using CompressionDialog = std::function<bool(CompressionDialogState& state)>;
 // dialog over CodecOptions(), deletes the file, and after OK asks "Would you like to set
 // the current options as default?"; Yes saves them as SaveCodecOptionsAsDefault() does.
 // False when the temporary file or stream cannot be made (nothing happens then) or the
-// dialog was cancelled (the options stay as they were).
-bool ChooseCodecOptions(const CompressionDialog& dialog);
+// dialog was cancelled (the options stay as they were). `projectDepth` (bits per pixel,
+// 0 = not known) is what the dialog refuses compressors by.
+bool ChooseCodecOptions(const CompressionDialog& dialog, int projectDepth = 0);
 
 }  // namespace quendrolix

@@ -45,16 +45,18 @@ bool BuildAvi(const CFramewrightDoc& doc, const FrameEntries& entries, const std
   if (!soundFile.empty()) temporary = UniqueFileIn(ProgramFolder::Get(), "zqtemp", ".avi");
   bool ok;
   int32_t code;
+  std::string refusal;
   if (!soundFile.empty() && temporary.empty()) {
     ok = false;
     code = AVIERR_FILEOPEN;
   } else {
     ok = builder.Write(soundFile.empty() ? output : temporary.string());
     code = builder.errorCode();
+    refusal = builder.refusal();
   }
   if (!ok) {
     if (!temporary.empty()) RemoveQuietly(temporary);
-    prompts.ShowMessage(CodecErrorMessage(code));
+    prompts.ShowMessage(refusal.empty() ? CodecErrorMessage(code) : refusal);
     prompts.ShowStatus("AVI stream not saved");
     if (env.frame) env.frame->lastOutputFile.clear();
     return false;

@@ -153,6 +153,36 @@ TEST_F(CodecOptionsTest, DialogRulesFollowTheChosenCompressor) {
   EXPECT_EQ(s.qualityPercent, 75);
 }
 
+TEST_F(CodecOptionsTest, TheDialogRefusesACompressorThatCannotTakeTheProjectsDepth) {
+  CompressionDialogState s = CompressionDialogState::FromOptions(CodecOptionsStartValues());
+  auto select = [&](FOURCC handler) {
+    for (int i = 0; i < static_cast<int>(s.compressors.size()); ++i)
+      if (s.compressors[i].handler == handler) s.Select(i);
+    ASSERT_EQ(s.current()->handler, handler);
+  };
+  select(kHandlerRle);
+  EXPECT_EQ(s.Refusal(), "") << "no project depth known";
+  s.projectDepth = 24;
+  EXPECT_EQ(s.Refusal(),
+            "Run Length Encoding (RLE8) takes only 8-bit frames, not the project's 24-bit ones. "
+            "Choose another compressor, or set the colour depth to 8 bits.");
+  s.projectDepth = 4;  // what the builder makes of it: 8
+  EXPECT_EQ(s.Refusal(), "");
+  s.projectDepth = 16;
+  select(MakeFourCC('H', '2', '6', '4'));
+  EXPECT_EQ(s.Refusal(), "");
+
+  // The command hands the project's depth to the dialog.
+  int seen = -1;
+  ChooseCodecOptions(
+      [&](CompressionDialogState& state) {
+        seen = state.projectDepth;
+        return false;
+      },
+      16);
+  EXPECT_EQ(seen, 16);
+}
+
 TEST_F(CodecOptionsTest, ChooseCommandAsksAndSaves) {
   const std::string saved = home.File("AVI.codec");
   // Cancel: nothing changes and nothing is asked.
@@ -244,12 +274,53 @@ TEST(CodecCliTest, ListsAndSetsTheDefaultOptions) {
                                      U32(0)}));
 
   const Bytes before = ReadBytes(file);
-  r = RunCli({"--home", home.path().string(), "codec", "--set", "XVID"});
+  r = RunCli({"--home", home.path().string(), "codec", "--set", "IV50"});
   EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.errors.find("unknown compressor 'XVID'"), std::string::npos);
+  EXPECT_NE(r.errors.find("unknown compressor 'IV50'"), std::string::npos);
   r = RunCli({"--home", home.path().string(), "codec", "--set", "msvc", "--quality", "20000"});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(ReadBytes(file), before);
+}
+
+TEST(CodecCliTest, ListsTheLibraryCompressorsAndRefusesWhatTheProjectCannotUse) {
+  TempDir home;
+  CommandResult r = RunCli({"--home", home.path().string(), "codec", "--list"});
+  ASSERT_EQ(r.status, 0) << r.errors;
+  for (const char* line : {"XVID  MPEG-4 ASP (XVID)", "H264  H.264 (x264)", "FFV1  FFV1 (lossless)",
+                           "HFYU  HuffYUV (lossless)", "cvid  Cinepak"})
+    EXPECT_NE(r.output.find(line), std::string::npos) << line << "\n" << r.output;
+  r = RunCli({"codec", "--help"});
+  EXPECT_NE(r.output.find("H264  the constant rate factor, from 51 at 0 down to 18 at 10000"),
+            std::string::npos)
+      << r.output;
+
+  // RLE takes 8-bit frames only: refused for the default depth of 24 bits, for a project
+  // of 16 bits, and taken for 8 bits; nothing is saved when it is refused.
+  const std::string file = (home.path() / "AVI.codec").string();
+  r = RunCli({"--home", home.path().string(), "codec", "--set", "mrle"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.errors.find("Run Length Encoding (RLE8) takes only 8-bit frames, not the "
+                          "project's 24-bit ones."),
+            std::string::npos)
+      << r.errors;
+  EXPECT_FALSE(std::filesystem::exists(file));
+  r = RunCli({"--home", home.path().string(), "project", "new", home.File("p.qdx"), "--bpp", "16"});
+  ASSERT_EQ(r.status, 0) << r.errors;
+  r = RunCli(
+      {"--home", home.path().string(), "codec", "--set", "mrle", "--project", home.File("p.qdx")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.errors.find("not the project's 16-bit ones"), std::string::npos) << r.errors;
+  r = RunCli({"--home", home.path().string(), "codec", "--set", "mrle", "--depth", "8"});
+  EXPECT_EQ(r.status, 0) << r.errors;
+  Bytes saved = ReadBytes(file);
+  ASSERT_GE(saved.size(), 8u);
+  EXPECT_EQ(std::string(saved.begin() + 4, saved.begin() + 8), "mrle");
+  r = RunCli({"--home", home.path().string(), "codec", "--set", "H264", "--quality", "5000"});
+  EXPECT_EQ(r.status, 0) << r.errors;
+  saved = ReadBytes(file);
+  ASSERT_GE(saved.size(), 8u);
+  EXPECT_EQ(std::string(saved.begin() + 4, saved.begin() + 8), "H264");
+  EXPECT_EQ(RunCli({"codec", "--set", "mrle", "--depth", "8", "--project", "p.qdx"}).status, 2);
 }
 
 }  // namespace

@@ -323,6 +323,26 @@ void ProductionTest::codecDialogAsksBeforeSaving() {
   QVERIFY(
       s.prompts.HasMessage("Options saved to AVI.codec file. If you uninstall the codec, "
                            "please delete AVI.codec before running Quendrolix."));
+
+  // RLE cannot take the project's 24-bit frames: OK says why and the dialog stays open;
+  // the library compressors are in the list and taken.
+  s.prompts.answers = {false};
+  bool stayedOpen = false;
+  WhenModal<CompressionDlg>([&](CompressionDlg* dialog) {
+    QVERIFY(dialog->compressorBox()->findText("H.264 (x264)") >= 0);
+    dialog->compressorBox()->setCurrentIndex(
+        dialog->compressorBox()->findText("Run Length Encoding (RLE8)"));
+    dialog->accept();
+    stayedOpen = dialog->isVisible();
+    dialog->compressorBox()->setCurrentIndex(dialog->compressorBox()->findText("H.264 (x264)"));
+    dialog->accept();
+  });
+  s.frame()->Action(kIdAviCodec)->trigger();
+  QVERIFY(stayedOpen);
+  QVERIFY(s.prompts.HasMessage(
+      "Run Length Encoding (RLE8) takes only 8-bit frames, not the project's 24-bit ones. "
+      "Choose another compressor, or set the colour depth to 8 bits."));
+  QCOMPARE(CodecOptions().fccHandler, MakeFourCC('H', '2', '6', '4'));
 }
 
 void ProductionTest::logoDialogStampsTheView() {

@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/av/audio_decoder.h"
+#include "platform/av/codec_tags.h"
+#include "platform/vfw/avi_sound.h"
 #include "platform/vfw/vfw.h"
 #include "platform/vfw/wav_file.h"
 
@@ -69,17 +72,131 @@ class AviSoundStream : public SoundStreamReader {
 
 void SetError(std::string* error, const std::string& text);
 
+// The rate the layer II encoder's input takes without raising: decoded sound is
+// resampled to it.
+constexpr int kDecodedRate = 44100;
+
+// Sound decoded by a library decoder, presented as 16-bit PCM at 44.1 kHz. Its length is
+// counted by decoding it once when opened, so that the encoder's total is exact; reads
+// then decode it again from the start.
+class DecodedSoundStream : public SoundStreamReader {
+ public:
+  using Opener = std::function<std::unique_ptr<av::AudioDecoder>(std::string* error)>;
+
+  static std::unique_ptr<SoundStreamReader> Open(Opener opener, std::string* error) {
+    std::unique_ptr<DecodedSoundStream> stream(new DecodedSoundStream(std::move(opener)));
+    std::unique_ptr<av::AudioDecoder> counting = stream->Start(error);
+    if (!counting) return nullptr;
+    stream->channels_ = counting->outputChannels();
+    const WAVEFORMATEX pcm = PcmFormat(kDecodedRate, static_cast<uint16_t>(stream->channels_), 16);
+    const auto* p = reinterpret_cast<const uint8_t*>(&pcm);
+    stream->format_.assign(p, p + sizeof pcm);
+    std::vector<int16_t> scratch(8192 * 2);
+    for (size_t got; (got = counting->Read(scratch.data(), 8192)) > 0;) stream->length_ += got;
+    if (stream->length_ == 0) {
+      SetError(error, "the sound holds nothing that decodes");
+      return nullptr;
+    }
+    return stream;
+  }
+
+  const std::vector<uint8_t>& FormatBytes() const override { return format_; }
+  uint64_t Length() const override { return length_; }
+  long Read(uint64_t start, uint64_t frames, void* buffer, size_t bufferBytes, size_t* bytesRead,
+            uint64_t* framesRead) override {
+    *bytesRead = 0;
+    *framesRead = 0;
+    if (start >= length_ || frames == 0) return 0;
+    const size_t blockAlign = 2 * static_cast<size_t>(channels_);
+    frames = std::min<uint64_t>({frames, length_ - start, bufferBytes / blockAlign});
+    if (!decoder_ || start < position_) {
+      decoder_ = Start(nullptr);
+      position_ = 0;
+      if (!decoder_) return -1;
+    }
+    auto* out = static_cast<int16_t*>(buffer);
+    while (position_ < start) {  // a jump forward: decode and drop
+      const uint64_t skip = std::min<uint64_t>(start - position_, frames ? frames : 1);
+      const size_t got = decoder_->Read(out, static_cast<size_t>(skip));
+      if (got == 0) break;
+      position_ += got;
+    }
+    size_t got = position_ == start ? decoder_->Read(out, static_cast<size_t>(frames)) : 0;
+    position_ += got;
+    // The second decoding gives what the first counted; should it give less, the rest is
+    // silence rather than a shorter stream.
+    if (got < frames) {
+      std::memset(out + got * channels_, 0, (frames - got) * blockAlign);
+      position_ += frames - got;
+      got = static_cast<size_t>(frames);
+    }
+    *framesRead = got;
+    *bytesRead = got * blockAlign;
+    return 0;
+  }
+
+ private:
+  explicit DecodedSoundStream(Opener opener) : opener_(std::move(opener)) {}
+
+  std::unique_ptr<av::AudioDecoder> Start(std::string* error) {
+    std::unique_ptr<av::AudioDecoder> decoder = opener_(error);
+    if (!decoder) return nullptr;
+    const int channels = decoder->sourceChannels() == 1 ? 1 : 2;
+    if (!decoder->SetOutput(kDecodedRate, channels)) {
+      SetError(error, "the sound cannot be resampled");
+      return nullptr;
+    }
+    return decoder;
+  }
+
+  Opener opener_;
+  std::unique_ptr<av::AudioDecoder> decoder_;
+  std::vector<uint8_t> format_;
+  int channels_ = 2;
+  uint64_t length_ = 0;
+  uint64_t position_ = 0;
+};
+
+// Sound that the program's own readers take as it is stored.
+bool ReadAsStored(const std::vector<uint8_t>& format) {
+  if (!IsPlainPcm8Or16(format)) return false;
+  WAVEFORMATEX w{};
+  std::memcpy(&w, format.data(), std::min(format.size(), sizeof w));
+  return w.nSamplesPerSec == 11025 || w.nSamplesPerSec == 22050 || w.nSamplesPerSec == 44100;
+}
+
+// The first audio stream of a RIFF file through the AVI services; `noun` names the file
+// in the reason.
+bool OpenFirstSound(const std::string& path, const char* noun, ScopedAviFile& file,
+                    ScopedAviStream& stream, std::string* error) {
+  if (AVIFileOpen(file.out(), path, OF_READ) != AVIERR_OK) {
+    SetError(error, std::string("the ") + noun + " cannot be read");
+    return false;
+  }
+  if (AVIFileGetStream(file.get(), stream.out(), streamtypeAUDIO, 0) != AVIERR_OK) {
+    SetError(error, std::string("the ") + noun + " has no sound");
+    return false;
+  }
+  return true;
+}
+
+// The decoded route for the first audio stream of a RIFF file (AVI or WAV).
+std::unique_ptr<SoundStreamReader> OpenDecodedRiffSound(const std::string& path,
+                                                        std::string* error) {
+  return DecodedSoundStream::Open(
+      [path](std::string* why) -> std::unique_ptr<av::AudioDecoder> {
+        ScopedAviFile file;
+        ScopedAviStream stream;
+        if (!OpenFirstSound(path, "file", file, stream, why)) return nullptr;
+        return OpenStreamSoundDecoder(stream.get(), why);
+      },
+      error);
+}
+
 std::unique_ptr<SoundStreamReader> OpenAviSoundStream(const std::string& path, std::string* error) {
   ScopedAviFile file;
-  if (AVIFileOpen(file.out(), path, OF_READ) != AVIERR_OK) {
-    SetError(error, "the AVI file cannot be read");
-    return nullptr;
-  }
   ScopedAviStream stream;
-  if (AVIFileGetStream(file.get(), stream.out(), streamtypeAUDIO, 0) != AVIERR_OK) {
-    SetError(error, "the AVI file has no sound");
-    return nullptr;
-  }
+  if (!OpenFirstSound(path, "AVI file", file, stream, error)) return nullptr;
   LONG size = 0;
   if (AVIStreamReadFormat(stream.get(), 0, nullptr, &size) != AVIERR_OK || size < 16 ||
       size > 65536) {
@@ -147,13 +264,45 @@ std::unique_ptr<SoundStreamReader> OpenSoundStream(const std::string& path, std:
   const size_t got = std::fread(head, 1, sizeof head, file);
   std::fclose(file);
   const bool riff = got == sizeof head && std::memcmp(head, "RIFF", 4) == 0;
-  if (riff && std::memcmp(head + 8, "WAVE", 4) == 0) return OpenWavSoundStream(path, error);
-  if (riff && std::memcmp(head + 8, "AVI ", 4) == 0) {
+  std::unique_ptr<SoundStreamReader> stored;
+  bool standIn = false;  // a test's AVI sound: taken as it is
+  if (riff && std::memcmp(head + 8, "WAVE", 4) == 0) {
+    stored = OpenWavSoundStream(path, error);
+  } else if (riff && std::memcmp(head + 8, "AVI ", 4) == 0) {
     const AviSoundOpener& opener = InstalledAviOpener();
-    return opener ? opener(path, error) : OpenAviSoundStream(path, error);
+    standIn = static_cast<bool>(opener);
+    stored = opener ? opener(path, error) : OpenAviSoundStream(path, error);
+  } else {
+    // Not RIFF: any sound file the libraries read (MP3, Ogg, FLAC, M4A...).
+    std::unique_ptr<SoundStreamReader> decoded = DecodedSoundStream::Open(
+        [path](std::string* why) { return av::AudioDecoder::OpenFile(path, why); }, nullptr);
+    if (!decoded) SetError(error, "not a sound file that can be read");
+    return decoded;
   }
-  SetError(error, "not a WAV or AVI file");
-  return nullptr;
+  if (!stored || standIn || ReadAsStored(stored->FormatBytes())) return stored;
+  // Stored sound our readers do not take goes through a library decoder when one takes
+  // it; otherwise the stored stream stays, and the format checks say why it is refused.
+  if (!av::CanDecodeAudio(stored->FormatBytes())) return stored;
+  std::string why;
+  std::unique_ptr<SoundStreamReader> decoded = OpenDecodedRiffSound(path, &why);
+  return decoded ? std::move(decoded) : std::move(stored);
+}
+
+WAVEFORMATEX DeliveredSoundFormat(PAVISTREAM stream) {
+  WAVEFORMATEX w{};
+  LONG size = 0;
+  if (AVIStreamReadFormat(stream, 0, nullptr, &size) != AVIERR_OK || size < 16 || size > 65536)
+    return w;
+  std::vector<uint8_t> stored(static_cast<size_t>(size));
+  if (AVIStreamReadFormat(stream, 0, stored.data(), &size) != AVIERR_OK) return w;
+  std::memcpy(&w, stored.data(), std::min(stored.size(), sizeof w));
+  if (stored.size() < sizeof w) w.cbSize = 0;
+  if (ReadAsStored(stored) || !av::CanDecodeAudio(stored)) return w;
+  // Decoded only when something of it does decode, as OpenSoundStream finds.
+  std::unique_ptr<av::AudioDecoder> decoder = OpenStreamSoundDecoder(stream, nullptr);
+  int16_t probe[2 * 64];
+  if (!decoder || decoder->Read(probe, 64) == 0) return w;
+  return PcmFormat(kDecodedRate, w.nChannels == 1 ? 1 : 2, 16);
 }
 
 }  // namespace quendrolix

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/vfw/mmreg.h"
+#include "platform/vfw/vfw.h"
 
 namespace quendrolix {
 
@@ -43,10 +44,21 @@ using AviSoundOpener =
 void SetAviSoundOpener(AviSoundOpener opener);
 
 // Opens the sound of a WAV file, or the first audio stream of an AVI file. Which
-// it is comes from the file's RIFF form type, not its name. Null with a reason in `error`
-// when the file cannot be read, has no sound or is neither.
+// it is comes from the file's RIFF form type, not its name. Sound that the program's own
+// readers take as it is stored (plain PCM of 8 or 16 bits, one or two channels, at 11.025,
+// 22.05 or 44.1 kHz) is read as it is; any other sound that a library decoder takes (MP3,
+// AC-3, ADPCM, other rates and depths, float, more channels; and sound files that are
+// not RIFF at all: MP3, Ogg, FLAC, M4A) is delivered decoded, as 16-bit PCM at 44.1 kHz,
+// mono or stereo. Null with a reason in `error` when the file cannot be read or has no
+// sound.
 std::unique_ptr<SoundStreamReader> OpenSoundStream(const std::string& path,
                                                    std::string* error = nullptr);
+// The format OpenSoundStream delivers for the audio stream `stream` of an AVI file: its
+// own record when it is read as it is, 16-bit PCM at 44.1 kHz (mono or stereo) when it is
+// decoded, and its own record again when no decoder takes it or nothing of it decodes
+// (the format checks then say why it is refused).
+WAVEFORMATEX DeliveredSoundFormat(PAVISTREAM stream);
+
 // The WAV reader alone.
 std::unique_ptr<SoundStreamReader> OpenWavSoundStream(const std::string& path,
                                                       std::string* error = nullptr);

@@ -62,10 +62,9 @@ class VfwAviInput : public AviConversionInput {
     if (AVIStreamReadFormat(audio.get(), 0, nullptr, &size) != AVIERR_OK || size < 16 ||
         size > 65536)
       return false;
-    std::vector<uint8_t> bytes(static_cast<size_t>(size));
-    if (AVIStreamReadFormat(audio.get(), 0, bytes.data(), &size) != AVIERR_OK) return false;
-    WAVEFORMATEX wave{};
-    std::memcpy(&wave, bytes.data(), std::min(bytes.size(), sizeof wave));
+    // Sound a library decoder takes reaches the encoder decoded: it is checked as it
+    // will be delivered.
+    const WAVEFORMATEX wave = DeliveredSoundFormat(audio.get());
     format =
         AviSoundFormat{wave.wFormatTag, wave.nChannels, wave.nSamplesPerSec, wave.wBitsPerSample};
     return true;

@@ -536,12 +536,23 @@ class WavWriteFile : public AviFile {
   std::string path;
   WavWriter writer;
   bool haveStream = false, opened = false, failed = false;
+  bool wholeBlocks = true;  // PCM: only whole sample frames are written
   AVISTREAMINFO info{};
   std::vector<uint8_t> format;
   uint64_t length = 0;
 
   ~WavWriteFile() override {
-    if (opened && !failed) writer.Close();  // an unclosed writer removes its temporary
+    if (opened && !failed) {
+      // The samples per channel of compressed sound, from the stream's own timing.
+      if (info.dwRate && info.dwScale) {
+        WAVEFORMATEX w{};
+        std::memcpy(&w, format.data(), std::min(format.size(), sizeof w));
+        const double seconds = double(length) * info.dwScale / info.dwRate;
+        writer.SetFactSamples(
+            static_cast<uint32_t>(std::min(seconds * w.nSamplesPerSec + 0.5, 4294967295.0)));
+      }
+      writer.Close();  // an unclosed writer removes its temporary
+    }
   }
   HRESULT Info(AVIFILEINFO& out) override {
     out = AVIFILEINFO{};
@@ -592,16 +603,21 @@ class WavWriteStream : public AviStream {
       return w.nBlockAlign == 0 ? AVIERR_BADFORMAT : AVIERR_FILEOPEN;
     }
     file_->info.dwSampleSize = w.nBlockAlign;
+    // Compressed sound (MP3, AC-3...) is a stream of bytes in the data chunk: frames of
+    // any size follow each other, whatever block size the record names.
+    file_->wholeBlocks = w.wFormatTag == WAVE_FORMAT_PCM ||
+                         w.wFormatTag == WAVE_FORMAT_IEEE_FLOAT ||
+                         w.wFormatTag == WAVE_FORMAT_EXTENSIBLE;
     file_->opened = true;
     return AVIERR_OK;
   }
-  HRESULT Write(LONG, LONG, const void* buffer, LONG bytes, DWORD, LONG* samplesWritten,
+  HRESULT Write(LONG, LONG samples, const void* buffer, LONG bytes, DWORD, LONG* samplesWritten,
                 LONG* bytesWritten) override {
     SetOut(samplesWritten, 0);
     SetOut(bytesWritten, 0);
     const uint32_t ss = file_->info.dwSampleSize;
     if (!file_->opened || file_->failed || bytes < 0 || (bytes > 0 && !buffer) || ss == 0 ||
-        bytes % ss != 0) {
+        (file_->wholeBlocks && bytes % ss != 0)) {
       file_->failed = true;
       return AVIERR_FILEWRITE;
     }
@@ -609,8 +625,10 @@ class WavWriteStream : public AviStream {
       file_->failed = true;
       return AVIERR_FILEWRITE;
     }
-    file_->length += static_cast<uint64_t>(bytes) / ss;
-    SetOut(samplesWritten, bytes / static_cast<LONG>(ss));
+    const LONG written =
+        file_->wholeBlocks ? bytes / static_cast<LONG>(ss) : std::max<LONG>(samples, 0);
+    file_->length += static_cast<uint64_t>(written);
+    SetOut(samplesWritten, written);
     SetOut(bytesWritten, bytes);
     return AVIERR_OK;
   }

@@ -1,10 +1,12 @@
 // The frame getter: any frame of a video stream as a packed DIB, decoding delta frames
-// from the key frame before them.
+// from the key frame before them. Streams our own decoders do not read go to the
+// library decoders of platform/av, which deliver 24-bit frames.
 
 #include <algorithm>
 #include <cstring>
 #include <new>
 
+#include "platform/av/video_decoder.h"
 #include "platform/vfw/avi_objects.h"
 #include "platform/vfw/codec.h"
 #include "platform/vfw/pixel_convert.h"
@@ -13,10 +15,11 @@ namespace quendrolix {
 
 class AviGetFrame {
  public:
-  AviGetFrame(AviStream* stream, std::unique_ptr<VideoDecompressor> decoder, HDIB frame,
-              int wantedBits)
+  AviGetFrame(AviStream* stream, std::unique_ptr<VideoDecompressor> decoder,
+              std::unique_ptr<av::SampleVideoDecoder> library, HDIB frame, int wantedBits)
       : stream_(stream),
         decoder_(std::move(decoder)),
+        library_(std::move(library)),
         frame_(std::move(frame)),
         wantedBits_(wantedBits) {
     stream_->AddRef();
@@ -28,7 +31,10 @@ class AviGetFrame {
   const DibBlock* Get(LONG pos) {
     const int64_t i = int64_t{pos} - start_;
     if (i < 0 || i >= length_) return nullptr;
-    if (i != current_ && !Bring(i)) {
+    if (library_) {
+      if (!BringFromLibrary(i)) return nullptr;
+      current_ = i;
+    } else if (i != current_ && !Bring(i)) {
       current_ = -1;
       return nullptr;
     }
@@ -78,6 +84,69 @@ class AviGetFrame {
     return true;
   }
 
+  // Bytes of stored sample k (0 for an empty one; -1 when it cannot be read).
+  int64_t SampleBytes(int64_t k) {
+    LONG bytes = 0, samples = 0;
+    if (stream_->Read(static_cast<LONG>(k + start_), 1, nullptr, 0, &bytes, &samples) !=
+            AVIERR_OK ||
+        samples != 1)
+      return -1;
+    return bytes;
+  }
+
+  // Library decoders take the samples in stored order and give pictures in display
+  // order. Sequential requests go on where decoding stands; others start again at the
+  // key frame at or before the frame asked for.
+  bool BringFromLibrary(int64_t i) {
+    if (i == shown_) return true;
+    int64_t target = i;
+    if (!library_->Reorders()) {
+      // Without reordering, the picture of sample k is frame k, and an empty sample
+      // repeats the picture before it.
+      while (target > 0 && SampleBytes(target) == 0) --target;
+      if (target == shown_) return true;
+    }
+    int64_t key = target;
+    while (key > 0 && !stream_->IsKeyFrame(static_cast<LONG>(key + start_))) --key;
+    if (!started_ || target < nextDisplay_ || key > nextSample_) {
+      library_->Flush();
+      nextSample_ = key;
+      nextDisplay_ = key;
+      drained_ = false;
+      started_ = true;
+    }
+    for (;;) {
+      int64_t index = -1;
+      switch (library_->Receive(*frame_, &index)) {
+        case av::SampleVideoDecoder::Result::kPicture: {
+          int64_t display = nextDisplay_;
+          // Samples that gave no picture (damaged ones) are skipped over by number.
+          if (!library_->Reorders() && index > display && index < length_) display = index;
+          nextDisplay_ = display + 1;
+          shown_ = display;
+          if (display == target) return true;
+          if (display > target) return false;  // its picture never came
+          break;
+        }
+        case av::SampleVideoDecoder::Result::kNeedSample:
+          if (drained_) return false;
+          if (nextSample_ >= length_) {
+            library_->Drain();
+            drained_ = true;
+            break;
+          }
+          if (stream_->ReadSample(static_cast<LONG>(nextSample_ + start_), sample_) == AVIERR_OK &&
+              !sample_.empty())
+            library_->Send(sample_.data(), sample_.size(), nextSample_);
+          ++nextSample_;
+          break;
+        case av::SampleVideoDecoder::Result::kEnd:
+          drained_ = true;
+          return false;
+      }
+    }
+  }
+
   bool Convert() {
     const BITMAPINFOHEADER& h = frame_->header();
     const int w = h.biWidth, rows = h.biHeight;
@@ -110,12 +179,17 @@ class AviGetFrame {
 
   AviStream* stream_;
   std::unique_ptr<VideoDecompressor> decoder_;
+  std::unique_ptr<av::SampleVideoDecoder> library_;
   HDIB frame_;
   int wantedBits_;
   HDIB converted_;
   int64_t convertedFor_ = -1;
   int64_t start_ = 0, length_ = 0;
   int64_t current_ = -1;
+  // Library decoding: the frame in frame_, the next sample to send, the next picture's
+  // number, and whether the decoder has been told that the samples ended.
+  int64_t shown_ = -1, nextSample_ = 0, nextDisplay_ = 0;
+  bool started_ = false, drained_ = false;
   std::vector<uint8_t> sample_;
   std::vector<uint8_t> rowBuffer_;
 };
@@ -133,15 +207,26 @@ PGETFRAME AVIStreamGetFrameOpen(PAVISTREAM pavi, const BITMAPINFOHEADER* wanted)
   std::vector<uint8_t> format;
   if (pavi->ReadFormat(format) != AVIERR_OK) return nullptr;
   auto decoder = OpenDecompressor(format, info.fccHandler);
-  if (!decoder) return nullptr;
-  const std::vector<uint8_t>& out = decoder->OutputFormat();
+  std::unique_ptr<av::SampleVideoDecoder> library;
+  std::vector<uint8_t> out;
+  if (decoder) {
+    out = decoder->OutputFormat();
+  } else {
+    library = av::SampleVideoDecoder::Open(format, info.fccHandler, nullptr);
+    if (!library) return nullptr;
+    out = MakeVideoFormat(library->width(), library->height(), 24, BI_RGB,
+                          static_cast<uint32_t>(DibRowStride(library->width(), 24) *
+                                                static_cast<size_t>(library->height())),
+                          {});
+  }
   const BITMAPINFOHEADER h = FormatHeader(out);
   if (wantedBits == h.biBitCount) wantedBits = 0;
   const size_t pixels = DibRowStride(h.biWidth, h.biBitCount) * static_cast<size_t>(h.biHeight);
   HDIB frame = DibBlock::Allocate(out.size() + pixels);
   if (!frame) return nullptr;
   std::memcpy(frame->data(), out.data(), out.size());
-  return new (std::nothrow) AviGetFrame(pavi, std::move(decoder), std::move(frame), wantedBits);
+  return new (std::nothrow)
+      AviGetFrame(pavi, std::move(decoder), std::move(library), std::move(frame), wantedBits);
 }
 
 const DibBlock* AVIStreamGetFrame(PGETFRAME pgf, LONG pos) {

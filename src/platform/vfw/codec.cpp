@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "platform/av/codec_tags.h"
+#include "platform/av/video_encoder.h"
 #include "platform/vfw/codec_internal.h"
 
 namespace quendrolix {
@@ -29,45 +31,116 @@ constexpr FOURCC FourCC(const char (&s)[5]) {
 }  // namespace
 
 const std::vector<CodecDescription>& CodecRegistry() {
-  static const std::vector<CodecDescription> registry = {
-      {kHandlerFullFrames,
-       "Full Frames (Uncompressed)",
-       {8, 16, 24, 32},
-       "stored as they are",
-       false,
-       false,
-       false,
-       false,
-       {FourCC("RGB "), FourCC("raw ")}},
-      {kHandlerVideo1,
-       "MS Video 1",
-       {8, 16, 24, 32},
-       "8 stays 8-bit, 16, 24 and 32 become 16-bit",
-       true,
-       true,
-       true,
-       false,
-       {FourCC("CRAM"), FourCC("WHAM")}},
-      {kHandlerRle,
-       "Run Length Encoding (RLE8)",
-       {8},
-       "8-bit only",
-       false,
-       false,
-       false,
-       false,
-       {FourCC("RLE8"), FourCC("RLE ")}},
-      {kHandlerMjpeg,
-       "Motion JPEG",
-       {8, 16, 24, 32},
-       "all become 24-bit",
-       true,
-       false,
-       true,
-       false,
-       {FourCC("AVRn"), FourCC("AVDJ"), FourCC("dmb1")}},
-  };
+  static const std::vector<CodecDescription> registry = [] {
+    std::vector<CodecDescription> list = {
+        {kHandlerFullFrames,
+         "Full Frames (Uncompressed)",
+         {8, 16, 24, 32},
+         "stored as they are",
+         false,
+         false,
+         false,
+         false,
+         {FourCC("RGB "), FourCC("raw ")},
+         1,
+         "",
+         "Quality is not used."},
+        {kHandlerVideo1,
+         "MS Video 1",
+         {8, 16, 24, 32},
+         "8 stays 8-bit, 16, 24 and 32 become 16-bit",
+         true,
+         true,
+         true,
+         false,
+         {FourCC("CRAM"), FourCC("WHAM")},
+         4,
+         "codes blocks of 4x4 pixels and players show only whole blocks",
+         "Quality 0..10000 sets how far a 4x4 block may stray from the picture before it "
+         "takes more colours (10000 = closest)."},
+        {kHandlerRle,
+         "Run Length Encoding (RLE8)",
+         {8},
+         "8-bit only",
+         false,
+         false,
+         false,
+         false,
+         {FourCC("RLE8"), FourCC("RLE ")},
+         1,
+         "",
+         "Lossless: Quality is not used."},
+        {kHandlerMjpeg,
+         "Motion JPEG",
+         {8, 16, 24, 32},
+         "all become 24-bit",
+         true,
+         false,
+         true,
+         false,
+         {FourCC("AVRn"), FourCC("AVDJ"), FourCC("dmb1")},
+         1,
+         "",
+         "Quality 0..10000 is the JPEG quality 1..100 (Quality / 100)."},
+    };
+    // The libraries' compressors follow ours; they take every depth, as 24-bit colour.
+    for (const av::LibraryCompressor& c : av::LibraryCompressors()) {
+      CodecDescription d;
+      d.handler = c.fourcc;
+      d.name = c.name;
+      d.depths = {8, 16, 24, 32};
+      d.depthNote = "all are coded from 24-bit colour";
+      d.quality = c.quality;
+      d.temporal = c.temporal;
+      d.dataRate = false;
+      d.hasSettings = false;
+      d.sizeMultiple = c.sizeMultiple;
+      d.sizeNote = c.sizeMultiple == 4   ? "codes blocks of 4x4 pixels"
+                   : c.sizeMultiple == 2 ? "codes colour at half the resolution, so it needs an "
+                                           "even width and height"
+                                         : "";
+      d.qualityNote = c.qualityNote;
+      d.library = true;
+      if (d.handler == FourCC("XVID")) d.aliases = {FourCC("DIVX"), FourCC("DX50"), FourCC("FMP4")};
+      if (d.handler == FourCC("H264")) d.aliases = {FourCC("X264"), FourCC("AVC1")};
+      list.push_back(std::move(d));
+    }
+    return list;
+  }();
   return registry;
+}
+
+std::string DepthList(const CodecDescription& codec) {
+  std::string text;
+  for (size_t i = 0; i < codec.depths.size(); ++i) {
+    if (i > 0) text += i + 1 == codec.depths.size() ? " or " : ", ";
+    text += std::to_string(codec.depths[i]);
+  }
+  return text;
+}
+
+std::string CompressorRefusal(FOURCC handler, int depth, int width, int height) {
+  const CodecDescription* codec = FindCodec(handler);
+  if (!codec) return "There is no compressor '" + FourCCText(handler) + "'.";
+  if (depth > 0 &&
+      std::find(codec->depths.begin(), codec->depths.end(), depth) == codec->depths.end()) {
+    return codec->name + " takes only " + DepthList(*codec) + "-bit frames, not the project's " +
+           std::to_string(depth) +
+           "-bit ones. Choose another compressor, or set the colour depth to " + DepthList(*codec) +
+           " bits.";
+  }
+  const int m = codec->sizeMultiple;
+  if (m > 1 && width > 0 && height > 0 && (width % m != 0 || height % m != 0)) {
+    const int w = std::max(m, width / m * m), h = std::max(m, height / m * m);
+    const std::string which =
+        m == 2 ? " has an odd one"
+               : " is not a multiple of " + std::to_string(m) + " in both directions";
+    return codec->name + " " + codec->sizeNote + ": the picture size " + std::to_string(width) +
+           "x" + std::to_string(height) + which +
+           ". Choose another compressor, or pictures of a size such as " + std::to_string(w) + "x" +
+           std::to_string(h) + ".";
+  }
+  return std::string();
 }
 
 bool IsFullFramesHandler(FOURCC handler) {
@@ -181,6 +254,7 @@ bool VideoCompressor::Compress(const uint8_t* pixels, size_t bytes, std::vector<
          frameIndex_ % static_cast<uint64_t>(settings_.keyFrameEvery) == 0);
   out.clear();
   if (!CompressFrame(pixels, key, quality_, out)) return false;
+  key = LastWasKey(key);
   ++frameIndex_;
   if (settings_.bytesPerSecond > 0 && settings_.framesPerSecond > 0) {
     // Plain feedback: a frame over its share of the data rate lowers the quality of
@@ -202,7 +276,7 @@ HRESULT OpenCompressor(FOURCC handler, const std::vector<uint8_t>& inputFormat,
   if (!codec) return AVIERR_NOCOMPRESSOR;
   codecs::FrameGeometry g;
   if (!codecs::ReadGeometry(inputFormat, g) || g.compression != BI_RGB) return AVIERR_BADFORMAT;
-  if (std::find(codec->depths.begin(), codec->depths.end(), g.bitCount) == codec->depths.end())
+  if (!CompressorRefusal(codec->handler, g.bitCount, g.width, g.height).empty())
     return AVIERR_BADFORMAT;
   std::unique_ptr<VideoCompressor> c;
   if (codec->handler == kHandlerFullFrames)
@@ -213,6 +287,8 @@ HRESULT OpenCompressor(FOURCC handler, const std::vector<uint8_t>& inputFormat,
     c = codecs::NewRleCompressor();
   else if (codec->handler == kHandlerMjpeg)
     c = codecs::NewMjpegCompressor();
+  else if (codec->library)
+    c = codecs::NewLibraryCompressor();
   if (!c) return AVIERR_NOCOMPRESSOR;
   c->handler_ = codec->handler;
   c->inputFormat_ = inputFormat;
@@ -284,6 +360,8 @@ bool FormatIsIntraOnly(const std::vector<uint8_t>& streamFormat, FOURCC streamHa
     case DecoderKind::kBitfields:
     case DecoderKind::kMjpeg:
       return true;
+    case DecoderKind::kNone:
+      return av::VideoIsIntraOnly(FormatHeader(streamFormat).biCompression, streamHandler);
     default:
       return false;
   }

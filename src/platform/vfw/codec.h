@@ -33,6 +33,10 @@ struct CodecDescription {
   bool dataRate;                // can hold a data rate
   bool hasSettings;             // has settings of its own beyond the common ones
   std::vector<FOURCC> aliases;  // other codes that name it
+  int sizeMultiple = 1;         // width and height must be multiples of this
+  std::string sizeNote;         // why, for the message that refuses another size
+  std::string qualityNote;      // how Quality 0..10000 acts on it
+  bool library = false;         // a compressor of the FFmpeg libraries (platform/av)
 };
 
 // Every compressor, in the order lists show them.
@@ -40,6 +44,12 @@ const std::vector<CodecDescription>& CodecRegistry();
 // The compressor named by `handler` (its code or an alias, letter case ignored); null
 // when unknown. Handler 0 names full frames.
 const CodecDescription* FindCodec(FOURCC handler);
+// Why `handler` cannot make an AVI of width x height at `depth` bits per pixel, as a
+// sentence for the user; empty when it can. A depth or size of 0 is not checked.
+std::string CompressorRefusal(FOURCC handler, int depth, int width = 0, int height = 0);
+// "8, 16, 24 or 32": the depths of a compressor, for messages and lists.
+std::string DepthList(const CodecDescription& codec);
+
 // 0 and 'DIB ' (any case) store full frames.
 bool IsFullFramesHandler(FOURCC handler);
 // "msvc", "DIB " as text.
@@ -74,6 +84,9 @@ class VideoCompressor {
   virtual bool CompressFrame(const uint8_t* pixels, bool key, int quality,
                              std::vector<uint8_t>& out) = 0;
   virtual bool Temporal() const { return false; }
+  // Whether the frame just coded came out as a key frame, when `asked` was the request
+  // (compressors that decide for themselves say what they did).
+  virtual bool LastWasKey(bool asked) const { return asked; }
 
   FOURCC handler_ = 0;
   std::vector<uint8_t> inputFormat_;

@@ -27,6 +27,8 @@ std::unique_ptr<VideoCompressor> NewFullFramesCompressor();
 std::unique_ptr<VideoCompressor> NewVideo1Compressor();
 std::unique_ptr<VideoCompressor> NewRleCompressor();
 std::unique_ptr<VideoCompressor> NewMjpegCompressor();
+// A compressor of the FFmpeg libraries, chosen by the handler it is opened with.
+std::unique_ptr<VideoCompressor> NewLibraryCompressor();
 
 std::unique_ptr<VideoDecompressor> NewRawDecompressor(const std::vector<uint8_t>& format);
 std::unique_ptr<VideoDecompressor> NewBitfieldsDecompressor(const std::vector<uint8_t>& format);

@@ -167,6 +167,13 @@ bool WavWriter::Open(const std::string& path, const std::vector<uint8_t>& format
   bool ok = std::fwrite(head, 1, 20, file_) == 20 &&
             std::fwrite(formatBytes.data(), 1, formatBytes.size(), file_) == formatBytes.size();
   if (formatBytes.size() & 1) ok = ok && std::fputc(0, file_) != EOF;
+  factOffset_ = -1;
+  uint16_t tag = 0;
+  std::memcpy(&tag, formatBytes.data(), 2);
+  if (tag != WAVE_FORMAT_PCM && tag != WAVE_FORMAT_IEEE_FLOAT && tag != WAVE_FORMAT_EXTENSIBLE) {
+    factOffset_ = 20 + static_cast<long long>(formatBytes.size() + (formatBytes.size() & 1)) + 8;
+    ok = ok && std::fwrite("fact\4\0\0\0\0\0\0\0", 1, 12, file_) == 12;
+  }
   ok = ok && std::fwrite("data\0\0\0\0", 1, 8, file_) == 8;
   failed_ = !ok;
   return ok;
@@ -202,6 +209,11 @@ bool WavWriter::Close() {
                     static_cast<long>(end - static_cast<long long>(dataBytes_) -
                                       static_cast<long long>(dataBytes_ & 1) - 4),
                     SEEK_SET) == 0 &&
+         std::fwrite(size, 1, 4, file_) == 4;
+  }
+  if (ok && factOffset_ >= 0) {
+    PutLe32(size, factSamples_);
+    ok = std::fseek(file_, static_cast<long>(factOffset_), SEEK_SET) == 0 &&
          std::fwrite(size, 1, 4, file_) == 4;
   }
   file_ = nullptr;  // out_'s own stream: it closes it

@@ -59,8 +59,11 @@ class WavWriter {
   WavWriter(const WavWriter&) = delete;
   WavWriter& operator=(const WavWriter&) = delete;
 
-  // `formatBytes` is the whole format chunk (at least 16 bytes).
+  // `formatBytes` is the whole format chunk (at least 16 bytes). Compressed sound gets a
+  // 'fact' chunk too, holding the samples per channel given by SetFactSamples (readers
+  // take the duration from it rather than guessing it from the byte rate).
   bool Open(const std::string& path, const std::vector<uint8_t>& formatBytes);
+  void SetFactSamples(uint32_t samples) { factSamples_ = samples; }
   bool Open(const std::string& path, const WAVEFORMATEX& format);
   bool Write(const void* data, size_t bytes);
   bool Close();
@@ -70,6 +73,8 @@ class WavWriter {
   AtomicFile out_;
   std::FILE* file_ = nullptr;  // out_'s stream while the file is open
   uint64_t dataBytes_ = 0;
+  long long factOffset_ = -1;  // of the 'fact' chunk's value, when there is one
+  uint32_t factSamples_ = 0;
   bool failed_ = false;
 };
 

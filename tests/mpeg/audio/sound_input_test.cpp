@@ -146,15 +146,13 @@ TEST(SoundToMp2Test, RefusedSourcesLeaveTheOldFileAlone) {
     std::vector<uint8_t> format;
     std::string line;
   };
-  std::vector<uint8_t> adpcm = FormatRecord(WAVE_FORMAT_ADPCM, 22050, 1, 4);
-  std::vector<uint8_t> surround = FormatRecord(WAVE_FORMAT_PCM, 44100, 6, 16);
+  // What no decoder takes keeps the old refusals: a tag nothing decodes, and PCM of a
+  // depth no decoder reads.
   for (const Case& c : {
-           Case{"high.wav", FormatRecord(WAVE_FORMAT_PCM, 48000, 2, 16),
-                "Error: unsupported audio sampling rate (must be 11.025, 22.05, or 44.1kHz)"},
-           Case{"adpcm.wav", adpcm, "Error: compressed audio is unsupported"},
-           Case{"deep.wav", FormatRecord(WAVE_FORMAT_PCM, 44100, 2, 24),
-                "Error: 24 bit audio is not supported (must be 8 or 16)"},
-           Case{"six.wav", surround, "Error: 6 channel audio is not supported (must be 1 or 2)"},
+           Case{"unknown.wav", FormatRecord(0x7777, 22050, 1, 4),
+                "Error: compressed audio is unsupported"},
+           Case{"odd.wav", FormatRecord(WAVE_FORMAT_PCM, 44100, 1, 12),
+                "Error: 12 bit audio is not supported (must be 8 or 16)"},
        }) {
     SCOPED_TRACE(c.name);
     const std::string wav = dir.File(c.name);
@@ -182,6 +180,48 @@ TEST(SoundToMp2Test, RefusedSourcesLeaveTheOldFileAlone) {
   const auto before = ReadBytes(dir.File("odd.mp2"));
   EXPECT_FALSE(ConvertSoundToMp2(dir.File("odd.mp2"), dir.File("odd.mp2"), &reason));
   EXPECT_EQ(ReadBytes(dir.File("odd.mp2")), before);
+}
+
+// Sound the encoder does not take as stored reaches it decoded and resampled to 44.1 kHz:
+// other rates, deeper or float samples, more channels, and sound files that are not RIFF.
+TEST(SoundToMp2Test, OtherRatesDepthsAndLayoutsAreDecodedForTheEncoder) {
+  TempDir dir;
+  struct Case {
+    std::string name;
+    uint16_t tag;
+    uint32_t rate;
+    uint16_t channels, bits;
+  };
+  for (const Case& c : {Case{"high.wav", WAVE_FORMAT_PCM, 48000, 2, 16},
+                        Case{"deep.wav", WAVE_FORMAT_PCM, 44100, 2, 24},
+                        Case{"six.wav", WAVE_FORMAT_PCM, 32000, 6, 16},
+                        Case{"float.wav", WAVE_FORMAT_IEEE_FLOAT, 96000, 1, 32}}) {
+    SCOPED_TRACE(c.name);
+    // One second of a quiet ramp, whatever the layout.
+    const size_t bytes = size_t{c.rate} * c.channels * (c.bits / 8);
+    std::vector<uint8_t> data(bytes);
+    for (size_t i = 0; i < bytes; ++i) data[i] = static_cast<uint8_t>(i % 7 == 0 ? 1 : 0);
+    if (c.tag == WAVE_FORMAT_IEEE_FLOAT) std::fill(data.begin(), data.end(), uint8_t{0});
+    const std::string wav = dir.File(c.name);
+    WriteWavFile(wav, FormatRecord(c.tag, c.rate, c.channels, c.bits), data);
+    std::string reason;
+    auto stream = OpenSoundStream(wav, &reason);
+    ASSERT_TRUE(stream) << reason;
+    EXPECT_EQ(stream->Format().nSamplesPerSec, 44100u);
+    EXPECT_EQ(stream->Format().wBitsPerSample, 16);
+    EXPECT_EQ(stream->Format().nChannels, c.channels == 1 ? 1 : 2);
+    EXPECT_NEAR(static_cast<double>(stream->Length()), 44100, 64);
+    EXPECT_TRUE(CheckSoundFormat(*stream));
+    RecordingConversionLog log;
+    ScopedConversionLog scope(log);
+    const std::string mp2 = dir.File(c.name + ".mp2");
+    ASSERT_TRUE(ConvertSoundToMp2(wav, mp2, &reason)) << reason;
+    EXPECT_TRUE(log.HasLine("Audio sampling rate: 44.100KHz (16 bits per sample)"));
+    // One second at 44.1 kHz: 38 full frames and one padded; 417 or 418 bytes each.
+    const auto size = fs::file_size(mp2);
+    EXPECT_GE(size, 39u * 417);
+    EXPECT_LE(size, 39u * 418);
+  }
 }
 
 TEST(SoundToMp2Test, AviSoundGoesThroughTheInstalledOpener) {
@@ -218,14 +258,14 @@ TEST(Wav2Mp2CommandTest, ConvertsEveryFileAndReportsFailures) {
   EXPECT_NE(ok.output.find("Audio sampling rate: 11.025KHz (16 bits per sample)"),
             std::string::npos);
 
-  WriteWavFile(dir.File("high.wav"), FormatRecord(WAVE_FORMAT_PCM, 48000, 1, 16),
+  WriteWavFile(dir.File("odd.wav"), FormatRecord(WAVE_FORMAT_PCM, 44100, 1, 12),
                std::vector<uint8_t>(1000));
-  CommandResult mixed = RunCli({"--home", dir.File("home"), "wav2mp2", dir.File("high.wav"),
+  CommandResult mixed = RunCli({"--home", dir.File("home"), "wav2mp2", dir.File("odd.wav"),
                                 dir.File("missing.wav"), dir.File("a.wav")});
   EXPECT_EQ(mixed.status, 1);
   EXPECT_NE(mixed.errors.find("missing.wav"), std::string::npos);
-  EXPECT_NE(mixed.output.find("Error: unsupported audio sampling rate"), std::string::npos);
-  EXPECT_FALSE(fs::exists(dir.File("high.mp2")));
+  EXPECT_NE(mixed.output.find("Error: 12 bit audio is not supported"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir.File("odd.mp2")));
   EXPECT_NE(mixed.output.find("Conversion completed"), std::string::npos);
   EXPECT_EQ(RunCli({"wav2mp2"}).status, 2);
 }

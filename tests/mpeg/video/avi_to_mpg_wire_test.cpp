@@ -149,13 +149,10 @@ TEST(AviToMpgWireTest, RefusedSoundGivesAVideoOnlyMpgWithItsErrorLine) {
     AviSoundSpec sound;
     std::string line;
   };
+  // Sound no decoder makes anything of (other rates, depths and layouts are decoded,
+  // see below).
   const Case cases[] = {
-      {Sound(48000, 2, 16),
-       "Error: unsupported audio sampling rate (must be 11.025, 22.05, or "
-       "44.1kHz)"},
-      {Sound(44100, 2, 24), "Error: 24 bit audio is not supported (must be 8 or 16)"},
       {Sound(22050, 1, 16, 0.4, 2), "Error: compressed audio is unsupported"},
-      {Sound(22050, 3, 16), "Error: 3 channel audio is not supported (must be 1 or 2)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
@@ -171,6 +168,31 @@ TEST(AviToMpgWireTest, RefusedSoundGivesAVideoOnlyMpgWithItsErrorLine) {
     testing::ParsedStream video = testing::ParseVideoStream(testing::ReadBytes(out), false);
     EXPECT_EQ(video.error, "");
     EXPECT_EQ(video.pictures.size(), 8u);
+    EXPECT_EQ(place.Leftovers(), std::vector<std::string>{});
+  }
+}
+
+// Sound the encoder does not take as stored reaches it decoded and resampled to 44.1 kHz.
+TEST(AviToMpgWireTest, OtherRatesDepthsAndLayoutsAreDecodedIntoTheMpg) {
+  for (const AviSoundSpec& sound :
+       {Sound(48000, 2, 16), Sound(44100, 2, 24), Sound(22050, 3, 16)}) {
+    SCOPED_TRACE(std::to_string(sound.samplesPerSec) + " Hz, " +
+                 std::to_string(sound.bitsPerSample) + " bits, " + std::to_string(sound.channels) +
+                 " channels");
+    Workplace place;
+    const std::string in = place.File("clip.avi"), out = place.File("clip.mpg");
+    ASSERT_EQ(WriteAviWithSound(in, SmallAvi(25, sound)), AVIERR_OK);
+    AviRun run;
+    run.Convert(in, out);
+    EXPECT_TRUE(run.ok);
+    EXPECT_TRUE(run.log.HasLine("Audio sampling rate: 44.100KHz (16 bits per sample)"))
+        << run.log.Joined();
+    EXPECT_EQ(run.log.lines.back(), "MPG completed!");
+    SystemStreamContent content = ReadSystemStream(out);
+    ASSERT_EQ(content.error, "");
+    EXPECT_EQ(content.video.pictures.size(), 8u);
+    EXPECT_FALSE(content.audio.empty());
+    EXPECT_EQ(content.audio[0].mode, sound.channels == 1 ? 3 : 0);
     EXPECT_EQ(place.Leftovers(), std::vector<std::string>{});
   }
 }

@@ -208,7 +208,12 @@ TEST(CodecRegistryTest, NamesAliasesAndWhatEachCompressorTakes) {
   EXPECT_EQ(FindCodec(MakeFourCC('M', 'S', 'V', 'C'))->handler, kHandlerVideo1);
   EXPECT_EQ(FindCodec(0)->handler, kHandlerFullFrames);
   EXPECT_EQ(FindCodec(MakeFourCC('m', 'j', 'p', 'g'))->handler, kHandlerMjpeg);
-  EXPECT_EQ(FindCodec(MakeFourCC('x', 'v', 'i', 'd')), nullptr);
+  // The library compressors answer to their codes and to the other codes of the codec.
+  EXPECT_EQ(FindCodec(MakeFourCC('x', 'v', 'i', 'd'))->handler, MakeFourCC('X', 'V', 'I', 'D'));
+  EXPECT_EQ(FindCodec(MakeFourCC('D', 'X', '5', '0'))->handler, MakeFourCC('X', 'V', 'I', 'D'));
+  EXPECT_EQ(FindCodec(MakeFourCC('a', 'v', 'c', '1'))->handler, MakeFourCC('H', '2', '6', '4'));
+  EXPECT_EQ(FindCodec(MakeFourCC('C', 'V', 'I', 'D'))->handler, MakeFourCC('c', 'v', 'i', 'd'));
+  EXPECT_EQ(FindCodec(MakeFourCC('I', 'V', '5', '0')), nullptr);  // decoded, never written
   FOURCC code = 0;
   ASSERT_TRUE(ParseFourCC("DIB", code));
   EXPECT_EQ(code, kHandlerFullFrames);
@@ -218,7 +223,9 @@ TEST(CodecRegistryTest, NamesAliasesAndWhatEachCompressorTakes) {
   std::unique_ptr<VideoCompressor> c;
   const auto rgb24 = MakeVideoFormat(16, 16, 24, BI_RGB, 768, {});
   EXPECT_EQ(OpenCompressor(kHandlerRle, rgb24, {}, c), AVIERR_BADFORMAT);
-  EXPECT_EQ(OpenCompressor(MakeFourCC('x', 'v', 'i', 'd'), rgb24, {}, c), AVIERR_NOCOMPRESSOR);
+  EXPECT_EQ(OpenCompressor(MakeFourCC('I', 'V', '5', '0'), rgb24, {}, c), AVIERR_NOCOMPRESSOR);
+  ASSERT_EQ(OpenCompressor(MakeFourCC('x', 'v', 'i', 'd'), rgb24, {}, c), AVIERR_OK);
+  EXPECT_EQ(FormatHeader(c->OutputFormat()).biCompression, MakeFourCC('X', 'V', 'I', 'D'));
   EXPECT_EQ(OpenCompressor(kHandlerVideo1, MakeVideoFormat(2, 2, 24, BI_RGB, 12, {}), {}, c),
             AVIERR_BADFORMAT);  // smaller than one block
   EXPECT_EQ(OpenCompressor(kHandlerVideo1, MakeVideoFormat(16, 16, 24, BI_RLE8, 0, {}), {}, c),

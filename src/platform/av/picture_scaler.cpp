@@ -1,0 +1,66 @@
+#include "platform/av/picture_scaler.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/av/av_internal.h"
+#include "platform/vfw/pixel_convert.h"
+
+namespace quendrolix::av {
+namespace {
+
+bool SaneSize(int width, int height) {
+  return width > 0 && height > 0 && width <= kMaxImageDimension && height <= kMaxImageDimension &&
+         int64_t{width} * height <= DibPixelLimit();
+}
+
+}  // namespace
+
+bool ScaleBgr(const BgrView& source, const BgrTarget& target) {
+  if (!source.pixels || !target.pixels || !SaneSize(source.width, source.height) ||
+      !SaneSize(target.width, target.height) || source.stride < size_t(3) * source.width ||
+      target.stride < size_t(3) * target.width || source.stride > INT32_MAX ||
+      target.stride > INT32_MAX)
+    return false;
+  Scaler sws(sws_getContext(
+      source.width, source.height, AV_PIX_FMT_BGR24, target.width, target.height, AV_PIX_FMT_BGR24,
+      SWS_LANCZOS | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr));
+  if (!sws) return false;
+  const uint8_t* in[4] = {source.pixels, nullptr, nullptr, nullptr};
+  int inLines[4] = {static_cast<int>(source.stride), 0, 0, 0};
+  uint8_t* out[4] = {target.pixels, nullptr, nullptr, nullptr};
+  int outLines[4] = {static_cast<int>(target.stride), 0, 0, 0};
+  return sws_scale(sws.get(), in, inLines, 0, source.height, out, outLines) == target.height;
+}
+
+HDIB ScaleDib(const DibBlock& source, int width, int height) {
+  if (!DibIsConsistent(source) || !SaneSize(width, height)) return nullptr;
+  const BITMAPINFOHEADER& h = source.header();
+  if (h.biCompression != BI_RGB || h.biWidth <= 0 || h.biHeight == 0) return nullptr;
+  const int w = h.biWidth;
+  const int rows = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+  // The source as top-down BGR rows, whatever its depth and row order.
+  const size_t inStride = DibRowStride(w, h.biBitCount);
+  std::vector<uint8_t> bgr(size_t(3) * w * rows);
+  const uint8_t* pixels = DibPixels(source);
+  for (int y = 0; y < rows; ++y) {
+    const int stored = h.biHeight < 0 ? y : rows - 1 - y;
+    RowToBgr(pixels + inStride * stored, h.biBitCount, source.colours(), DibColourCount(source), w,
+             bgr.data() + size_t(3) * w * y);
+  }
+  HDIB out = NewDib(width, height, 24, 0);
+  if (!out) return nullptr;
+  // Written top-down into the bottom-up block by a negative stride.
+  const size_t outStride = DibRowStride(width, 24);
+  std::vector<uint8_t> scaled(size_t(3) * width * height);
+  if (!ScaleBgr({bgr.data(), w, rows, size_t(3) * w},
+                {scaled.data(), width, height, size_t(3) * width}))
+    return nullptr;
+  uint8_t* dst = DibPixels(*out);
+  for (int y = 0; y < height; ++y)
+    std::copy_n(scaled.data() + size_t(3) * width * y, size_t(3) * width,
+                dst + outStride * static_cast<size_t>(height - 1 - y));
+  return out;
+}
+
+}  // namespace quendrolix::av
