@@ -4,6 +4,8 @@
 #include <QFileInfo>
 
 #include "command_table.h"
+#include "desk_commands.h"
+#include "help_topics.h"
 #include "main_frame.h"
 #include "platform/host/program_folder.h"
 
@@ -52,8 +54,10 @@ CFramewrightApp::~CFramewrightApp() {
 bool CFramewrightApp::InitInstance(const CommandLineInfo& info) {
   if (!info.home.isEmpty()) ProgramFolder::SetOverride(info.home.toStdString());
   recent_.Load();
+  InstallDialogHelp();
 
   frame_ = std::make_unique<CMainFrame>(*this);
+  WireDeskCommands(*frame_, *this);
   guiPrompts_.SetWindow(frame_.get());
   guiPrompts_.SetStatusSink([this](const QString& text) {
     if (frame_) frame_->SetStatusText(text);
