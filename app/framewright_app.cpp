@@ -8,6 +8,8 @@
 #include "help_topics.h"
 #include "main_frame.h"
 #include "platform/host/program_folder.h"
+#include "platform/host/user_prompts.h"
+#include "project/edited_pictures.h"
 
 namespace quendrolix::app {
 
@@ -78,6 +80,11 @@ bool CFramewrightApp::InitInstance(const CommandLineInfo& info) {
 
 bool CFramewrightApp::OpenDocumentFile(const QString& path) {
   QString full = QFileInfo(path).absoluteFilePath();
+  // A file named like a picture that is not one stays out of the list.
+  if (IsImageExtension(full.toStdString()) && !DecodesAsPicture(full.toStdString())) {
+    Prompts().ShowMessage(RefusedPicturesMessage({full.toStdString()}), {}, PromptIcon::kWarning);
+    return true;
+  }
   OpenOutcome outcome = doc_.OpenDocument(full.toStdString());
   if (outcome == OpenOutcome::kProjectRead) recent_.Add(full);
   if (frame_) {

@@ -1,11 +1,14 @@
 #include "desk_test.h"
 
 #include <QAction>
+#include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTextBrowser>
+#include <QToolBar>
 #include <QtTest>
 #include <filesystem>
 
@@ -229,7 +232,8 @@ void DeskTest::countsAndRatesTakeOnlyNumbersInRange() {
   editor->selectAll();
   QTest::keyClicks(editor, "7");
   QTest::keyClick(editor, Qt::Key_Return);
-  QCOMPARE(s.doc().list().Cell(2, FrameList::kFramesColumn), std::string("7"));
+  QTRY_COMPARE(QString::fromStdString(s.doc().list().Cell(2, FrameList::kFramesColumn)),
+               QString("7"));
 
   // Frames per second: 1 to 500, and nothing else can be typed.
   AviOutputOptionsDlg dialog(AviOutputOptionsDialog::ForProject(s.doc()));
@@ -464,7 +468,7 @@ void DeskTest::imageProcessorWritesCopiesTheListUses() {
       RunImageProcessor(s.frame(), s.doc(), {}, [&](const QString& text) { statuses << text; });
   QCOMPARE(outcome.written, 2);
   QCOMPARE(outcome.failed.size(), size_t{1});
-  QVERIFY(statuses.contains("Processing a.png (1 of 2)..."));
+  QVERIFY2(statuses.contains("Processing a.png (1 of 3)..."), qPrintable(statuses.join("|")));
   QCOMPARE(s.doc().LookUpPath("a.png"), out + "/a.png");
   QCOMPARE(s.doc().LookUpPath("b.bmp"), out + "/b.bmp");
   QCOMPARE(s.Rows(), QStringList({"a.png:1", "b.bmp:1", "gone.png:1"}));
@@ -473,18 +477,32 @@ void DeskTest::imageProcessorWritesCopiesTheListUses() {
   QCOMPARE(s.prompts.messages.size(), size_t{1});
   QVERIFY(s.prompts.messages[0].find("gone.png") != std::string::npos);
 
-  // The selected picture only, into the same folder: the earlier copy is offered for
-  // replacing; No keeps it and writes beside it.
-  s.doc().list().SetFocusRow(2);
+  // The selected picture only, into a folder where its name is taken by another file:
+  // asked first; No keeps that file and writes beside it.
+  std::string c = SavePattern(s.File("c.png").toStdString(), 5, 5, 3);
+  QVERIFY(!SavePattern(out + "/c.png", 2, 2).empty());
+  s.doc().ImportImages({c});
+  s.doc().list().SetFocusRow(4);
   s.prompts.answers = {false};
   outcome = ProcessProjectPictures(s.doc(), edit::EditOperation{edit::EditKind::kGreyscale}, false,
                                    out, {});
   QCOMPARE(outcome.written, 1);
   QCOMPARE(s.prompts.questions.back(),
            "Some of the copies are already in " + out + ". Replace them?");
-  QCOMPARE(s.doc().LookUpPath("b-2.bmp"), out + "/b-2.bmp");
-  QCOMPARE(s.Rows().value(1), QString("b-2.bmp:1"));
+  QCOMPARE(s.doc().LookUpPath("c-2.png"), out + "/c-2.png");
+  QCOMPARE(s.Rows().value(3), QString("c-2.png:1"));
+  QCOMPARE(PixelsOf(out + "/c.png").size(), size_t{2 * 2 * 3});
   QCOMPARE(s.doc().LookUpPath("a.png"), out + "/a.png");  // not selected: untouched
+
+  // A copy processed again into its own folder goes beside itself, without a question.
+  s.doc().list().SetFocusRow(2);
+  size_t asked = s.prompts.questions.size();
+  outcome = ProcessProjectPictures(s.doc(), edit::EditOperation{edit::EditKind::kFlipVertical},
+                                   false, out, {});
+  QCOMPARE(outcome.written, 1);
+  QCOMPARE(s.prompts.questions.size(), asked);
+  QCOMPARE(s.Rows().value(1), QString("b-edited.bmp:1"));
+  QVERIFY(fs::exists(out + "/b.bmp"));
 }
 
 void DeskTest::desktopEntryOpensAProject() {
@@ -514,4 +532,113 @@ void DeskTest::desktopEntryOpensAProject() {
   QVERIFY(s.Start(arguments));
   QCOMPARE(s.Rows(), QStringList({"pic.png:1"}));
   QCOMPARE(s.frame()->windowTitle(), QString("handed.qdx - Quendrolix Media Editor"));
+}
+
+void DeskTest::editorTurnsOnInPlaceOfTheList() {
+  Session s;
+  QVERIFY(s.Start());
+  CMainFrame* frame = s.frame();
+  QVERIFY(!s.Enabled(kIdImageEditor));  // no picture selected
+  QVERIFY(!s.Enabled(kIdImageProcessor));
+  std::string path = SavePattern(s.File("photo.png").toStdString(), 24, 16, 5);
+  std::vector<uint8_t> originalBytes = ReadBytes(path);
+  frame->ImportFiles({QString::fromStdString(path)});
+  s.doc().list().SetFocusRow(1);
+  QVERIFY(s.Enabled(kIdImageEditor));
+  QVERIFY(s.Enabled(kIdImageProcessor));
+
+  auto visibleMenus = [frame] {
+    QStringList titles;
+    for (QAction* entry : frame->menuBar()->actions())
+      if (entry->isVisible()) titles << entry->text();
+    return titles;
+  };
+  QStringList mainMenus = visibleMenus();
+  QVERIFY(mainMenus.contains("&File"));
+
+  frame->Action(kIdImageEditor)->trigger();
+  auto* editor = frame->findChild<ImageEditor*>("imageEditor");
+  QVERIFY(editor);
+  QVERIFY(frame->Action(kIdImageEditor)->isChecked());
+  QVERIFY(frame->listBar()->isHidden());
+  QVERIFY(editor->paintControl()->isVisible());
+  QVERIFY(editor->toolbar()->isVisible());
+  QCOMPARE(visibleMenus(), QStringList({"&Image", "&Rotate", "&Effects", "&Tools"}));
+  QCOMPARE(editor->paintControl()->pictureSize(), QSize(24, 16));
+  // The Tools menu offers the processor and the way back.
+  QMenu* tools = editor->menus().last();
+  QVERIFY(tools->actions().contains(frame->Action(kIdImageEditor)));
+  QVERIFY(tools->actions().contains(frame->Action(kIdImageProcessor)));
+
+  editor->action(ImageEditor::kRotate270)->trigger();
+  editor->action(ImageEditor::kSave)->trigger();
+  std::string copy = s.File("photo-edited.png").toStdString();
+  QVERIFY(fs::exists(copy));
+  QCOMPARE(ReadBytes(path), originalBytes);
+  // The list now shows and uses the copy.
+  QCOMPARE(s.Rows(), QStringList({"photo-edited.png:1"}));
+  QCOMPARE(s.doc().LookUpPath("photo-edited.png"), copy);
+
+  frame->Action(kIdImageEditor)->trigger();
+  QVERIFY(!frame->Action(kIdImageEditor)->isChecked());
+  QVERIFY(!frame->listBar()->isHidden());
+  QVERIFY(!editor->paintControl()->isVisible());
+  QVERIFY(editor->toolbar()->isHidden());
+  QCOMPARE(visibleMenus(), mainMenus);
+  // The view shows the edited copy.
+  QTRY_COMPARE(frame->view()->pictureSize(), QSize(16, 24));
+  QCOMPARE(frame->view()->picturePath(), copy);
+
+  // Closing the window while a picture has unsaved edits asks first.
+  frame->Action(kIdImageEditor)->trigger();
+  editor->action(ImageEditor::kGreyscale)->trigger();
+  std::vector<uint8_t> edited = RgbOf(*editor->history().Current());
+  s.prompts.answers = {true};
+  frame->close();
+  QVERIFY(!s.prompts.questions.empty());
+  QCOMPARE(s.prompts.questions.back(), std::string("Save changes to photo-edited.png?"));
+  std::string second = s.File("photo-edited-2.png").toStdString();
+  QCOMPARE(PixelsOf(second), edited);
+  QCOMPARE(s.Rows(), QStringList({"photo-edited-2.png:1"}));
+}
+
+void DeskTest::webSiteItemOpensTheManualInTheBrowser() {
+  browserUrls_.clear();
+  QDesktopServices::setUrlHandler("file", this, "OpenInBrowser");
+  Session s;
+  QVERIFY(s.Start());
+  QVERIFY(s.Enabled(kIdWebSite));
+  s.frame()->Action(kIdWebSite)->trigger();
+  QDesktopServices::unsetUrlHandler("file");
+  QCOMPARE(browserUrls_.size(), 1);
+  QCOMPARE(browserUrls_[0].toLocalFile(), QString::fromStdString(HelpPage(kHelpContents).string()));
+  QVERIFY(ShownTopic().isEmpty());  // in the browser, not the help window
+}
+
+void DeskTest::missingPicturesAreMarkedWhenAProjectOpens() {
+  Session s;
+  std::string here = SavePattern(s.File("here.png").toStdString(), 8, 8);
+  std::string gone = SavePattern(s.File("gone.png").toStdString(), 8, 8);
+  {
+    FrameList list;
+    SettingsStore store;
+    CFramewrightDoc doc(list, store);
+    doc.ImportImages({here, gone});
+    QVERIFY(doc.SaveProjectFile(s.File("trip.qdx").toStdString()));
+  }
+  fs::remove(gone);
+  QVERIFY(s.Start({s.File("trip.qdx")}));
+  QAbstractItemModel* model = s.model();
+  QCOMPARE(s.Rows(), QStringList({"here.png:1", "gone.png:1"}));
+  QVERIFY(!model->index(0, 0).data(Qt::ForegroundRole).isValid());
+  QVERIFY(!model->index(0, 0).data(Qt::DecorationRole).isValid());
+  QVERIFY(model->index(1, 0).data(Qt::ForegroundRole).isValid());
+  QVERIFY(model->index(1, 0).data(Qt::DecorationRole).isValid());
+  QCOMPARE(model->index(1, 0).data(Qt::ToolTipRole).toString(),
+           "Missing picture: " + QString::fromStdString(gone));
+
+  // Put back and opened again: the mark is gone.
+  SavePattern(gone, 8, 8);
+  QVERIFY(s.app->OpenDocumentFile(s.File("trip.qdx")));
+  QVERIFY(!s.model()->index(1, 0).data(Qt::ForegroundRole).isValid());
 }

@@ -21,6 +21,7 @@
 #include "platform/host/program_folder.h"
 #include "platform/host/user_prompts.h"
 #include "project/framewright_doc.h"
+#include "support/image_fixtures.h"
 #include "support/test_support.h"
 
 using namespace quendrolix;
@@ -212,13 +213,12 @@ void MainWindowTest::frameCountEditedInGridReachesList() {
   s.grid()->edit(frames);
   auto* editor = s.grid()->viewport()->findChild<QLineEdit*>();
   QVERIFY(editor);
+  // The editor is a number box: only the digits of what is typed are taken.
   editor->selectAll();
   QTest::keyClicks(editor, "12 frames");
   QTest::keyClick(editor, Qt::Key_Return);
-  QTRY_COMPARE(QString::fromStdString(list.Cell(2, FrameList::kFramesColumn)),
-               QString("12 frames"));
-  QCOMPARE(ConsumedFrameCount(list.Cell(2, FrameList::kFramesColumn)), 12);
-  QCOMPARE(s.Rows(), QStringList({"a.bmp:1", "b.bmp:12 frames"}));
+  QTRY_COMPARE(QString::fromStdString(list.Cell(2, FrameList::kFramesColumn)), QString("12"));
+  QCOMPARE(s.Rows(), QStringList({"a.bmp:1", "b.bmp:12"}));
 
   // Names are not edited in place.
   QModelIndex name = s.model()->index(0, FrameList::kNameColumn);
@@ -386,19 +386,28 @@ void MainWindowTest::viewCentresPictureInEtchedFrame() {
 void MainWindowTest::dropsAndSettingsAtExit() {
   Session s;
   QVERIFY(s.Start());
-  std::string image = Write(s, "dropped.png", "not really a picture");
+  std::string image = s.home.File("dropped.png");
+  CBmp picture;
+  picture.Attach(quendrolix::testing::PatternBitmap(6, 4));
+  QVERIFY(picture.Save(image));
+  std::string fake = Write(s, "notes.png", "not really a picture");
   std::string other = Write(s, "second.bmp", "");
 
   QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(image)),
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(fake)),
+                QUrl::fromLocalFile(QString::fromStdString(image)),
                 QUrl::fromLocalFile(QString::fromStdString(other))});
   QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(s.frame(), &enter);
   QVERIFY(enter.isAccepted());
   QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(s.frame(), &drop);
-  QCOMPARE(s.Rows(), QStringList({"dropped.png:1", "second.bmp:1"}));
+  // Files that are not pictures stay out, named together in one message.
+  QCOMPARE(s.Rows(), QStringList({"dropped.png:1"}));
   QCOMPARE(s.doc().LookUpPath("dropped.png"), image);
+  QCOMPARE(s.prompts.messages.size(), size_t{1});
+  QVERIFY(s.prompts.messages[0].find(fake) != std::string::npos);
+  QVERIFY(s.prompts.messages[0].find(other) != std::string::npos);
 
   // View settings changed by commands reach the file when the program ends, not before.
   QVERIFY(s.frame()->Action(kIdFrameImages)->isChecked());

@@ -1,6 +1,7 @@
 #include "image/edit/edited_copy.h"
 
 #include <filesystem>
+#include <regex>
 
 #include "image/cbmp.h"
 #include "image/image_io.h"
@@ -36,8 +37,13 @@ std::string NumberedFree(const fs::path& folder, const std::string& stem, const 
 
 std::string EditedCopyPath(const std::string& original) {
   fs::path target(WritablePictureName(original));
-  return NumberedFree(target.parent_path(), target.stem().string(), target.extension().string(),
-                      "-edited", "-edited-");
+  // A copy of a copy is numbered beside the first one, not named "-edited-edited".
+  static const std::regex kEdited("(.+)-edited(-[0-9]+)?");
+  std::string stem = target.stem().string();
+  std::smatch match;
+  if (std::regex_match(stem, match, kEdited)) stem = match[1].str();
+  return NumberedFree(target.parent_path(), stem, target.extension().string(), "-edited",
+                      "-edited-");
 }
 
 std::string FreePathLike(const std::string& path) {

@@ -14,7 +14,9 @@ bool CanWritePictureAs(const std::string& path);
 // `path` with ".png" in place of an extension the image layer cannot write.
 std::string WritablePictureName(const std::string& path);
 // The edited copy beside `original`: "<stem>-edited<ext>", else "<stem>-edited-2<ext>",
-// "-edited-3", ... the first that does not exist. <ext> follows WritablePictureName.
+// "-edited-3", ... the first that does not exist. <ext> follows WritablePictureName. A
+// picture that is itself such a copy is numbered beside it ("sky-edited.png" gives
+// "sky-edited-2.png").
 std::string EditedCopyPath(const std::string& original);
 // `path` if no file is there, else "<stem>-2<ext>", "<stem>-3<ext>", ...
 std::string FreePathLike(const std::string& path);

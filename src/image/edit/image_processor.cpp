@@ -26,10 +26,15 @@ std::vector<PlannedCopy> PlanCopies(const ProcessorRequest& request) {
   for (const std::string& source : request.pictures) {
     if (!seen.insert(source).second) continue;
     fs::path name = fs::path(WritablePictureName(source)).filename();
-    PlannedCopy copy{source, (fs::path(request.folder) / name).string(), false};
+    plan.push_back({source, (fs::path(request.folder) / name).string(), false});
+  }
+  // Only files that are not the pictures themselves would be replaced: an original takes
+  // an edited name instead.
+  for (PlannedCopy& copy : plan) {
     std::error_code ec;
     copy.exists = fs::exists(copy.target, ec);
-    plan.push_back(std::move(copy));
+    for (const PlannedCopy& other : plan)
+      if (copy.exists && SameFile(other.source, copy.target)) copy.exists = false;
   }
   return plan;
 }

@@ -28,7 +28,7 @@ struct ProcessedPicture {
 
 // The copy each picture would get: the picture's file name (".png" for a format the
 // image layer cannot write) in the folder. Pairs come in request order, repeats dropped.
-// `exists` tells whether a file of that name is there already.
+// `exists` tells whether a file of that name, other than one of the pictures, is there.
 struct PlannedCopy {
   std::string source;
   std::string target;

@@ -35,6 +35,10 @@ TEST(EditedCopyTest, NamesBesideTheOriginalNeverTakeAnExistingFile) {
   WriteText(dir.File("sky-edited.png"), "taken");
   WriteText(dir.File("sky-edited-2.png"), "taken");
   EXPECT_EQ(EditedCopyPath(original), dir.File("sky-edited-3.png"));
+  // A copy edited again: numbered beside it, never over it.
+  EXPECT_EQ(EditedCopyPath(dir.File("sky-edited.png")), dir.File("sky-edited-3.png"));
+  EXPECT_EQ(EditedCopyPath(dir.File("sky-edited-2.png")), dir.File("sky-edited-3.png"));
+  EXPECT_EQ(EditedCopyPath(dir.File("half-edited-x.png")), dir.File("half-edited-x-edited.png"));
   // Formats the image layer cannot write get a PNG copy.
   EXPECT_EQ(EditedCopyPath(dir.File("anim.gif")), dir.File("anim-edited.png"));
   EXPECT_EQ(EditedCopyPath(dir.File("photo.JPG")), dir.File("photo-edited.JPG"));
@@ -112,6 +116,7 @@ TEST(ImageProcessorTest, NeverReplacesAnOriginalAndReportsEachFailure) {
   request.operation.kind = EditKind::kGreyscale;
   request.folder = dir.path().string();
   request.replaceExisting = true;
+  for (const PlannedCopy& planned : PlanCopies(request)) EXPECT_FALSE(planned.exists);
   auto results = ProcessPictures(request);
   ASSERT_EQ(results.size(), 4u);
   EXPECT_EQ(results[0].copy, dir.File("a-edited.png"));
