@@ -29,6 +29,7 @@ ConversionLogWindow::ConversionLogWindow(QWidget* parent) : QDialog(parent) {
   text_->setFont(fixed);
   frame_ = new QLabel(this);
   frame_->setObjectName("frame");
+  frame_->setMinimumWidth(frame_->fontMetrics().horizontalAdvance("Frame 000000") + 4);
   state_ = new QLabel(this);
   state_->setObjectName("state");
   fileLabel_ = new QLabel(this);

@@ -28,6 +28,8 @@ class EditorSwitch : public QObject {
     setObjectName("editorSwitch");
     editor_ = new ImageEditor(*frame.view(), app.fileChooser(), this);
     editor_->setObjectName("imageEditor");
+    // A row of its own, so that the editor's buttons show in full beside the others.
+    frame.addToolBarBreak(Qt::TopToolBarArea);
     frame.addToolBar(Qt::TopToolBarArea, editor_->toolbar());
     editor_->toolbar()->hide();
     for (QMenu* menu : editor_->menus()) {

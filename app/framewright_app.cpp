@@ -69,7 +69,7 @@ bool CFramewrightApp::InitInstance(const CommandLineInfo& info) {
   if (info.file.isEmpty()) {
     doc_.NewProject(frameState_);
     frame_->OnDocumentChanged();
-  } else if (!OpenDocumentFile(info.file)) {
+  } else if (!OpenDocumentFiles({info.file})) {
     return false;
   }
 
@@ -80,11 +80,6 @@ bool CFramewrightApp::InitInstance(const CommandLineInfo& info) {
 
 bool CFramewrightApp::OpenDocumentFile(const QString& path) {
   QString full = QFileInfo(path).absoluteFilePath();
-  // A file named like a picture that is not one stays out of the list.
-  if (IsImageExtension(full.toStdString()) && !DecodesAsPicture(full.toStdString())) {
-    Prompts().ShowMessage(RefusedPicturesMessage({full.toStdString()}), {}, PromptIcon::kWarning);
-    return true;
-  }
   OpenOutcome outcome = doc_.OpenDocument(full.toStdString());
   if (outcome == OpenOutcome::kProjectRead) recent_.Add(full);
   if (frame_) {
@@ -92,6 +87,36 @@ bool CFramewrightApp::OpenDocumentFile(const QString& path) {
     frame_->RebuildRecentFileMenu();
   }
   return outcome != OpenOutcome::kProjectFailed;
+}
+
+bool CFramewrightApp::OpenDocumentFiles(const QStringList& paths) {
+  bool opened = true;
+  for (const QString& path : KeepOnlyPictures(paths)) opened = OpenDocumentFile(path) && opened;
+  return opened;
+}
+
+QStringList KeepOnlyPictures(const QStringList& paths, bool everyFile) {
+  QStringList kept;
+  std::vector<std::string> refused;
+  bool checked = false;
+  for (const QString& path : paths) {
+    std::string full = QFileInfo(path).absoluteFilePath().toStdString();
+    if (!everyFile && !IsImageExtension(full)) {
+      kept << path;
+      continue;
+    }
+    // Large photographs take a moment each to decode: say which one is being looked at.
+    Prompts().ShowStatus("Checking " + DisplayNameOf(full) + "...");
+    checked = true;
+    if (DecodesAsPicture(full))
+      kept << path;
+    else
+      refused.push_back(full);
+  }
+  if (checked) Prompts().ShowStatus("Ready");
+  if (!refused.empty())
+    Prompts().ShowMessage(RefusedPicturesMessage(refused), {}, PromptIcon::kWarning);
+  return kept;
 }
 
 void CFramewrightApp::OnFileOpen() {

@@ -1,6 +1,7 @@
 #include "help_topics.h"
 
 #include <QApplication>
+#include <QBoxLayout>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -72,19 +73,31 @@ class DialogHelpFilter : public QObject {
     auto* key = new QShortcut(QKeySequence::HelpContents, dialog);
     key->setContext(Qt::WindowShortcut);
     QObject::connect(key, &QShortcut::activated, dialog, show);
-    // Only the dialog's own button box (a nested one belongs to a part of it).
-    for (QDialogButtonBox* box :
-         dialog->findChildren<QDialogButtonBox*>(QString(), Qt::FindDirectChildrenOnly)) {
-      bool hasHelp = false;
-      for (QAbstractButton* button : box->buttons())
-        if (box->buttonRole(button) == QDialogButtonBox::HelpRole) hasHelp = true;
-      if (hasHelp) continue;
-      QPushButton* help = box->addButton("&Help", QDialogButtonBox::HelpRole);
-      help->setObjectName("helpButton");
-      help->setAutoDefault(false);
-      QObject::connect(help, &QPushButton::clicked, dialog, show);
-      break;
+    for (QPushButton* button : dialog->findChildren<QPushButton*>())
+      if (QString(button->text()).remove('&') == "Help") return;  // its own
+    auto* help = new QPushButton("&Help");
+    help->setObjectName("helpButton");
+    help->setAutoDefault(false);
+    QObject::connect(help, &QPushButton::clicked, dialog, show);
+    // Into the dialog's own button box (a nested one belongs to a part of it), else
+    // beside its Close or Cancel button.
+    const auto boxes =
+        dialog->findChildren<QDialogButtonBox*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!boxes.isEmpty()) {
+      boxes.first()->addButton(help, QDialogButtonBox::HelpRole);
+      return;
     }
+    for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+      QString text = QString(button->text()).remove('&');
+      if (text != "Close" && text != "Cancel") continue;
+      for (QBoxLayout* row : dialog->findChildren<QBoxLayout*>()) {
+        int at = row->indexOf(button);
+        if (at < 0) continue;
+        row->insertWidget(at + 1, help);
+        return;
+      }
+    }
+    delete help;  // nowhere to put it: F1 still leads there
   }
 };
 

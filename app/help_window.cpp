@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QDesktopServices>
+#include <QFile>
 #include <QKeySequence>
 #include <QStatusBar>
 #include <QStyle>
@@ -60,6 +61,13 @@ HelpWindow::HelpWindow(QWidget* parent) : QMainWindow(parent) {
 }
 
 void HelpWindow::ShowPage(const QUrl& page) {
+  // The text browser does not follow <link rel="stylesheet">: the manual's sheet is
+  // given to it as the default instead.
+  if (browser_->document()->defaultStyleSheet().isEmpty()) {
+    QFile sheet(QString::fromStdString((HelpFolder() / "style.css").string()));
+    if (sheet.open(QIODevice::ReadOnly))
+      browser_->document()->setDefaultStyleSheet(QString::fromUtf8(sheet.readAll()));
+  }
   browser_->setSource(page, QTextDocument::HtmlResource);
 }
 

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "editor_dialogs.h"
+#include "editor_icons.h"
 #include "file_chooser.h"
 #include "image/cbmp.h"
 #include "image/edit/edited_copy.h"
@@ -50,7 +51,7 @@ ImageEditor::ImageEditor(QWidget& view, FileChooser& chooser, QObject* parent)
 
   toolbar_ = new QToolBar("Image Editor");
   toolbar_->setObjectName("editorToolbar");
-  toolbar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  toolbar_->setIconSize(QSize(24, 24));
   toolbar_->hide();
   CreateActions();
   connect(this, &ImageEditor::stateChanged, this, [this] {
@@ -101,11 +102,12 @@ void ImageEditor::CreateActions() {
     action->setToolTip(tip);
     action->setStatusTip(tip);
     action->setData(static_cast<int>(spec.command));
+    action->setIcon(EditorIcon(spec.command));
+    action->setIconVisibleInMenu(false);
     connect(action, &QAction::triggered, this, [this, c = spec.command] { Run(c); });
     actions_[spec.command] = action;
   }
   actions_[kSave]->setStatusTip("Saves the edited picture as a copy beside the original");
-  actions_[kSave]->setIcon(view_.style()->standardIcon(QStyle::SP_DialogSaveButton));
 
   auto menu = [this](const char* title, std::initializer_list<int> items) {
     auto* m = new QMenu(title);

@@ -126,7 +126,11 @@ ImageProcessorDlg::ImageProcessorDlg(bool hasSelection, const QString& folder, F
 
 void ImageProcessorDlg::UpdateState() {
   int index = operation_->currentIndex();
-  parameters_->setCurrentIndex(index >= 0 ? kChoices[index].page : 0);
+  int page = index >= 0 ? kChoices[index].page : 0;
+  parameters_->setCurrentIndex(page);
+  // Operations without values leave no gap.
+  parameters_->setVisible(page != 0);
+  if (isVisible()) adjustSize();
   process_->setEnabled(!Folder().isEmpty());
 }
 

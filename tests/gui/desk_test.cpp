@@ -24,6 +24,7 @@
 #include "help_topics.h"
 #include "help_window.h"
 #include "image/edit/image_edit.h"
+#include "join_avis_dlg.h"
 #include "morph_dlg.h"
 #include "mpg_output_options_dlg.h"
 #include "platform/host/program_folder.h"
@@ -177,6 +178,11 @@ void DeskTest::dialogsOpenTheirPagesFromHelp() {
   {
     ImageProcessorDlg dialog(false, "/tmp", {}, s.frame());
     QVERIFY(helpButtonShows(&dialog, "dialogs/image_processor.htm"));
+  }
+  {
+    // Buttons in a row of their own, no button box: Help goes beside Close.
+    JoinAvisDlg dialog(s.chooser, "/tmp", {}, s.frame());
+    QVERIFY(helpButtonShows(&dialog, "dialogs/join_avis.htm"));
   }
 
   // The GIF options' own Help, and "Tips on Morphing".

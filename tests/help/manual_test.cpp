@@ -21,13 +21,18 @@ fs::path ManualFolder() {
   return SourceDir() / "app" / "help";
 }
 
-// href and src values of a page, without "#anchor" parts.
+// href and src values of a page's tags (examples written as text in the page do not count).
 std::vector<std::string> References(const std::string& html) {
+  static const std::regex kTag("<[^>]+>");
   static const std::regex kReference(R"re((?:href|src)\s*=\s*"([^"]*)")re", std::regex::icase);
   std::vector<std::string> found;
-  for (auto it = std::sregex_iterator(html.begin(), html.end(), kReference);
-       it != std::sregex_iterator(); ++it)
-    found.push_back((*it)[1].str());
+  for (auto tag = std::sregex_iterator(html.begin(), html.end(), kTag);
+       tag != std::sregex_iterator(); ++tag) {
+    const std::string text = tag->str();
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), kReference);
+         it != std::sregex_iterator(); ++it)
+      found.push_back((*it)[1].str());
+  }
   return found;
 }
 
