@@ -3,19 +3,10 @@
 #include <filesystem>
 
 #include "image/cbmp.h"
+#include "image/edit/edited_copy.h"
 
 namespace quendrolix {
 namespace fs = std::filesystem;
-
-namespace {
-
-bool SameFile(const std::string& a, const std::string& b) {
-  if (a == b) return true;
-  std::error_code ec;
-  return fs::equivalent(a, b, ec) && !ec;
-}
-
-}  // namespace
 
 int UseEditedCopy(CFramewrightDoc& doc, const std::string& original, const std::string& copy) {
   if (original.empty() || copy.empty()) return 0;
@@ -24,7 +15,7 @@ int UseEditedCopy(CFramewrightDoc& doc, const std::string& original, const std::
   int changed = 0;
   for (int row = 1; row <= list.EntryCount(); ++row) {
     std::string path = doc.LookUpPath(list.Cell(row, FrameList::kNameColumn));
-    if (path.empty() || !SameFile(path, original)) continue;
+    if (path.empty() || !edit::SameFile(path, original)) continue;
     list.SetCell(row, FrameList::kNameColumn, name);
     ++changed;
   }

@@ -52,6 +52,12 @@ std::string FreePathLike(const std::string& path) {
                       "-");
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  std::error_code ec;
+  return fs::equivalent(a, b, ec) && !ec;
+}
+
 bool SavePicture(const HBITMAP& picture, const std::string& path, std::string* error) {
   auto fail = [&](const std::string& why) {
     if (error) *error = why;

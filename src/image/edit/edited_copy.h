@@ -21,6 +21,9 @@ std::string EditedCopyPath(const std::string& original);
 // `path` if no file is there, else "<stem>-2<ext>", "<stem>-3<ext>", ...
 std::string FreePathLike(const std::string& path);
 
+// True when both name the same file (the same text, or one file reached two ways).
+bool SameFile(const std::string& a, const std::string& b);
+
 // Writes the bitmap by the file's extension (through a temporary file, so that a failed
 // write leaves what was there). False, with `error` worded for a message, when it fails.
 bool SavePicture(const HBITMAP& picture, const std::string& path, std::string* error = nullptr);

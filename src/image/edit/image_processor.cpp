@@ -9,17 +9,6 @@
 namespace quendrolix::edit {
 namespace fs = std::filesystem;
 
-namespace {
-
-// Compares as the file system does where it can (links, "..", the same file by two names).
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code ec;
-  if (fs::equivalent(a, b, ec) && !ec) return true;
-  return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
-}
-
-}  // namespace
-
 std::vector<PlannedCopy> PlanCopies(const ProcessorRequest& request) {
   std::vector<PlannedCopy> plan;
   std::set<std::string> seen;
