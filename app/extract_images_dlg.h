@@ -9,7 +9,7 @@
 
 #include "file_chooser.h"
 #include "folder_picker.h"
-#include "image/tools/extract_dialog.h"
+#include "tools/extract_dialog.h"
 
 namespace quendrolix::app {
 

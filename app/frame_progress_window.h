@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QString>
 
-#include "image/tools/frame_tools.h"
+#include "tools/extract_frames.h"
 
 namespace quendrolix::app {
 

@@ -2,45 +2,34 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QColorDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QStatusBar>
 #include <QTimer>
 
 #include "avi/avi_startup.h"
-#include "avi_output_options_dlg.h"
 #include "command_icons.h"
 #include "command_table.h"
 #include "conversion_log_window.h"
-#include "frame_replication_dlg.h"
 #include "framewright_app.h"
 #include "framewright_view.h"
+#include "gif_output_settings_dlg.h"
 #include "help_topics.h"
-#include "image/gif/gif_output_settings.h"
 #include "image_list_bar.h"
 #include "mpeg/audio/mp3/mp3_commands.h"
-#include "platform/host/user_prompts.h"
 #include "playback_window.h"
 #include "qt_clipboard.h"
 
 namespace quendrolix::app {
 namespace {
 
-std::vector<std::string> ToStdStrings(const QStringList& list) {
-  std::vector<std::string> out;
-  out.reserve(static_cast<size_t>(list.size()));
-  for (const QString& item : list) out.push_back(item.toStdString());
-  return out;
-}
+constexpr int kAutoPasteTimerMs = 400;
 
 }  // namespace
-
 CMainFrame::CMainFrame(CFramewrightApp& app, QWidget* parent)
     : QMainWindow(parent), app_(app), doc_(app.doc()) {
   setWindowTitle(kAppTitle);
@@ -51,6 +40,7 @@ CMainFrame::CMainFrame(CFramewrightApp& app, QWidget* parent)
   CreateStatusBar();
   CreateListBarAndView();
   CreateConversionTools();
+  CreateProductionServices();
   WireCommands();
   RebuildRecentFileMenu();
   UpdateCommandUi();
@@ -195,6 +185,36 @@ void CMainFrame::CreateListBarAndView() {
   connect(view_, &CFramewrightView::startupFinished, this, &CMainFrame::OnDocumentChanged);
 }
 
+void CMainFrame::CreateConversionTools() {
+  log_ = new ConversionLogWindow(this);
+  previousLog_ = &CurrentConversionLog();
+  SetConversionLog(log_);
+  clipboard_ = std::make_unique<ScopedQtClipboard>();
+  // The frame's automatic-paste timer (id 123): one paste every 400 ms while it is on.
+  autoPasteTimer_ = new QTimer(this);
+  autoPasteTimer_->setInterval(kAutoPasteTimerMs);
+  connect(autoPasteTimer_, &QTimer::timeout, this, [this] {
+    if (!conversionRunning()) Paste(true);
+  });
+}
+
+void CMainFrame::BeginConversion() {
+  if (conversions_++ > 0) return;
+  UpdateCommandUi();  // before the busy mark lets events through
+  log_->SetBusy(true);
+}
+
+void CMainFrame::EndConversion() {
+  if (conversions_ == 0 || --conversions_ > 0) return;
+  log_->SetBusy(false);
+  UpdateCommandUi();
+}
+
+void CMainFrame::RememberOutputFile(const std::string& path) {
+  app_.frameState().lastOutputFile = path;
+  log_->SetFile(QString::fromStdString(path));
+}
+
 void CMainFrame::Wire(int id, CommandHandler handler) {
   handlers_.insert(id, std::move(handler));
   UpdateCommandUi();
@@ -212,49 +232,67 @@ void CMainFrame::RunCommand(int id) {
 
 void CMainFrame::WireCommands() {
   auto hasImages = [this] { return doc_.list().EntryCount() >= 1; };
+  auto imageSelected = [this] {
+    return doc_.list().FocusRow() >= 1 && doc_.list().EntryCount() >= 1;
+  };
   auto toggleBar = [this](QWidget* bar) {
     return CommandHandler{
         [bar] { bar->setVisible(bar->isHidden()); }, {}, [bar] { return !bar->isHidden(); }};
   };
+  auto help = [](const char* topic) { return CommandHandler{[topic] { ShowHelpTopic(topic); }}; };
 
-  Wire(kIdNewProject, {[this] {
-         doc_.NewProject(app_.frameState());
-         OnDocumentChanged();
-       }});
+  // File
+  Wire(kIdNewProject, {[this] { OnNewProject(); }});
   Wire(kIdOpenProject, {[this] { app_.OnFileOpen(); }});
   Wire(kIdSaveProject, {[this] { OnFileSave(); }, hasImages});
   Wire(kIdSaveProjectAs, {[this] { OnFileSaveAs(); }, hasImages});
   Wire(kIdImportImages, {[this] { OnImport(); }});
   Wire(kIdAttachSound, {[this] { OnAttachSound(); }});
+  Wire(kIdCreate, {[this] { OnCreate(); },
+                   [this] { return doc_.list().EntryCount() >= 1 || !doc_.soundFile().empty(); }});
+  Wire(kIdQuickCreate, {[this] { OnQuickCreate(); }});
   Wire(kIdExit, {[this] { close(); }});
-  auto imageSelected = [this] {
-    return doc_.list().FocusRow() >= 1 && doc_.list().EntryCount() >= 1;
-  };
+  // Edit
   Wire(kIdCut, {[this] { Cut(); }, imageSelected});
   Wire(kIdCopy, {[this] { Copy(); }, imageSelected});
   Wire(kIdPaste, {[this] { Paste(false); }});
   Wire(kIdAutoPaste,
        {[this] { OnAutoPaste(); }, {}, [this] { return app_.frameState().autoPaste; }});
-  Wire(kIdWavToMp2, {[this] { OnWavToMp2(); }});
-  Wire(kIdWavToMp3, {[this] { OnWavToMp3(); }});
-  Wire(kIdRecorder, {[this] { OnRecorder(); }});
-  Wire(kIdMergeMpgSound, {[this] { OnMergeMpg(); }});
+  // View
   Wire(kIdMainToolbar, toggleBar(mainToolbar_));
   Wire(kIdToolsToolbar, toggleBar(toolsToolbar_));
   Wire(kIdStatusBar, toggleBar(statusBar()));
+  Wire(kIdViewAnimation, {[this] { OnViewAnimation(); }});
+  // Options
   Wire(kIdAviOutputSettings, {[this] { OnAviOutputSettings(); }});
+  Wire(kIdAviCodec, {[this] { OnAviCodec(); }});
+  Wire(kIdMpgOutputSettings, {[this] { OnMpgOutputSettings(); }});
+  Wire(kIdGifOutputSettings, {[this] { GifOutputSettingsDlg::Run(this); }});
+  Wire(kIdLogo, {[this] { OnLogo(); }});
   Wire(kIdFrameReplication, {[this] { OnFrameReplication(); }});
   Wire(kIdScreenBackground, {[this] { OnScreenBackground(); }});
   Wire(kIdFrameImages,
        {[this] { OnFrameImages(); }, {}, [this] { return view_->settings().frameImages != 0; }});
-  Wire(kIdHelpContents, {[] { ShowHelpTopic(kHelpContents); }});
-  Wire(kIdTroubleshooting, {[] { ShowHelpTopic(kHelpTroubleshooting); }});
-  Wire(kIdTutorialFirst, {[] { ShowHelpTopic(kHelpFirstAnimation); }});
-  Wire(kIdTutorialAutoPaste, {[] { ShowHelpTopic(kHelpAutoPaste); }});
-  Wire(kIdTutorialWeb, {[] { ShowHelpTopic(kHelpWebPages); }});
+  // Tools
+  Wire(kIdMorphing, {[this] { OnMorphing(); }});
+  Wire(kIdQuickImageExtractor, {[this] { OnQuickImageExtractor(); }});
+  Wire(kIdQuickSoundExtractor, {[this] { OnQuickSoundExtractor(); }});
+  Wire(kIdExtractImages, {[this] { OnExtractImages(); }});
+  Wire(kIdJoinAvis, {[this] { OnJoinAvis(); }});
+  Wire(kIdMergeAviSound, {[this] { OnMergeAviSound(); }});
+  Wire(kIdMergeMpgSound, {[this] { OnMergeMpg(); }});
+  Wire(kIdAviToMpg, {[this] { OnAviToMpg(); }});
+  Wire(kIdTiffConverter, {[this] { OnTiffConverter(); }});
+  Wire(kIdWavToMp2, {[this] { OnWavToMp2(); }});
+  Wire(kIdWavToMp3, {[this] { OnWavToMp3(); }});
+  Wire(kIdRecorder, {[this] { OnRecorder(); }});
+  // Help
+  Wire(kIdHelpContents, help(kHelpContents));
+  Wire(kIdTroubleshooting, help(kHelpTroubleshooting));
+  Wire(kIdTutorialFirst, help(kHelpFirstAnimation));
+  Wire(kIdTutorialAutoPaste, help(kHelpAutoPaste));
+  Wire(kIdTutorialWeb, help(kHelpWebPages));
   Wire(kIdAbout, {[this] { OnAbout(); }});
-  WireProductionCommands();
-  WireImageTools(*this);
 }
 
 void CMainFrame::UpdateCommandUi() {
@@ -301,138 +339,6 @@ StartupHooks CMainFrame::MakeStartupHooks() {
     app_.OpenDocumentFile(QString::fromStdString(path));
   };
   return hooks;
-}
-
-void CMainFrame::OnDocumentChanged() {
-  SoundChanged(doc_.soundFile());
-  view_->update();
-  UpdateCommandUi();
-}
-
-void CMainFrame::SoundChanged(const std::string& soundFile) {
-  listBar_->SetSound(QString::fromStdString(soundFile));
-  UpdateCommandUi();
-}
-
-void CMainFrame::RepaintView() {
-  view_->update();
-}
-
-void CMainFrame::ProjectCleared() {
-  view_->ReleasePicture();
-}
-
-void CMainFrame::OnListBarButton(int id) {
-  switch (id) {
-    case kIdMoveUp:
-      doc_.Move(MoveDirection::kUp);
-      break;
-    case kIdMoveDown:
-      doc_.Move(MoveDirection::kDown);
-      break;
-    case kIdMoveFirst:
-      doc_.Move(MoveDirection::kFirst);
-      break;
-    case kIdMoveLast:
-      doc_.Move(MoveDirection::kLast);
-      break;
-    case kIdDeleteImage:
-      doc_.DeleteSelected();
-      break;
-    case kIdSoundButton:
-      doc_.DetachSound();
-      break;
-    default:
-      return;
-  }
-  UpdateCommandUi();
-}
-
-bool CMainFrame::SaveDocumentAs(const QString& path) {
-  if (path.isEmpty()) return false;
-  QString full = QFileInfo(path).absoluteFilePath();
-  if (!doc_.SaveProjectFile(full.toStdString())) return false;
-  app_.recentFiles().Add(full);
-  RebuildRecentFileMenu();
-  UpdateCommandUi();
-  return true;
-}
-
-void CMainFrame::OnFileSave() {
-  // "Untitled" (after New) and " " (a project opened at start-up that failed) are names,
-  // not files: those ask for a file as Save As does.
-  QString path = QString::fromStdString(doc_.pathName);
-  if (path.isEmpty() || !QFileInfo(path).isAbsolute())
-    OnFileSaveAs();
-  else
-    SaveDocumentAs(path);
-}
-
-void CMainFrame::OnFileSaveAs() {
-  QString start = QString::fromStdString(doc_.pathName);
-  if (start.isEmpty() || !QFileInfo(start).isAbsolute())
-    start = QString::fromStdString(app_.folders().SaveFolder()) + "/" +
-            QString::fromStdString(doc_.title).trimmed();
-  QString path =
-      app_.fileChooser().ChooseSaveFile(this, "Save As", start, kProjectSaveFilter, "qdx");
-  SaveDocumentAs(WithDefaultSuffix(path, "qdx"));
-}
-
-void CMainFrame::ImportFiles(const QStringList& files) {
-  doc_.ImportChosenImages(ToStdStrings(files), app_.folders());
-  view_->update();
-  UpdateCommandUi();
-}
-
-void CMainFrame::OnImport() {
-  QStringList files = app_.fileChooser().ChooseImageFiles(
-      this, "Import Images", QString::fromStdString(app_.folders().ImportFolder()), kImageFilter,
-      true);
-  if (!files.isEmpty()) ImportFiles(files);
-}
-
-void CMainFrame::OnAttachSound() {
-  QStringList files = app_.fileChooser().ChooseOpenFiles(
-      this, "Attach Sound File", QString::fromStdString(app_.folders().ImportFolder()), kWaveFilter,
-      false);
-  if (files.isEmpty()) return;
-  QString path = WithDefaultSuffix(files.first(), "wav");
-  app_.folders().RememberOpened(path.toStdString(), true);
-  doc_.AttachSound(path.toStdString());
-}
-
-void CMainFrame::OnAviOutputSettings() {
-  AviOutputOptionsDlg dialog(AviOutputOptionsDialog::ForProject(doc_), this);
-  if (dialog.exec() == QDialog::Accepted) dialog.Rules().Apply(doc_);
-}
-
-void CMainFrame::OnFrameReplication() {
-  FrameReplicationDlg dialog(doc_, this);
-  dialog.exec();
-}
-
-void CMainFrame::OnScreenBackground() {
-  QColor colour = QColorDialog::getColor(view_->BackgroundColour(), this, "Color");
-  if (!colour.isValid()) return;
-  uint32_t value = static_cast<uint32_t>(colour.red()) |
-                   static_cast<uint32_t>(colour.green()) << 8 |
-                   static_cast<uint32_t>(colour.blue()) << 16;
-  view_->settings().backgroundColour = value;
-  doc_.store().SetColour("General", "ScreenColor", value);
-  view_->update();
-}
-
-void CMainFrame::OnFrameImages() {
-  ViewSettings& settings = view_->settings();
-  settings.frameImages = settings.frameImages ? 0 : 1;
-  doc_.store().SetInteger("General", "FrameImages", settings.frameImages);
-  view_->update();
-}
-
-void CMainFrame::OnAbout() {
-  QMessageBox::about(
-      this, "About " + kAppTitle,
-      kAppTitle + "\nVersion " + kVersion + "\n\nTurns still images into AVI and MPG animations.");
 }
 
 // X11 reports NumLock as the Mod2 bit of the native modifiers.

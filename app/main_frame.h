@@ -10,12 +10,12 @@
 #include <memory>
 #include <optional>
 
-#include "avi/create_commands.h"
 #include "mpeg/options/avi_to_mpg.h"
 #include "platform/host/conversion_log.h"
 #include "platform/sound/sound_backend.h"
 #include "project/framewright_doc.h"
 #include "project/startup_sequence.h"
+#include "tools/quick_create.h"
 
 class QAction;
 class QMenu;
@@ -103,7 +103,7 @@ class CMainFrame : public QMainWindow, public DocumentListener {
   // "WAV -> MP2" after its dialog: an MP2 beside each source.
   void ConvertToMp2(const QStringList& files);
 
-  // Production commands after their dialogs (app/main_frame_production.cpp).
+  // Production commands after their dialogs.
   // Create into `path`: AVI, MPG or GIF by its name; a GIF name first opens the GIF
   // options when they ask for it (nothing when they are cancelled). The result is played.
   std::optional<BuildResult> CreateOutput(const QString& path);
@@ -130,42 +130,67 @@ class CMainFrame : public QMainWindow, public DocumentListener {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  // The window (main_frame.cpp).
   void CreateActions();
   void CreateMenus();
   void CreateToolbars();
   void CreateStatusBar();
   void CreateListBarAndView();
   void CreateConversionTools();
+  // Every command id gets its handler here, in one place.
   void WireCommands();
   void UpdateStatusPanes();
   void UpdateNumLock(quint32 nativeModifiers);
-  void OnListBarButton(int id);
+  // Runs `work` with the frame marked busy.
+  template <typename Work>
+  auto Busy(Work&& work) {
+    BeginConversion();
+    struct End {
+      CMainFrame& frame;
+      ~End() { frame.EndConversion(); }
+    } end{*this};
+    return work();
+  }
 
+  // Project and list (main_frame_project.cpp).
+  void OnNewProject();
   void OnFileSave();
   void OnFileSaveAs();
   void OnImport();
   void OnAttachSound();
+  void OnListBarButton(int id);
+  void OnAutoPaste();
+
+  // Production (main_frame_production.cpp).
+  void CreateProductionServices();
   void OnCreate();
+  void OnQuickCreate();
+  void OnViewAnimation();
+  void OnAviCodec();
+  void OnLogo();
+  void OnMpgOutputSettings();
+  void OnAviToMpg();
+
+  // Media tools (main_frame_media.cpp).
+  void OnQuickImageExtractor();
+  void OnQuickSoundExtractor();
+  void OnExtractImages();
+  void OnJoinAvis();
+  void OnMergeAviSound();
+  void OnMergeMpg();
+  void OnTiffConverter();
+  void OnMorphing();
+  void OnWavToMp2();
+  void OnWavToMp3();
+  void OnRecorder();
+  Mp3CommandHost* Mp3Host();
+
+  // View, options and help (main_frame_view.cpp).
   void OnAviOutputSettings();
   void OnFrameReplication();
   void OnScreenBackground();
   void OnFrameImages();
   void OnAbout();
-  void OnAutoPaste();
-  void OnWavToMp2();
-  void OnWavToMp3();
-  void OnRecorder();
-  void OnMergeMpg();
-  friend void WireImageTools(CMainFrame& frame);  // main_frame_image_tools.cpp
-
-  // Production commands (app/main_frame_production.cpp).
-  void WireProductionCommands();
-  void OnViewAnimation();
-  void OnQuickCreate();
-  void OnAviCodec();
-  void OnLogo();
-  void OnMpgOutputSettings();
-  void OnAviToMpg();
 
   CFramewrightApp& app_;
   CFramewrightDoc& doc_;

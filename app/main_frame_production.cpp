@@ -22,6 +22,8 @@
 #include "platform/host/user_prompts.h"
 #include "playback_window.h"
 #include "quick_create_dlg.h"
+#include "tools/create.h"
+#include "tools/unattended_build.h"
 
 namespace quendrolix::app {
 namespace {
@@ -73,18 +75,9 @@ class FrameAviToMpgHost : public AviToMpgHost {
 
 }  // namespace
 
-void CMainFrame::WireProductionCommands() {
+void CMainFrame::CreateProductionServices() {
   playback_ = std::make_unique<FramePlayback>(*this);
   view_->SetPictureSource(std::make_unique<LogoStampingSource>());
-  Wire(kIdCreate, {[this] { OnCreate(); },
-                   [this] { return doc_.list().EntryCount() >= 1 || !doc_.soundFile().empty(); }});
-  Wire(kIdQuickCreate, {[this] { OnQuickCreate(); }});
-  Wire(kIdViewAnimation, {[this] { OnViewAnimation(); }});
-  Wire(kIdAviCodec, {[this] { OnAviCodec(); }});
-  Wire(kIdLogo, {[this] { OnLogo(); }});
-  Wire(kIdMpgOutputSettings, {[this] { OnMpgOutputSettings(); }});
-  Wire(kIdGifOutputSettings, {[this] { GifOutputSettingsDlg::Run(this); }});
-  Wire(kIdAviToMpg, {[this] { OnAviToMpg(); }});
 }
 
 BuildEnvironment CMainFrame::MakeBuildEnvironment() {

@@ -6,7 +6,7 @@
 #include <QPushButton>
 
 #include "file_chooser.h"
-#include "ui/merge_dialog.h"
+#include "tools/merge_dialog.h"
 
 namespace quendrolix::app {
 

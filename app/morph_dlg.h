@@ -7,7 +7,7 @@
 
 #include "file_chooser.h"
 #include "folder_picker.h"
-#include "image/tools/morph_dialog.h"
+#include "tools/morph_dialog.h"
 
 namespace quendrolix::app {
 

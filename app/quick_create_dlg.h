@@ -3,8 +3,8 @@
 #include <QDialog>
 #include <QPushButton>
 
-#include "avi/create_commands.h"
 #include "file_chooser.h"
+#include "tools/quick_create.h"
 
 namespace quendrolix::app {
 

@@ -10,12 +10,12 @@
 #include <string>
 
 #include "avi/codec_options.h"
-#include "avi/create_commands.h"
 #include "image/cbmp.h"
 #include "platform/host/program_folder.h"
 #include "platform/host/user_prompts.h"
 #include "platform/vfw/codec.h"
 #include "project/framewright_doc.h"
+#include "tools/create.h"
 
 using namespace quendrolix;
 

@@ -10,6 +10,7 @@ namespace quendrolix::cli {
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitIncomplete = 3;  // made, but something asked for was left out
 
 struct CliCommand {
   std::string name;     // "project", "convert", ...

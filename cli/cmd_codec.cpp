@@ -7,6 +7,7 @@
 
 #include "avi/codec_options.h"
 #include "cli_command.h"
+#include "codec_arguments.h"
 #include "console_log.h"
 #include "platform/vfw/codec.h"
 
@@ -36,12 +37,6 @@ int List() {
   return kExitOk;
 }
 
-bool TakeNumber(const std::vector<std::string>& args, size_t& i, long low, long high, long& out) {
-  if (i + 1 >= args.size()) return false;
-  if (!ParseInt(args[++i], out)) return false;
-  return out >= low && out <= high;
-}
-
 int Run(const std::vector<std::string>& args) {
   if (IsHelp(args)) {
     std::printf("%s", kUsage);
@@ -50,51 +45,20 @@ int Run(const std::vector<std::string>& args) {
   if (args.size() == 1 && args[0] == "--list") return List();
   if (args.empty() || args[0] != "--set" || args.size() < 2)
     return UsageError("codec", "give --list or --set FOURCC");
-  FOURCC code = 0;
-  if (!ParseFourCC(args[1], code))
-    return UsageError("codec", "a compressor code has one to four characters");
-  const CodecDescription* codec = FindCodec(code);
-  if (!codec)
-    return UsageError("codec", "unknown compressor '" + args[1] +
-                                   "' (quendrolix-cli codec --list shows the known ones)");
-  long quality = -1, keyFrames = -1, dataRate = -1;
+  std::string error;
+  CodecArguments arguments;
+  arguments.codec = CodecNamed(args[1], error);
+  if (!arguments.codec) return UsageError("codec", error);
   for (size_t i = 2; i < args.size(); ++i) {
-    if (args[i] == "--quality") {
-      if (!TakeNumber(args, i, 0, 10000, quality))
-        return UsageError("codec", "--quality takes a number from 0 to 10000");
-    } else if (args[i] == "--keyframes") {
-      if (!TakeNumber(args, i, 0, 1000000, keyFrames))
-        return UsageError("codec", "--keyframes takes a number of frames (0 or more)");
-    } else if (args[i] == "--datarate") {
-      if (!TakeNumber(args, i, 0, 4000000, dataRate))
-        return UsageError("codec", "--datarate takes kilobytes per second (0 or more)");
-    } else {
+    if (args[i] == "--codec" || !TakeCodecOption(args, i, true, arguments, error))
       return UsageError("codec", "unknown option " + args[i]);
-    }
+    if (!error.empty()) return UsageError("codec", error);
   }
 
-  AVICOMPRESSOPTIONS& options = CodecOptions();
   const std::string path = DefaultCodecOptionsPath();
   std::error_code ec;
   if (std::filesystem::exists(path, ec)) LoadCodecOptions(path);
-  if (FindCodec(options.fccHandler) != codec) options.parms.clear();
-  options.fccType = streamtypeVIDEO;
-  options.fccHandler = codec->handler;
-  options.dwFlags |= AVICOMPRESSF_VALID;
-  if (quality >= 0) options.dwQuality = static_cast<DWORD>(quality);
-  if (keyFrames > 0) {
-    options.dwKeyFrameEvery = static_cast<DWORD>(keyFrames);
-    options.dwFlags |= AVICOMPRESSF_KEYFRAMES;
-  } else if (keyFrames == 0) {
-    options.dwFlags &= ~AVICOMPRESSF_KEYFRAMES;
-  }
-  if (dataRate > 0) {
-    options.dwBytesPerSecond = static_cast<DWORD>(dataRate) * 1024;
-    options.dwFlags |= AVICOMPRESSF_DATARATE;
-  } else if (dataRate == 0) {
-    options.dwBytesPerSecond = 0;
-    options.dwFlags &= ~AVICOMPRESSF_DATARATE;
-  }
+  ApplyCodecArguments(arguments, CodecOptions());
   return SaveCodecOptionsAsDefault() ? kExitOk : kExitFailure;
 }
 

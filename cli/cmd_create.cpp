@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "avi/codec_options.h"
-#include "avi/create_commands.h"
 #include "cli_command.h"
+#include "codec_arguments.h"
 #include "headless_build.h"
-#include "platform/vfw/codec.h"
+#include "tools/create.h"
+#include "tools/quick_create.h"
 
 namespace quendrolix::cli {
 namespace {
@@ -40,27 +41,14 @@ const char kQuickUsage[] =
     "merged in; without it an MPG carries the project's sound (\"Sound\" of Clipora.ini),\n"
     "as the program's Quick create does. The path of the finished movie is printed.";
 
-bool TakeNumber(const std::vector<std::string>& args, size_t& i, long low, long high, long& out) {
-  if (i + 1 >= args.size()) return false;
-  if (!ParseInt(args[++i], out)) return false;
-  return out >= low && out <= high;
-}
-
 int RunCreate(const std::vector<std::string>& args) {
   std::vector<std::string> positional;
-  std::string codecText;
-  long quality = -1, keyFrames = -1;
+  CodecArguments codec;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--codec") {
-      if (i + 1 >= args.size()) return UsageError("create", "--codec needs a compressor code");
-      codecText = args[++i];
-    } else if (a == "--quality") {
-      if (!TakeNumber(args, i, 0, 10000, quality))
-        return UsageError("create", "--quality takes a number from 0 to 10000");
-    } else if (a == "--keyframes") {
-      if (!TakeNumber(args, i, 0, 1000000, keyFrames))
-        return UsageError("create", "--keyframes takes a number of frames (0 or more)");
+    std::string error;
+    if (TakeCodecOption(args, i, false, codec, error)) {
+      if (!error.empty()) return UsageError("create", error);
     } else if (a.size() > 1 && a[0] == '-' && a != "-") {
       return UsageError("create", "unknown option " + a);
     } else {
@@ -69,32 +57,11 @@ int RunCreate(const std::vector<std::string>& args) {
   }
   if (positional.size() != 2 || positional[0].empty() || positional[1].empty())
     return UsageError("create", "needs a project or settings file and an output name");
-  const CodecDescription* codec = nullptr;
-  if (!codecText.empty()) {
-    FOURCC code = 0;
-    if (!ParseFourCC(codecText, code) || !(codec = FindCodec(code)))
-      return UsageError("create", "unknown compressor '" + codecText +
-                                      "' (quendrolix-cli codec --list shows the known ones)");
-  }
 
   HeadlessProject project;
   project.Start(positional[0]);
   if (project.pendingFailed) return kExitFailure;  // the reader said why
-
-  AVICOMPRESSOPTIONS& options = CodecOptions();
-  if (codec) {
-    if (FindCodec(options.fccHandler) != codec) options.parms.clear();
-    options.fccType = streamtypeVIDEO;
-    options.fccHandler = codec->handler;
-    options.dwFlags |= AVICOMPRESSF_VALID;
-  }
-  if (quality >= 0) options.dwQuality = static_cast<DWORD>(quality);
-  if (keyFrames > 0) {
-    options.dwKeyFrameEvery = static_cast<DWORD>(keyFrames);
-    options.dwFlags |= AVICOMPRESSF_KEYFRAMES;
-  } else if (keyFrames == 0) {
-    options.dwFlags &= ~AVICOMPRESSF_KEYFRAMES;
-  }
+  ApplyCodecArguments(codec, CodecOptions());
 
   ConsolePlayback playback;
   BuildEnvironment env;

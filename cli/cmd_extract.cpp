@@ -9,8 +9,9 @@
 #include "cli_command.h"
 #include "console_log.h"
 #include "headless_build.h"
-#include "image/tools/frame_tools.h"
 #include "platform/host/user_prompts.h"
+#include "tools/extract_frames.h"
+#include "tools/extract_sound.h"
 
 namespace quendrolix::cli {
 namespace {

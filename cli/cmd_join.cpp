@@ -8,7 +8,8 @@
 #include "cli_command.h"
 #include "console_log.h"
 #include "headless_build.h"
-#include "image/tools/join_tools.h"
+#include "tools/join_avis.h"
+#include "tools/tiff_to_movie.h"
 
 namespace quendrolix::cli {
 namespace {

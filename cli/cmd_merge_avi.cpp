@@ -3,6 +3,7 @@
 #include "avi/avi_builder.h"
 #include "cli_command.h"
 #include "headless_build.h"
+#include "tools/merge_avi.h"
 
 namespace quendrolix::cli {
 namespace {

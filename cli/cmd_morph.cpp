@@ -8,8 +8,8 @@
 #include "cli_command.h"
 #include "console_log.h"
 #include "headless_build.h"
-#include "image/tools/morph.h"
-#include "image/tools/morph_dialog.h"
+#include "tools/morph.h"
+#include "tools/morph_dialog.h"
 
 namespace quendrolix::cli {
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli_command.h"
-#include "platform/host/program_folder.h"
+#include "headless_build.h"
 #include "platform/host/user_prompts.h"
 #include "project/framewright_doc.h"
 #include "project/text_numbers.h"
@@ -30,25 +30,6 @@ const char* const kUsage =
     "      prints fps, bpp and sound, then one line per image: row, name, frame count as\n"
     "      built, full path, separated by tabs. Exit status 1 when FILE could not be read\n"
     "      as a project.";
-
-// The document with the program folder's settings behind it, as after start-up.
-struct HeadlessProject {
-  FrameList list;
-  SettingsStore store;
-  CFramewrightDoc doc{list, store};
-
-  HeadlessProject() {
-    store.Load(ProgramFolder::Join("Clipora.ini"));
-    store.SetWritable(false);  // showing or making a project never changes the settings
-    int16_t value = 10;
-    store.GetInteger("General", "FPS", value);
-    doc.framesPerSecond = value;
-    value = 24;
-    store.GetInteger("General", "BPP", value);
-    doc.bitsPerPixel = value;
-    doc.initialised = true;
-  }
-};
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "quendrolix-cli project: %s\n", message.c_str());
@@ -89,6 +70,7 @@ int RunNew(const std::vector<std::string>& args) {
   if (out.empty()) return UsageError("project", "new needs the project file to write");
 
   HeadlessProject project;
+  project.StartWithDefaults();
   CFramewrightDoc& doc = project.doc;
   if (fps > 0) doc.framesPerSecond = static_cast<int16_t>(fps);
   if (bpp > 0) doc.bitsPerPixel = static_cast<int16_t>(bpp);
@@ -114,6 +96,7 @@ int RunNew(const std::vector<std::string>& args) {
 int RunShow(const std::vector<std::string>& args) {
   if (args.size() != 1) return UsageError("project", "show needs one file");
   HeadlessProject project;
+  project.StartWithDefaults();
   switch (project.doc.OpenDocument(args[0])) {
     case OpenOutcome::kProjectRead:
     case OpenOutcome::kImageImported:

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "avi/create_commands.h"
 #include "cli_command.h"
 #include "headless_build.h"
 #include "platform/host/user_prompts.h"
+#include "tools/unattended_build.h"
 
 namespace quendrolix::cli {
 namespace {

@@ -6,6 +6,7 @@
 #include "cli_command.h"
 #include "console_log.h"
 #include "image/gif/gif_output_settings.h"
+#include "platform/host/program_folder.h"
 
 namespace quendrolix::cli {
 
@@ -19,6 +20,13 @@ void HeadlessProject::Start(const std::string& file) {
   };
   // No screen here: a true-colour depth, so no palette warning.
   report = RunStartupSequence(doc, view, 24, hooks);
+}
+
+void HeadlessProject::StartWithDefaults() {
+  store.Load(ProgramFolder::Join("Clipora.ini"));
+  store.SetWritable(false);  // showing or making a project never changes the settings
+  ReadProjectDefaults(store, doc);
+  doc.initialised = true;
 }
 
 void ConsolePlayback::Play(const std::string& path) {

@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "avi/create_commands.h"
 #include "project/framewright_doc.h"
 #include "project/startup_sequence.h"
+#include "tools/build_environment.h"
 
 namespace quendrolix::cli {
 
@@ -24,6 +24,9 @@ struct HeadlessProject {
   bool pendingFailed = false;  // the project named could not be read
 
   void Start(const std::string& file);
+  // Only the project defaults of the program folder's Clipora.ini, which is never written
+  // back: what making or showing a project file starts from.
+  void StartWithDefaults();
 };
 
 // The console's answer to "play the movie": it names the file on standard output.

@@ -4,7 +4,7 @@
 
 #include "image/dib_functions.h"
 #include "image/image_io.h"
-#include "image/tools/frame_tools.h"
+#include "tools/extract_frames.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace quendrolix;

@@ -1,8 +1,7 @@
 #pragma once
 
 // AviBuilder: a list of images with frame counts written as one video stream through the
-// AVI file services, compressed with CodecOptions(). MergeStreams: a video AVI and a sound
-// joined into one AVI.
+// AVI file services, compressed with CodecOptions().
 
 #include <cstdint>
 #include <string>
@@ -59,30 +58,5 @@ class AviBuilder {
   int depth_ = 24;
   long samples_ = 0;
 };
-
-// The most streams a merge takes from its two inputs together.
-constexpr int kMaxMergeStreams = 20;
-
-// Joins every stream of the video AVI and of the sound file (a WAV file or an AVI with
-// sound) into `outputPath`, video copied without recompression, sound as it is. False
-// when an input cannot be opened (nothing is said) or when the output could not be saved
-// ("File open error: merging streams failed" is shown; the earlier file at `outputPath`,
-// if any, is left as it was).
-bool MergeStreams(const std::string& videoPath, const std::string& soundPath,
-                  const std::string& outputPath);
-
-enum class MergeOutcome { kMerged, kInputNotOpened, kSaveFailed };
-// MergeStreams, saying which way it went.
-MergeOutcome MergeStreamsOutcome(const std::string& videoPath, const std::string& soundPath,
-                                 const std::string& outputPath);
-
-class PlaybackRequest;
-// The merge command after its dialog: ".avi" is appended to an output name without a '.';
-// an input that cannot be opened shows "Codec error: please restart the program"; a
-// merged file is handed to `playback`. `finalOutput` receives the name used. True when the
-// output was written.
-bool MergeAviCommand(const std::string& videoPath, const std::string& soundPath,
-                     const std::string& outputPath, PlaybackRequest* playback = nullptr,
-                     std::string* finalOutput = nullptr);
 
 }  // namespace quendrolix

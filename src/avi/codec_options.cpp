@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/host/atomic_file.h"
 #include "platform/host/conversion_log.h"
 #include "platform/host/program_folder.h"
 #include "platform/host/user_prompts.h"
@@ -103,8 +104,8 @@ bool LoadCodecOptions(const std::string& path) {
 }
 
 bool SaveCodecOptions(const std::string& path, const AVICOMPRESSOPTIONS& options) {
-  const std::string temp = path + ".part";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
+  AtomicFile out(path);
+  std::FILE* f = out.Stream();
   bool ok = f != nullptr;
   if (ok) {
     const uint32_t fields[] = {
@@ -115,16 +116,9 @@ bool SaveCodecOptions(const std::string& path, const AVICOMPRESSOPTIONS& options
     for (uint32_t v : fields) ok = ok && WriteU32(f, v);
     if (ok && !options.parms.empty())
       ok = std::fwrite(options.parms.data(), 1, options.parms.size(), f) == options.parms.size();
-    ok = std::fflush(f) == 0 && ok;
-    ok = std::fclose(f) == 0 && ok;
   }
-  std::error_code ec;
-  if (ok) {
-    std::filesystem::rename(temp, path, ec);
-    ok = !ec;
-  }
+  ok = ok && out.Commit();
   if (!ok) {
-    std::filesystem::remove(temp, ec);
     Prompts().ShowMessage(StringPrintf("Could not save AVI options file: %s", path.c_str()), {},
                           PromptIcon::kWarning);
   }
@@ -235,6 +229,29 @@ void CompressionDialogState::ApplyTo(AVICOMPRESSOPTIONS& options) const {
     flags = dataRateOn ? flags | AVICOMPRESSF_DATARATE : flags & ~AVICOMPRESSF_DATARATE;
   }
   options.dwFlags = flags;
+}
+
+void ApplyCodecArguments(const CodecArguments& arguments, AVICOMPRESSOPTIONS& options) {
+  if (const CodecDescription* codec = arguments.codec) {
+    if (FindCodec(options.fccHandler) != codec) options.parms.clear();
+    options.fccType = streamtypeVIDEO;
+    options.fccHandler = codec->handler;
+    options.dwFlags |= AVICOMPRESSF_VALID;
+  }
+  if (arguments.quality >= 0) options.dwQuality = static_cast<DWORD>(arguments.quality);
+  if (arguments.keyFrameEvery > 0) {
+    options.dwKeyFrameEvery = static_cast<DWORD>(arguments.keyFrameEvery);
+    options.dwFlags |= AVICOMPRESSF_KEYFRAMES;
+  } else if (arguments.keyFrameEvery == 0) {
+    options.dwFlags &= ~AVICOMPRESSF_KEYFRAMES;
+  }
+  if (arguments.dataRateKBps > 0) {
+    options.dwBytesPerSecond = static_cast<DWORD>(arguments.dataRateKBps) * 1024;
+    options.dwFlags |= AVICOMPRESSF_DATARATE;
+  } else if (arguments.dataRateKBps == 0) {
+    options.dwBytesPerSecond = 0;
+    options.dwFlags &= ~AVICOMPRESSF_DATARATE;
+  }
 }
 
 bool ChooseCodecOptions(const CompressionDialog& dialog) {

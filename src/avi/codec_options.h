@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/vfw/codec.h"
 #include "platform/vfw/vfw.h"
 
 namespace quendrolix {
@@ -88,6 +89,19 @@ struct CompressionDialogState {
   // values; choosing another compressor drops the old one's state block.
   void ApplyTo(AVICOMPRESSOPTIONS& options) const;
 };
+
+// The compression options given as arguments instead of through the dialog (the command
+// line). Unset members keep what the options hold.
+struct CodecArguments {
+  const CodecDescription* codec = nullptr;  // the compressor; null keeps it
+  long quality = -1;                        // 0..10000
+  long keyFrameEvery = -1;                  // 0: only the first frame is a key frame
+  long dataRateKBps = -1;                   // kilobytes per second; 0: no limit
+};
+// Writes the arguments into `options` by the dialog's rules: choosing another compressor
+// drops the old one's state block, and the key-frame and data-rate flags follow their
+// values.
+void ApplyCodecArguments(const CodecArguments& arguments, AVICOMPRESSOPTIONS& options);
 
 // Shows the dialog for `state`; true when it was confirmed with OK.
 using CompressionDialog = std::function<bool(CompressionDialogState& state)>;

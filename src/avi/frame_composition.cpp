@@ -130,15 +130,4 @@ HDIB FrameComposer::LoadFrame(const std::string& path, int depth, std::string* f
   return dib;
 }
 
-std::function<HDIB(const std::string& path)> ComposedImageLoader(const FrameComposer& composer) {
-  return [composer](const std::string& path) { return composer.LoadFrame(path, 24); };
-}
-
-std::function<HDIB(const std::string& path)> DocumentImageLoader(const CFramewrightDoc& doc,
-                                                                 const LogoPictures& pictures) {
-  return [&doc, &pictures](const std::string& path) {
-    return FrameComposer::ForDocument(doc, pictures).LoadFrame(path, 24);
-  };
-}
-
 }  // namespace quendrolix

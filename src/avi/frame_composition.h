@@ -78,15 +78,4 @@ struct FrameComposer {
   HDIB LoadFrame(const std::string& path, int depth, std::string* failure = nullptr) const;
 };
 
-// The image loader of the MPEG encoder's image-list road: each image is loaded, stamped
-// with the logo and handed over as a 24-bit DIB block, so MPG frames carry the same logo
-// as AVI frames. It keeps a copy of the settings and refers to `pictures`, which must
-// outlive it.
-std::function<HDIB(const std::string& path)> ComposedImageLoader(const FrameComposer& composer);
-// The same loader following the document: the logo settings are read at every load, so a
-// change made in the "Company Logo" dialog applies to the next conversion. `doc` and
-// `pictures` must outlive it. This is what MpegEngineServices::loadImage should be.
-std::function<HDIB(const std::string& path)> DocumentImageLoader(
-    const CFramewrightDoc& doc, const LogoPictures& pictures = TheLogoPictures());
-
 }  // namespace quendrolix

@@ -4,6 +4,7 @@
 
 #include "image/image_io.h"
 #include "platform/gdi/dib_bitmap.h"
+#include "platform/host/atomic_file.h"
 
 namespace quendrolix {
 
@@ -77,7 +78,7 @@ HDIB DibFromBitmap(const Bitmap& bitmap, const HPALETTE& palette) {
 
 bool SaveDibFile(const std::string& path, const DibBlock& dib) {
   if (dib.size() < sizeof(BITMAPINFOHEADER)) return false;
-  ReplacingFile out(path);
+  AtomicFile out(path);
   if (out.tempPath().empty()) return false;
   {
     FileHandle f = OpenFile(out.tempPath(), "wb");

@@ -11,11 +11,6 @@
 
 namespace quendrolix {
 
-FileHandle OpenFile(const std::string& path, const char* mode) {
-  if (path.empty()) return nullptr;
-  return FileHandle(std::fopen(path.c_str(), mode));
-}
-
 FileHandle OpenMemory(const uint8_t* data, size_t size) {
   if (!data || size == 0) return nullptr;
   return FileHandle(fmemopen(const_cast<uint8_t*>(data), size, "rb"));
@@ -43,30 +38,6 @@ std::string UpperExtension(const std::string& path) {
   std::transform(ext.begin(), ext.end(), ext.begin(),
                  [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   return ext;
-}
-
-ReplacingFile::ReplacingFile(const std::string& path) : path_(path) {
-  if (path.empty()) return;
-  std::string pattern = path + ".writing-XXXXXX";
-  int fd = ::mkstemp(pattern.data());
-  if (fd < 0) return;
-  ::close(fd);
-  temp_ = pattern;
-}
-
-ReplacingFile::~ReplacingFile() {
-  if (!committed_ && !temp_.empty()) ::unlink(temp_.c_str());
-}
-
-bool ReplacingFile::Commit() {
-  if (temp_.empty() || committed_) return committed_;
-  // mkstemp makes the file private; a picture should get the usual permissions.
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::chmod(temp_.c_str(), 0666 & ~mask);
-  if (std::rename(temp_.c_str(), path_.c_str()) != 0) return false;
-  committed_ = true;
-  return true;
 }
 
 }  // namespace quendrolix

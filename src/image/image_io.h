@@ -1,24 +1,17 @@
 #pragma once
 
-// Small helpers shared by the image readers and writers: stdio handles that close
-// themselves, memory blocks read as files, writing beside a file and renaming into place,
-// and the extension rule of the loaders.
+// Small helpers shared by the image readers and writers: memory blocks read as files,
+// exact reads, little-endian fields, and the extension rule of the loaders.
 
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
 
+#include "platform/host/file_handle.h"
+
 namespace quendrolix {
 
-struct FileCloser {
-  void operator()(std::FILE* f) const {
-    if (f) std::fclose(f);
-  }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-
-FileHandle OpenFile(const std::string& path, const char* mode);
 // A read-only stdio stream over a memory block (null for an empty block). The block must
 // outlive the stream.
 FileHandle OpenMemory(const uint8_t* data, size_t size);
@@ -31,27 +24,6 @@ bool ReadExact(std::FILE* f, void* buffer, size_t n);
 // The file name's extension after the last dot of its last component, upper-cased ("" when
 // there is none).
 std::string UpperExtension(const std::string& path);
-
-// Writes go to a fresh file beside the target, which replaces the target only on Commit,
-// so a failed write never leaves a half-written file in place of a good one.
-class ReplacingFile {
- public:
-  explicit ReplacingFile(const std::string& path);
-  ~ReplacingFile();
-  ReplacingFile(const ReplacingFile&) = delete;
-  ReplacingFile& operator=(const ReplacingFile&) = delete;
-
-  // The temporary name to write to; empty when none could be made (folder missing).
-  const std::string& tempPath() const { return temp_; }
-  // Renames the temporary file onto the target; false (and the temporary file removed)
-  // when that fails.
-  bool Commit();
-
- private:
-  std::string path_;
-  std::string temp_;
-  bool committed_ = false;
-};
 
 inline uint16_t Le16(const uint8_t* p) {
   return static_cast<uint16_t>(p[0] | (p[1] << 8));

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "image/image_io.h"
+#include "platform/host/atomic_file.h"
 #include "platform/host/conversion_log.h"
 #include "platform/host/user_prompts.h"
 
@@ -156,7 +157,7 @@ bool WriteJpeg(const std::string& path, const uint8_t* rgb, int width, int heigh
       grey[i] = static_cast<uint8_t>((rgb[3 * i] + rgb[3 * i + 1] + rgb[3 * i + 2]) / 3);
     pixels = grey.data();
   }
-  ReplacingFile out(path);
+  AtomicFile out(path);
   FileHandle f = OpenFile(out.tempPath(), "wb");
   if (!f) {
     Prompts().ShowMessage(StringPrintf("Can't open %s\n", path.c_str()), "", PromptIcon::kNone);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "image/image_io.h"
+#include "platform/host/atomic_file.h"
 
 namespace quendrolix {
 
@@ -225,7 +226,7 @@ bool StorePalette(std::vector<uint8_t>& file, const RGBQUAD* colours, uint32_t c
 }
 
 bool WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes) {
-  ReplacingFile out(path);
+  AtomicFile out(path);
   if (out.tempPath().empty()) return false;
   FileHandle f = OpenFile(out.tempPath(), "wb");
   if (!f) return false;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "image/image_io.h"
+#include "platform/host/atomic_file.h"
 #include "platform/host/conversion_log.h"
 
 namespace quendrolix {
@@ -200,7 +201,7 @@ bool Encode(PngEncoder& e, std::FILE* f, const DibBlock& dib) {
 bool WritePng(const std::string& path, const DibBlock& dib) {
   if (!DibIsConsistent(dib) || dib.header().biCompression != BI_RGB) return false;
   if (!IsDibBitCount(dib.header().biBitCount)) return false;
-  ReplacingFile out(path);
+  AtomicFile out(path);
   FileHandle f = OpenFile(out.tempPath(), "wb");
   if (!f) return false;
   PngEncoder e;

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "image/image_io.h"
+#include "platform/host/atomic_file.h"
 
 namespace quendrolix {
 
@@ -373,7 +374,7 @@ bool WriteTiff(const std::string& path, const DibBlock& dib, int compression, in
   const uint16_t samples = bitCount <= 8 ? 1 : bitCount == 32 ? 4 : 3;
   const uint16_t bitsPerSample = bitCount <= 8 ? static_cast<uint16_t>(bitCount) : 8;
 
-  ReplacingFile out(path);
+  AtomicFile out(path);
   FileHandle f = OpenFile(out.tempPath(), "w+b");
   if (!f) return false;
   bool ok = true;

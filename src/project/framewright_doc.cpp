@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <iterator>
 
+#include "platform/host/atomic_file.h"
 #include "platform/host/conversion_log.h"
 #include "platform/host/program_folder.h"
 #include "platform/host/user_prompts.h"
@@ -259,8 +260,7 @@ ProjectReadStatus CFramewrightDoc::ReadProjectFile(const std::string& path) {
     return ProjectReadStatus::kCannotOpen;
   }
   ProjectReadStatus status = ReadProject(*this, bytes, path);
-  if (status != ProjectReadStatus::kPastEnd) {
-    // A refused magic or version still counts as a finished read: the document takes the name.
+  if (status == ProjectReadStatus::kOk) {
     pathName = path;
     title = DisplayNameOf(path);
   }
@@ -269,7 +269,7 @@ ProjectReadStatus CFramewrightDoc::ReadProjectFile(const std::string& path) {
 
 bool CFramewrightDoc::SaveProjectFile(const std::string& path) {
   std::string error;
-  if (!WriteFileAtomically(path, WriteProject(*this), &error)) {
+  if (!AtomicFile::WriteWhole(path, WriteProject(*this), &error, true)) {
     Prompts().ShowMessage(StringPrintf("Could not save %s (%s).", path.c_str(), error.c_str()));
     return false;
   }
@@ -281,6 +281,10 @@ bool CFramewrightDoc::SaveProjectFile(const std::string& path) {
 std::string DescribeProject(const CFramewrightDoc& doc) {
   std::string text = StringPrintf("fps: %d\nbpp: %d\n", doc.framesPerSecond, doc.bitsPerPixel);
   text += "sound: " + doc.soundFile() + "\n";
+  text += doc.output.HasSize() ? StringPrintf("size: %dx%d\n", doc.output.width, doc.output.height)
+                               : std::string("size: first picture\n");
+  text += std::string("fit: ") + PictureFitName(doc.output.fit) + "\n";
+  text += std::string("sound fit: ") + SoundFitName(doc.soundFit) + "\n";
   const FrameList& list = doc.list();
   for (int row = 1; row <= list.EntryCount(); ++row) {
     const std::string& name = list.Cell(row, FrameList::kNameColumn);

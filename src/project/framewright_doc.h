@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "project/frame_list.h"
+#include "project/output_format.h"
 #include "project/settings_store.h"
 
 namespace quendrolix {
@@ -67,9 +68,9 @@ enum class OpenOutcome {
 enum class ProjectReadStatus {
   kOk,
   kCannotOpen,          // the file could not be opened or read
-  kUnknownFormat,       // "Unknown file format"; the list stays empty
-  kUnsupportedVersion,  // "Unsupported file version"; the list stays empty
-  kPastEnd,             // the file ends early; the list keeps what was read
+  kUnknownFormat,       // "Unknown file format"
+  kUnsupportedVersion,  // "Unsupported file version"
+  kPastEnd,             // the file ends early
 };
 
 // The project document: settings of the project, the map from display names to image
@@ -90,8 +91,10 @@ class CFramewrightDoc {
   std::string settingsFilePath;  // the settings file of this run; empty until start-up
   int16_t framesPerSecond = 10;
   int16_t bitsPerPixel = 24;  // 8, 16 or 24
-  int32_t pasteCounter = 0;   // numbers pasted images; New and Open keep it
-  std::string outputFile;     // target of the unattended build
+  OutputFormat output;        // the frame size and how pictures fit it
+  SoundFit soundFit = SoundFit::kTrim;
+  int32_t pasteCounter = 0;  // numbers pasted images; New and Open keep it
+  std::string outputFile;    // target of the unattended build
   std::string pendingOpenPath;
   bool initialised = false;  // set by the start-up sequence
   LogoSettings logo;
@@ -169,7 +172,8 @@ class CFramewrightDoc {
   void Refresh();
   // The document's open operation (command line, drop, Open, recent files), by extension.
   OpenOutcome OpenDocument(const std::string& path);
-  // Reads a project file into the document (messages through Prompts()).
+  // Reads a project file into the document (messages through Prompts()). Only a file read
+  // in full changes the document and gives it the file's name.
   ProjectReadStatus ReadProjectFile(const std::string& path);
   // Writes the project file through a temporary file; the old file stays on failure.
   // On success the document takes the file's name.
@@ -191,8 +195,9 @@ std::string DisplayNameOf(const std::string& path);
 // pcx, png, rle, tif, tiff, tga, cri; any case).
 bool IsImageExtension(const std::string& path);
 
-// A plain listing of the project: "fps: N", "bpp: N", "sound: PATH", then one line per
-// row: row number, display name, frame count as consumed, full path, separated by tabs.
+// A plain listing of the project: "fps: N", "bpp: N", "sound: PATH", "size: WxH" (or
+// "size: first picture"), "fit: letterbox", "sound fit: trim", then one line per row:
+// row number, display name, frame count as consumed, full path, separated by tabs.
 std::string DescribeProject(const CFramewrightDoc& doc);
 
 }  // namespace quendrolix

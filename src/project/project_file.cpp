@@ -1,5 +1,7 @@
 #include "project/project_file.h"
 
+#include <vector>
+
 #include "platform/host/conversion_log.h"
 #include "platform/host/user_prompts.h"
 
@@ -138,40 +140,94 @@ std::string WriteProject(const CFramewrightDoc& doc) {
     // As typed: a cell reading "abc" is stored as 0 and read back as the default.
     out.WriteInt32(FrameCountFromText(list.Cell(row, FrameList::kFramesColumn)));
   }
+  out.WriteInt32(doc.output.width);
+  out.WriteInt32(doc.output.height);
+  out.WriteString(PictureFitName(doc.output.fit));
+  out.WriteString(SoundFitName(doc.soundFit));
   return out.bytes();
 }
 
-ProjectReadStatus ReadProject(CFramewrightDoc& doc, std::string_view bytes,
-                              const std::string& fileName) {
-  FrameList& list = doc.list();
-  list.ResetToHeader();
+namespace {
+
+// What a project file holds, read in full before any of it reaches the document.
+struct ProjectFileData {
+  int16_t version = 0;
+  std::string sound;
+  int16_t framesPerSecond = 0;
+  int16_t bitsPerPixel = 0;
+  struct Entry {
+    std::string name, path;
+    int32_t frames = 1;
+  };
+  std::vector<Entry> entries;
+  OutputFormat output;
+  SoundFit soundFit = SoundFit::kTrim;
+};
+
+ProjectReadStatus ParseProject(std::string_view bytes, const std::string& fileName,
+                               ProjectFileData& data) {
   ArchiveReader in(bytes);
   try {
     if (in.ReadString() != kProjectFileMagic) {
       Prompts().ShowMessage("Unknown file format");
       return ProjectReadStatus::kUnknownFormat;
     }
-    int16_t version = in.ReadInt16();
-    if (version > kProjectFileVersion) {
+    data.version = in.ReadInt16();
+    if (data.version > kProjectFileVersion) {
       Prompts().ShowMessage("Unsupported file version");
       return ProjectReadStatus::kUnsupportedVersion;
     }
-    if (version >= 20) doc.AttachSound(in.ReadString());
-    int32_t count = in.ReadInt32();
-    doc.framesPerSecond = in.ReadInt16();
-    doc.bitsPerPixel = in.ReadInt16();
+    if (data.version >= 20) data.sound = in.ReadString();
+    const int32_t count = in.ReadInt32();
+    data.framesPerSecond = in.ReadInt16();
+    data.bitsPerPixel = in.ReadInt16();
+    // Every entry takes at least two bytes, so a claimed count the file cannot hold ends
+    // at its end instead of reserving room for it.
     for (int32_t i = 0; i < count; ++i) {
-      std::string name = in.ReadString();
-      std::string path = in.ReadString();
-      doc.SetImagePath(name, path);
-      int32_t frames = version >= 30 ? in.ReadInt32() : 1;
-      doc.AddImage(name, -1, frames);
+      ProjectFileData::Entry entry;
+      entry.name = in.ReadString();
+      entry.path = in.ReadString();
+      entry.frames = data.version >= 30 ? in.ReadInt32() : 1;
+      data.entries.push_back(std::move(entry));
+    }
+    if (data.version >= 40) {
+      const int32_t width = in.ReadInt32();
+      const int32_t height = in.ReadInt32();
+      if (width > 0 && height > 0 && width <= 16384 && height <= 16384) {
+        data.output.width = width;
+        data.output.height = height;
+      }
+      // A name this version does not know keeps the default.
+      ParsePictureFit(in.ReadString(), data.output.fit);
+      ParseSoundFit(in.ReadString(), data.soundFit);
     }
   } catch (const ArchivePastEnd&) {
     Prompts().ShowMessage(
         StringPrintf("An attempt was made to access %s past its end.", fileName.c_str()));
     return ProjectReadStatus::kPastEnd;
   }
+  return ProjectReadStatus::kOk;
+}
+
+}  // namespace
+
+ProjectReadStatus ReadProject(CFramewrightDoc& doc, std::string_view bytes,
+                              const std::string& fileName) {
+  // A file that cannot be read in full leaves the project as it was: nothing is lost by
+  // opening a damaged file over unsaved work.
+  ProjectFileData data;
+  const ProjectReadStatus status = ParseProject(bytes, fileName, data);
+  if (status != ProjectReadStatus::kOk) return status;
+  doc.list().ResetToHeader();
+  if (data.version >= 20) doc.AttachSound(data.sound);
+  doc.framesPerSecond = data.framesPerSecond;
+  doc.bitsPerPixel = data.bitsPerPixel;
+  for (const ProjectFileData::Entry& entry : data.entries) {
+    doc.SetImagePath(entry.name, entry.path);
+    doc.AddImage(entry.name, -1, entry.frames);
+  }
+  doc.output = data.output;
+  doc.soundFit = data.soundFit;
   doc.Refresh();
   return ProjectReadStatus::kOk;
 }

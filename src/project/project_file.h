@@ -12,8 +12,10 @@ namespace quendrolix {
 // The project file (".qdx"): little-endian integers and length-prefixed byte strings.
 //   magic "QDXC" (string), version (int16, written 30), sound file (string, version >= 20),
 //   entry count (int32), frames per second (int16), bits per pixel (int16), then per entry:
-//   display name (string), full path (string), frame count (int32, version >= 30).
-constexpr int16_t kProjectFileVersion = 30;
+//   display name (string), full path (string), frame count (int32, version >= 30); then,
+//   from version 40, the output width and height (int32 each, 0 x 0 for the first
+//   picture's size), the picture fit and the sound fit (strings: "letterbox", "trim", ...).
+constexpr int16_t kProjectFileVersion = 40;
 constexpr const char* kProjectFileMagic = "QDXC";
 
 // A string is a length then its bytes: n < 255 as one byte; n < 65534 as 0xFF and a
@@ -57,12 +59,13 @@ class ArchiveReader {
 
 // The bytes of the document's project file.
 std::string WriteProject(const CFramewrightDoc& doc);
-// Reads project-file bytes into the document as the framework's open does: the list is
-// cut back to the header row first; a wrong magic shows "Unknown file format" and a
-// version above 30 "Unsupported file version" (list left empty); bytes that end early
-// show "An attempt was made to access <fileName> past its end." and keep the rows read
-// so far. A complete read ends with the document's Refresh. The name table is never
-// emptied; a version-19 file keeps the sound that was attached before.
+// Reads project-file bytes into the document as the framework's open does. The whole file
+// is read before the document changes: a wrong magic shows "Unknown file format", a
+// version above 40 "Unsupported file version", bytes that end early "An attempt was made
+// to access <fileName> past its end.", and each leaves the document as it was. A complete
+// read cuts the list back to the header row, fills it and ends with the document's
+// Refresh. The name table is never emptied; a version-19 file keeps the sound that was
+// attached before; files before version 40 take the default output format and sound fit.
 ProjectReadStatus ReadProject(CFramewrightDoc& doc, std::string_view bytes,
                               const std::string& fileName);
 

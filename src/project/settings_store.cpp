@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "platform/host/atomic_file.h"
 #include "platform/host/conversion_log.h"
 #include "platform/host/program_folder.h"
 #include "project/file_io.h"
@@ -80,7 +81,7 @@ std::string SettingsStore::Serialize() const {
 
 bool SettingsStore::Save() {
   if (!writable_ || !changed_ || path_.empty()) return false;
-  return WriteFileAtomically(path_, Serialize());
+  return AtomicFile::WriteWhole(path_, Serialize(), nullptr, true);
 }
 
 SettingsStore::Section& SettingsStore::SectionFor(const std::string& name) {

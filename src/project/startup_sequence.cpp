@@ -20,6 +20,15 @@ std::string SettingsImageDisplayName(const std::string& path) {
   return name;
 }
 
+void ReadProjectDefaults(const SettingsStore& store, CFramewrightDoc& doc) {
+  int16_t value = 10;
+  store.GetInteger("General", "FPS", value);
+  doc.framesPerSecond = value;
+  value = 24;
+  store.GetInteger("General", "BPP", value);
+  doc.bitsPerPixel = value;
+}
+
 StartupReport RunStartupSequence(CFramewrightDoc& doc, ViewSettings& view, int screenBitsPerPixel,
                                  const StartupHooks& hooks) {
   StartupReport report;
@@ -34,12 +43,7 @@ StartupReport RunStartupSequence(CFramewrightDoc& doc, ViewSettings& view, int s
   report.settingsLoaded = store.Load(doc.settingsFilePath);
   if (hooks.loadGifSettings) hooks.loadGifSettings(store);
 
-  int16_t value = 10;
-  store.GetInteger("General", "FPS", value);
-  doc.framesPerSecond = value;
-  value = 24;
-  store.GetInteger("General", "BPP", value);
-  doc.bitsPerPixel = value;
+  ReadProjectDefaults(store, doc);
   store.GetColour("General", "ScreenColor", view.backgroundColour);
   store.GetInteger("General", "FrameImages", view.frameImages);
   std::string text;

@@ -49,6 +49,9 @@ struct StartupReport {
 // extension, and a '.' after a name that has none ("dir/pic" gives "pic.").
 std::string SettingsImageDisplayName(const std::string& path);
 
+// The project's defaults of section "General": "FPS" (10 when missing) and "BPP" (24).
+void ReadProjectDefaults(const SettingsStore& store, CFramewrightDoc& doc);
+
 // The start-up sequence, run once at the view's first paint: marks the document
 // initialised; settles the settings file (program folder + "Clipora.ini" when none was
 // named); prepares the list's header; loads the settings; reads "General" (FPS 10, BPP 24,

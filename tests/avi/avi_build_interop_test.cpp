@@ -6,7 +6,6 @@
 
 #include "avi/avi_builder.h"
 #include "avi/codec_options.h"
-#include "avi/create_commands.h"
 #include "image/cbmp.h"
 #include "platform/host/user_prompts.h"
 #include "platform/vfw/codec.h"
@@ -15,6 +14,8 @@
 #include "support/sound_fixtures.h"
 #include "support/test_support.h"
 #include "support/vfw_fixtures.h"
+#include "tools/create.h"
+#include "tools/create_mpg.h"
 
 namespace quendrolix {
 namespace {

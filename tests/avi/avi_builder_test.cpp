@@ -4,13 +4,14 @@
 
 #include <filesystem>
 
-#include "avi/create_commands.h"
 #include "platform/host/user_prompts.h"
 #include "platform/vfw/codec.h"
 #include "support/avi_fixtures.h"
 #include "support/sound_fixtures.h"
 #include "support/test_support.h"
 #include "support/vfw_fixtures.h"
+#include "avi/merge_streams.h"
+#include "tools/merge_avi.h"
 
 namespace quendrolix {
 namespace {

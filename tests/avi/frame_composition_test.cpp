@@ -4,6 +4,7 @@
 
 #include "avi/company_logo_dialog.h"
 #include "avi/frame_composition.h"
+#include "tools/create_mpg.h"
 #include "image/cbmp.h"
 #include "platform/host/user_prompts.h"
 #include "support/avi_fixtures.h"
@@ -181,16 +182,6 @@ TEST(FrameComposerTest, MpegImageLoaderGivesStampedTwentyFourBitFrames) {
   EXPECT_EQ(top[3 * 5 + 1], GetGValue(LogoCase::kKey));
   EXPECT_EQ(ComposedImageLoader(composer)(c.dir.File("missing.bmp")), nullptr);
 
-  // The document's loader follows later changes of the settings.
-  FrameList list;
-  SettingsStore store;
-  CFramewrightDoc doc(list, store);
-  doc.logo.bUseLogo = 0;
-  auto loader = DocumentImageLoader(doc, c.pictures);
-  EXPECT_EQ(testing::RgbOfDib(*loader(image)),
-            testing::ExpectedFrameRgb(image, FrameComposer{}, 24));
-  doc.logo = c.settings;
-  EXPECT_EQ(testing::RgbOfDib(*loader(image)), testing::ExpectedFrameRgb(image, composer, 24));
 }
 
 TEST(CompanyLogoDialogTest, CaptionsEnablesAndPicker) {

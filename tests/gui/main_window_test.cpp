@@ -252,7 +252,7 @@ void MainWindowTest::saveAsWritesWhatCliReads() {
 
   auto show = RunCli({"--home", s.home.path().string(), "project", "show", saved});
   QCOMPARE(show.status, 0);
-  QCOMPARE(QString::fromStdString(show.output), QString("fps: 10\nbpp: 24\nsound: /snd/tune.wav\n"
+  QCOMPARE(QString::fromStdString(show.output), QString("fps: 10\nbpp: 24\nsound: /snd/tune.wav\nsize: first picture\nfit: letterbox\nsound fit: trim\n"
                                                         "1\tone.bmp\t1\t/p/one.bmp\n"
                                                         "2\ttwo.jpg\t6\t/p/two.jpg\n"));
 

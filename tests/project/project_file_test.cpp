@@ -86,9 +86,10 @@ TEST(ProjectFile, RoundTripsRowsCountsAndOddCells) {
   Project q;
   q.store.Parse("[General]\nReplicate=3\n");
   ASSERT_EQ(ReadProject(q.doc, bytes, "x.qdx"), ProjectReadStatus::kOk);
-  EXPECT_EQ(q.Listing(),
-            "fps: 15\nbpp: 16\nsound: /s/a.wav\n"
-            "1\ta.bmp\t3\t/x/a.bmp\n2\tb.bmp\t9\t/x/b.bmp\n3\tlost.bmp\t4\t\n");
+  EXPECT_EQ(
+      q.Listing(),
+      "fps: 15\nbpp: 16\nsound: /s/a.wav\nsize: first picture\nfit: letterbox\nsound fit: trim\n"
+      "1\ta.bmp\t3\t/x/a.bmp\n2\tb.bmp\t9\t/x/b.bmp\n3\tlost.bmp\t4\t\n");
   EXPECT_EQ(q.list.FocusRow(), 1);  // refreshed
   EXPECT_TRUE(q.prompts.messages.empty());
 
@@ -98,7 +99,9 @@ TEST(ProjectFile, RoundTripsRowsCountsAndOddCells) {
   Project back;
   back.doc.ImportImages({"/old/row.bmp"});
   ASSERT_EQ(ReadProject(back.doc, WriteProject(empty.doc), "e.qdx"), ProjectReadStatus::kOk);
-  EXPECT_EQ(back.Listing(), "fps: 7\nbpp: 24\nsound: /s/only.wav\n");
+  EXPECT_EQ(back.Listing(),
+            "fps: 7\nbpp: 24\nsound: /s/only.wav\nsize: first picture\nfit: letterbox\nsound fit: "
+            "trim\n");
   EXPECT_EQ(back.doc.LookUpPath("row.bmp"), "/old/row.bmp");  // the table is never emptied
 }
 
@@ -106,7 +109,8 @@ TEST(ProjectFile, OlderVersionsAndRefusedFiles) {
   Project v25;
   ASSERT_EQ(ReadProject(v25.doc, OldFile(25, true, 2), "v25.qdx"), ProjectReadStatus::kOk);
   EXPECT_EQ(v25.Listing(),
-            "fps: 12\nbpp: 8\nsound: /s/new.wav\n1\tp0.bmp\t1\t/old/p0.bmp\n"
+            "fps: 12\nbpp: 8\nsound: /s/new.wav\nsize: first picture\nfit: letterbox\nsound fit: "
+            "trim\n1\tp0.bmp\t1\t/old/p0.bmp\n"
             "2\tp1.bmp\t1\t/old/p1.bmp\n");
 
   Project v19;
@@ -115,29 +119,72 @@ TEST(ProjectFile, OlderVersionsAndRefusedFiles) {
   EXPECT_EQ(v19.doc.soundFile(), "/s/before.wav");
   EXPECT_EQ(v19.list.EntryCount(), 1);
 
-  Project v31;
-  v31.doc.ImportImages({"/x/a.bmp"});
-  EXPECT_EQ(ReadProject(v31.doc, OldFile(31, true, 1), "v31.qdx"),
+  // A refused file leaves the project as it was: rows, sound, rate.
+  Project v41;
+  v41.doc.ImportImages({"/x/a.bmp"});
+  v41.doc.AttachSound("/s/kept.wav");
+  v41.doc.framesPerSecond = 5;
+  const std::string before = v41.Listing();
+  EXPECT_EQ(ReadProject(v41.doc, OldFile(41, true, 1), "v41.qdx"),
             ProjectReadStatus::kUnsupportedVersion);
-  EXPECT_EQ(v31.prompts.messages, std::vector<std::string>{"Unsupported file version"});
-  EXPECT_EQ(v31.list.EntryCount(), 0);
+  EXPECT_EQ(v41.prompts.messages, std::vector<std::string>{"Unsupported file version"});
+  EXPECT_EQ(v41.Listing(), before);
 
   Project magic;
   std::string bytes = OldFile(30, true, 1);
   bytes[4] = 'c';  // "QDXc": the magic is case-sensitive
   EXPECT_EQ(ReadProject(magic.doc, bytes, "m.qdx"), ProjectReadStatus::kUnknownFormat);
   EXPECT_EQ(magic.prompts.messages, std::vector<std::string>{"Unknown file format"});
+  EXPECT_EQ(magic.list.EntryCount(), 0);
 }
 
-TEST(ProjectFile, ATruncatedFileKeepsTheRowsReadSoFar) {
+TEST(ProjectFile, OutputFormatAndSoundFitRoundTrip) {
+  Project p;
+  p.doc.output = OutputFormat{1920, 1080, PictureFit::kCrop};
+  p.doc.soundFit = SoundFit::kKeep;
+  p.doc.ImportImages({"/x/a.bmp"});
+  const std::string bytes = WriteProject(p.doc);
+  Project q;
+  ASSERT_EQ(ReadProject(q.doc, bytes, "o.qdx"), ProjectReadStatus::kOk);
+  EXPECT_EQ(q.doc.output, (OutputFormat{1920, 1080, PictureFit::kCrop}));
+  EXPECT_EQ(q.doc.soundFit, SoundFit::kKeep);
+  EXPECT_NE(q.Listing().find("size: 1920x1080\nfit: crop\nsound fit: keep\n"), std::string::npos);
+
+  // An older file gives the defaults, whatever the document held before.
+  Project old;
+  old.doc.output = OutputFormat{64, 48, PictureFit::kNone};
+  old.doc.soundFit = SoundFit::kFit;
+  ASSERT_EQ(ReadProject(old.doc, OldFile(30, true, 1), "v30.qdx"), ProjectReadStatus::kOk);
+  EXPECT_EQ(old.doc.output, OutputFormat{});
+  EXPECT_EQ(old.doc.soundFit, SoundFit::kTrim);
+
+  // Names are checked; sizes out of range read as the first picture's size.
+  PictureFit fit = PictureFit::kNone;
+  EXPECT_TRUE(ParsePictureFit("Letterbox", fit));
+  EXPECT_EQ(fit, PictureFit::kLetterbox);
+  EXPECT_FALSE(ParsePictureFit("zoom", fit));
+  SoundFit sound = SoundFit::kTrim;
+  EXPECT_TRUE(ParseSoundFit("fit", sound));
+  EXPECT_EQ(sound, SoundFit::kFit);
+  int w = 0, h = 0;
+  EXPECT_TRUE(ParseFrameSize("720X576", w, h));
+  EXPECT_EQ(w, 720);
+  EXPECT_EQ(h, 576);
+  for (const char* bad : {"720", "0x576", "720x", "x576", "-1x5", "20000x10", "7a0x576"})
+    EXPECT_FALSE(ParseFrameSize(bad, w, h)) << bad;
+}
+
+TEST(ProjectFile, ATruncatedFileLeavesTheProjectAsItWas) {
   std::string whole = OldFile(30, true, 3);
   Project p;
+  p.doc.ImportImages({"/x/mine.bmp"});
   // Cut inside the third entry's path.
   ASSERT_EQ(ReadProject(p.doc, whole.substr(0, whole.size() - 6), "/d/cut.qdx"),
             ProjectReadStatus::kPastEnd);
   EXPECT_EQ(p.prompts.messages,
             std::vector<std::string>{"An attempt was made to access /d/cut.qdx past its end."});
-  EXPECT_EQ(p.list.EntryCount(), 2);
+  EXPECT_EQ(p.list.EntryCount(), 1);
+  EXPECT_EQ(p.list.Cell(1, FrameList::kNameColumn), "mine.bmp");
   // Every shorter prefix is refused without a crash, and never reads as complete.
   for (size_t n = 0; n < whole.size(); ++n) {
     Project q;
@@ -164,16 +211,19 @@ TEST(ProjectFileCli, WritesTheDocumentedBytesAndShowsThemBack) {
     return static_cast<char>(name.size()) + name + static_cast<char>(path.size()) + path +
            Bytes({count, 0, 0, 0});
   };
-  std::string expected = Bytes({0x04, 'Q', 'D', 'X', 'C', 0x1E, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00,
+  std::string expected = Bytes({0x04, 'Q', 'D', 'X', 'C', 0x28, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00,
                                 0x0A, 0x00, 0x18, 0x00}) +
-                         entry("a.bmp", a, 1) + entry("b.bmp", b, 3);
+                         entry("a.bmp", a, 1) + entry("b.bmp", b, 3) +
+                         Bytes({0, 0, 0, 0, 0, 0, 0, 0, 9}) + "letterbox" + Bytes({4}) + "trim";
   auto bytes = testing::ReadBytes(qdx);
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), expected);
 
   auto shown = RunCli({"--home", dir.File("home"), "project", "show", qdx});
   EXPECT_EQ(shown.status, 0) << shown.errors;
   EXPECT_EQ(shown.output,
-            "fps: 10\nbpp: 24\nsound: \n1\ta.bmp\t1\t" + a + "\n2\tb.bmp\t3\t" + b + "\n");
+            "fps: 10\nbpp: 24\nsound: \nsize: first picture\nfit: letterbox\nsound fit: "
+            "trim\n1\ta.bmp\t1\t" +
+                a + "\n2\tb.bmp\t3\t" + b + "\n");
 
   testing::WriteBytes(dir.File("cut.qdx"), {bytes.begin(), bytes.begin() + 20});
   auto cut = RunCli({"--home", dir.File("home"), "project", "show", dir.File("cut.qdx")});

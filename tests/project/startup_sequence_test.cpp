@@ -36,7 +36,7 @@ TEST(StartupSequence, FillsTheProjectFromAJobFile) {
   EXPECT_TRUE(report.settingsLoaded);
   EXPECT_TRUE(s.doc.initialised);
   EXPECT_EQ(DescribeProject(s.doc),
-            "fps: 10\nbpp: 16\nsound: /s/chord.wav\n"
+            "fps: 10\nbpp: 16\nsound: /s/chord.wav\nsize: first picture\nfit: letterbox\nsound fit: trim\n"
             "1\ta.bmp\t4\t/pics/a.bmp\n2\tb.bmp\t1\t/pics/b.bmp\n3\tnoext.\t1\t/pics/noext\n");
   EXPECT_EQ(s.view.backgroundColour, 0x001E140Au);
   EXPECT_EQ(s.view.frameImages, 0);
@@ -108,7 +108,7 @@ TEST(StartupSequenceCli, RunPrintsTheProjectOrBuildsItUnattended) {
   auto shown = RunCli({"--home", dir.File("home"), "run", dir.File("job.ini")});
   EXPECT_EQ(shown.status, 0) << shown.errors;
   EXPECT_EQ(shown.output,
-            "fps: 10\nbpp: 8\nsound: \n1\ta.bmp\t2\t/p/a.bmp\n2\tb.bmp\t1\t/p/b.bmp\n");
+            "fps: 10\nbpp: 8\nsound: \nsize: first picture\nfit: letterbox\nsound fit: trim\n1\ta.bmp\t2\t/p/a.bmp\n2\tb.bmp\t1\t/p/b.bmp\n");
 
   WriteText(dir.File("auto.ini"), "[General]\nAuto=1\nOutput=/out/a.avi\n");
   // A job without images fails as the builder fails on an empty list.

@@ -8,6 +8,7 @@
 #include "support/image_fixtures.h"
 #include "support/sound_fixtures.h"
 #include "support/vfw_fixtures.h"
+#include "avi/merge_streams.h"
 
 namespace quendrolix::testing {
 

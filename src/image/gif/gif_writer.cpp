@@ -1,25 +1,18 @@
 #include "image/gif/gif_writer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <optional>
-#include <random>
 
 #include "image/gif/gif_colour_map.h"
 #include "image/gif/gif_lzw.h"
+#include "platform/host/atomic_file.h"
 #include "platform/host/conversion_log.h"
 #include "platform/host/user_prompts.h"
 
 namespace quendrolix {
 namespace {
-namespace fs = std::filesystem;
 
 constexpr int kMaxGifDimension = 65535;  // the fields of the logical screen are 16 bits
 constexpr uint32_t kMaxImageDelay = 65535;
@@ -90,79 +83,21 @@ void PutColourTable(std::vector<uint8_t>& out, const std::vector<GifRgb>& palett
   }
 }
 
-// The output under a temporary name beside the target until Commit renames it.
+// The output under a temporary name beside the target until Commit puts it in place;
+// it counts what was written.
 class TemporaryOutput {
  public:
-  ~TemporaryOutput() { Abandon(); }
-
-  bool Open(const std::string& target) {
-    target_ = target;
-    fs::path path(target);
-    fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
-    std::random_device seed;
-    std::mt19937 random(seed());
-    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-      char tag[8];
-      std::snprintf(tag, sizeof tag, "%06x", static_cast<unsigned>(random() & 0xFFFFFF));
-      fs::path candidate = folder / ("." + path.filename().string() + "." + tag + ".new");
-      fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd_ >= 0)
-        temp_ = candidate.string();
-      else if (errno != EEXIST)
-        return false;
-    }
-    if (fd_ < 0) return false;
-    struct stat old {};
-    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-      ::fchmod(fd_, old.st_mode & 07777);
-    return true;
-  }
-
-  // Buffers the bytes and writes them out in large pieces.
+  bool Open(const std::string& target) { return file_.Open(target); }
   bool Write(const std::vector<uint8_t>& bytes) {
-    buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
     written_ += bytes.size();
-    return buffer_.size() < (1u << 20) || Flush();
+    return file_.Write(bytes.data(), bytes.size());
   }
-
-  bool Commit() {
-    if (!Flush() || ::fsync(fd_) != 0) return false;
-    int closed = ::close(fd_);
-    fd_ = -1;
-    if (closed != 0 || ::rename(temp_.c_str(), target_.c_str()) != 0) return false;
-    temp_.clear();
-    return true;
-  }
-
-  void Abandon() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    if (!temp_.empty()) ::unlink(temp_.c_str());
-    temp_.clear();
-  }
-
+  bool Commit() { return file_.Commit(); }
+  void Abandon() { file_.Discard(); }
   uint64_t written() const { return written_; }
 
  private:
-  bool Flush() {
-    const uint8_t* data = buffer_.data();
-    size_t left = buffer_.size();
-    while (left > 0) {
-      ssize_t n = ::write(fd_, data, left);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return false;
-      }
-      data += n;
-      left -= static_cast<size_t>(n);
-    }
-    buffer_.clear();
-    return true;
-  }
-
-  std::string target_, temp_;
-  int fd_ = -1;
-  std::vector<uint8_t> buffer_;
+  AtomicFile file_;
   uint64_t written_ = 0;
 };
 

@@ -1,12 +1,8 @@
 #include "mpeg/audio/bit_writer.h"
 
-#include <filesystem>
-
 #include "platform/host/conversion_log.h"
-#include "platform/host/temp_names.h"
 
 namespace quendrolix {
-namespace fs = std::filesystem;
 
 BitWriter::~BitWriter() {
   Abandon();
@@ -14,20 +10,10 @@ BitWriter::~BitWriter() {
 
 bool BitWriter::Open(const std::string& path, size_t bufferBytes) {
   if (file_ || bufferBytes == 0) return false;
-  fs::path target(path);
-  fs::path folder = target.parent_path();
-  if (folder.empty()) folder = ".";
-  // A hidden name in the target's own folder, so the final rename stays on one file system.
-  fs::path temp = UniqueFileIn(folder, "." + target.filename().string(), ".part");
-  if (temp.empty()) return false;
-  file_ = std::fopen(temp.c_str(), "wb");
-  if (!file_) {
-    std::error_code ec;
-    fs::remove(temp, ec);
+  if (!out_.Open(path) || !(file_ = out_.Stream())) {
+    out_.Discard();
     return false;
   }
-  path_ = path;
-  tempPath_ = temp.string();
   buffer_.assign(bufferBytes, 0);
   used_ = 0;
   pending_ = 0;
@@ -64,27 +50,15 @@ bool BitWriter::Close() {
   if (!file_) return false;
   if (pendingBits_ > 0) PutBits(0, 8 - pendingBits_);
   FlushBuffer();
-  bool ok = !failed_;
-  ok = std::fflush(file_) == 0 && ok;
-  ok = std::fclose(file_) == 0 && ok;
-  file_ = nullptr;
-  std::error_code ec;
-  if (ok) {
-    fs::rename(tempPath_, path_, ec);
-    ok = !ec;
-  }
-  if (!ok) fs::remove(tempPath_, ec);
-  tempPath_.clear();
-  return ok;
+  file_ = nullptr;  // out_ closes its own stream
+  if (!failed_) return out_.Commit();
+  out_.Discard();
+  return false;
 }
 
 void BitWriter::Abandon() {
-  if (!file_) return;
-  std::fclose(file_);
   file_ = nullptr;
-  std::error_code ec;
-  fs::remove(tempPath_, ec);
-  tempPath_.clear();
+  out_.Discard();
 }
 
 }  // namespace quendrolix

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/host/atomic_file.h"
+
 namespace quendrolix {
 
 // Writes a bit stream to a file through a byte buffer, most significant bit first.
@@ -34,8 +36,8 @@ class BitWriter {
  private:
   void FlushBuffer();
 
-  std::FILE* file_ = nullptr;
-  std::string path_, tempPath_;
+  AtomicFile out_;
+  std::FILE* file_ = nullptr;  // out_'s stream while open
   std::vector<uint8_t> buffer_;
   size_t used_ = 0;
   uint64_t pending_ = 0;  // bits not yet in a whole byte, right-aligned

@@ -10,9 +10,10 @@
 
 #include "mpeg/system/access_unit_list.h"
 #include "mpeg/system/stream_source.h"
+#include "platform/host/atomic_file.h"
 #include "platform/host/conversion_log.h"
 #include "platform/host/file_exception.h"
-#include "platform/host/temp_names.h"
+#include "platform/host/file_handle.h"
 
 namespace quendrolix {
 namespace fs = std::filesystem;
@@ -58,18 +59,6 @@ MultiplexRates ComputeMultiplexRates(const VideoStreamInfo& video, const AudioSt
 
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* f) const {
-    if (f) std::fclose(f);
-  }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-[[noreturn]] void Abort(const std::string& line) {
-  ReportLine("%s", line.c_str());
-  throw CFileException(line);
-}
-
 // The decoder's input buffer of one stream: bytes delivered and the time they leave.
 class BufferModel {
  public:
@@ -105,9 +94,9 @@ struct Stream {
   bool isVideo;
   bool present = false;
   std::string path;
-  FilePtr list;
+  FileHandle list;
   std::unique_ptr<char[]> fileBuffer;
-  FilePtr file;  // after its buffer, so it is closed first
+  FileHandle file;  // after its buffer, so it is closed first
   std::unique_ptr<StreamSource> source;
   uint64_t inputLeft = 0;  // analysed bytes not read yet; trailing bytes are never sent
   // The current access unit; length 0 once the list is exhausted. Audio keeps its PTS in
@@ -153,7 +142,7 @@ class Multiplexer {
   Stream video_;
   Stream audio_;
   std::vector<char> outputBuffer_;
-  FilePtr output_;  // after its buffer, so it is closed before the buffer goes
+  std::FILE* output_ = nullptr;  // the output file's stream while it is written
   std::string outputName_;
   uint64_t written_ = 0;
   uint64_t scr_ = 0;
@@ -181,13 +170,13 @@ void Multiplexer::OpenStream(Stream& s, const std::string& path, const std::stri
   s.present = true;
   s.path = path;
   s.file.reset(std::fopen(path.c_str(), "rb"));
-  if (!s.file) Abort(StringPrintf("Error: couldn't open %s", path.c_str()));
+  if (!s.file) AbortConversion(StringPrintf("Error: couldn't open %s", path.c_str()));
   constexpr size_t kBufferSize = 1 << 16;
   s.fileBuffer.reset(new char[kBufferSize]);
   std::setvbuf(s.file.get(), s.fileBuffer.get(), _IOFBF, kBufferSize);
   s.source = std::make_unique<StreamSource>(s.file.get());
   s.list.reset(std::fopen(listPath.c_str(), "rb"));
-  if (!s.list) Abort(StringPrintf("Error: couldn't open %s", listPath.c_str()));
+  if (!s.list) AbortConversion(StringPrintf("Error: couldn't open %s", listPath.c_str()));
   s.inputLeft = length;
 }
 
@@ -246,7 +235,8 @@ size_t Multiplexer::ReadInput(Stream& s, uint8_t* data) {
   const size_t want = static_cast<size_t>(std::min<uint64_t>(rates_.packetDataSize, s.inputLeft));
   const size_t got = want ? s.source->Read(data, want) : 0;
   // The file changed since it was analysed: going on would send units that are not there.
-  if (got < want || got == 0) Abort(StringPrintf("Error: %s ended too soon", s.path.c_str()));
+  if (got < want || got == 0)
+    AbortConversion(StringPrintf("Error: %s ended too soon", s.path.c_str()));
   s.inputLeft -= got;
   return got;
 }
@@ -331,8 +321,8 @@ void Multiplexer::WritePack(uint8_t streamId, Stamps stamps, uint64_t pts, uint6
     *q++ = 0x0F;
   }
   const size_t total = dataOffset_ + dataBytes;
-  if (std::fwrite(sector_, 1, total, output_.get()) != total)
-    Abort(StringPrintf("Error: couldn't write %s", outputName_.c_str()));
+  if (std::fwrite(sector_, 1, total, output_) != total)
+    AbortConversion(StringPrintf("Error: couldn't write %s", outputName_.c_str()));
   written_ += total;
 }
 
@@ -359,7 +349,7 @@ void Multiplexer::WriteStreamPack(Stream& s) {
     } else {
       takeStamps();
       n = ReadInput(s, data);
-      if (n < left) Abort(StringPrintf("Error: %s ended too soon", s.path.c_str()));
+      if (n < left) AbortConversion(StringPrintf("Error: %s ended too soon", s.path.c_str()));
       Account(s, n - left);
     }
   } else {
@@ -398,23 +388,12 @@ void Multiplexer::Run(const std::string& videoPath, const std::string& videoList
   dataOffset_ = kPackHeaderSize + rates_.systemHeaderSize + kPacketOverhead;
   PutSystemHeader();
 
-  // Written beside the target so the final rename stays on one file system.
   outputName_ = outputPath;
-  fs::path target(outputPath);
-  fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  fs::path temporary = UniqueFileIn(folder, "." + target.filename().string(), ".part");
-  if (temporary.empty()) Abort(StringPrintf("Error: couldn't open %s", outputPath.c_str()));
-  struct TemporaryRemover {
-    fs::path path;
-    ~TemporaryRemover() {
-      std::error_code ec;
-      if (!path.empty()) fs::remove(path, ec);
-    }
-  } remover{temporary};
-  output_.reset(std::fopen(temporary.c_str(), "wb"));
-  if (!output_) Abort(StringPrintf("Error: couldn't open %s", outputPath.c_str()));
+  AtomicFile output;  // a failed run leaves the earlier file in place
+  output_ = output.Open(outputPath) ? output.Stream() : nullptr;
+  if (!output_) AbortConversion(StringPrintf("Error: couldn't open %s", outputPath.c_str()));
   outputBuffer_.resize(1 << 18);
-  std::setvbuf(output_.get(), outputBuffer_.data(), _IOFBF, outputBuffer_.size());
+  std::setvbuf(output_, outputBuffer_.data(), _IOFBF, outputBuffer_.size());
 
   const uint64_t p = rates_.packetDataSize;
   while (video_.length + audio_.length > 0) {
@@ -445,14 +424,10 @@ void Multiplexer::Run(const std::string& videoPath, const std::string& videoList
   }
 
   const uint8_t endCode[4] = {0x00, 0x00, 0x01, 0xB9};
-  std::FILE* out = output_.release();
-  bool ok = std::fwrite(endCode, 1, 4, out) == 4;
-  ok = std::fclose(out) == 0 && ok;
-  if (!ok) Abort(StringPrintf("Error: couldn't write %s", outputPath.c_str()));
-  std::error_code ec;
-  fs::rename(temporary, target, ec);
-  if (ec) Abort(StringPrintf("Error: couldn't write %s", outputPath.c_str()));
-  remover.path.clear();
+  bool ok = std::fwrite(endCode, 1, 4, output_) == 4;
+  output_ = nullptr;
+  if (!ok || !output.Commit())
+    AbortConversion(StringPrintf("Error: couldn't write %s", outputPath.c_str()));
 }
 
 }  // namespace
@@ -471,7 +446,7 @@ void MultiplexStreams(const std::string& videoPath, const std::string& videoList
     }
   } lists{videoListPath, audioListPath};
   streams &= kVideoAndAudio;
-  if (streams == 0) Abort("Error: no stream to multiplex");
+  if (streams == 0) AbortConversion("Error: no stream to multiplex");
   Multiplexer multiplexer(videoInfo, audioInfo, streams);
   multiplexer.Run(videoPath, videoListPath, audioPath, audioListPath, outputPath);
 }

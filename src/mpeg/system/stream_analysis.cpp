@@ -8,6 +8,7 @@
 #include "mpeg/system/bit_reader.h"
 #include "platform/host/conversion_log.h"
 #include "platform/host/file_exception.h"
+#include "platform/host/file_handle.h"
 
 namespace quendrolix {
 namespace {
@@ -29,52 +30,40 @@ constexpr unsigned kBitRates[3][15] = {
 };
 constexpr unsigned kSamplingFrequencies[3] = {44100, 48000, 32000};
 
-[[noreturn]] void Abort(const std::string& line) {
-  ReportLine("%s", line.c_str());
-  throw CFileException(line);
-}
-
 [[noreturn]] void MarkerBitMissing(uint64_t bitPosition) {
-  Abort(StringPrintf("Error: MPEG stream at %llul: marker bit not found",
-                     static_cast<unsigned long long>(bitPosition)));
+  AbortConversion(StringPrintf("Error: MPEG stream at %llul: marker bit not found",
+                               static_cast<unsigned long long>(bitPosition)));
 }
 
 void WriteOrAbort(bool written) {
-  if (!written) Abort("Error: couldn't write the access-unit list");
+  if (!written) AbortConversion("Error: couldn't write the access-unit list");
 }
-
-struct FileCloser {
-  void operator()(std::FILE* f) const {
-    if (f) std::fclose(f);
-  }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // An input with a stdio buffer large enough that a long stream costs few system calls.
 struct InputFile {
   std::unique_ptr<char[]> buffer;
-  FilePtr file;  // after its buffer, so it is closed first
+  FileHandle file;  // after its buffer, so it is closed first
 };
 
 InputFile OpenInput(const std::string& path) {
   InputFile input;
   input.file.reset(std::fopen(path.c_str(), "rb"));
-  if (!input.file) Abort(StringPrintf("Error: %s not found", path.c_str()));
+  if (!input.file) AbortConversion(StringPrintf("Error: %s not found", path.c_str()));
   constexpr size_t kBufferSize = 1 << 16;
   input.buffer.reset(new char[kBufferSize]);
   std::setvbuf(input.file.get(), input.buffer.get(), _IOFBF, kBufferSize);
   return input;
 }
 
-FilePtr CreateList(const std::string& path) {
-  FilePtr file(std::fopen(path.c_str(), "wb"));
-  if (!file) Abort(StringPrintf("Error: couldn't open %s", path.c_str()));
+FileHandle CreateList(const std::string& path) {
+  FileHandle file(std::fopen(path.c_str(), "wb"));
+  if (!file) AbortConversion(StringPrintf("Error: couldn't open %s", path.c_str()));
   return file;
 }
 
-void CloseList(FilePtr& list) {
+void CloseList(FileHandle& list) {
   std::FILE* f = list.release();
-  if (std::fclose(f) != 0) Abort("Error: couldn't write the access-unit list");
+  if (std::fclose(f) != 0) AbortConversion("Error: couldn't write the access-unit list");
 }
 
 }  // namespace
@@ -108,14 +97,14 @@ void AnalyseVideoStream(std::FILE* video, std::FILE* list, VideoStreamInfo& info
   StreamSource source(video);
   BitReader bits(source);
 
-  if (bits.Read(32) != kSequenceHeaderCode) Abort("Error: invalid MPG header");
+  if (bits.Read(32) != kSequenceHeaderCode) AbortConversion("Error: invalid MPG header");
   info.horizontalSize = bits.Read(12);
   info.verticalSize = bits.Read(12);
   info.aspectRatioCode = bits.Read(4);
   info.pictureRateCode = bits.Read(4);
   info.bitRate = bits.Read(18);
   const unsigned marker = bits.Read(1);
-  if (bits.endOfStream()) Abort("Error: invalid MPG header");
+  if (bits.endOfStream()) AbortConversion("Error: invalid MPG header");
   if (marker == 0) MarkerBitMissing(bits.bitsConsumed() - 1);
   info.vbvBufferSize = bits.Read(10);
   info.constrainedParametersFlag = bits.Read(1);
@@ -134,8 +123,8 @@ void AnalyseVideoStream(std::FILE* video, std::FILE* list, VideoStreamInfo& info
   auto closeUnit = [&](uint64_t end) {
     uint64_t length = end - unitStart;
     if (length > UINT32_MAX)
-      Abort(StringPrintf("Error: picture at byte %llu is too large",
-                         static_cast<unsigned long long>(unitStart)));
+      AbortConversion(StringPrintf("Error: picture at byte %llu is too large",
+                                   static_cast<unsigned long long>(unitStart)));
     unit.length = static_cast<uint32_t>(length);
     WriteOrAbort(WriteVideoAccessUnit(list, unit));
     if (unit.type >= kPictureI && unit.type <= kPictureD)
@@ -199,7 +188,7 @@ void AnalyseVideoStream(std::FILE* video, std::FILE* list, VideoStreamInfo& info
 void AnalyseVideoStream(const std::string& videoPath, const std::string& listPath,
                         VideoStreamInfo& info, double& startupTime) {
   InputFile video = OpenInput(videoPath);
-  FilePtr list = CreateList(listPath);
+  FileHandle list = CreateList(listPath);
   AnalyseVideoStream(video.file.get(), list.get(), info, startupTime);
   CloseList(list);
 }
@@ -210,9 +199,9 @@ void AnalyseAudioStream(std::FILE* audio, std::FILE* list, double startupTime,
   StreamSource source(audio);
   BitReader bits(source);
 
-  if (bits.Read(12) != 0xFFF) Abort("Error: invalid audio header");
+  if (bits.Read(12) != 0xFFF) AbortConversion("Error: invalid audio header");
   const unsigned id = bits.Read(1);
-  if (bits.endOfStream()) Abort("Error: invalid audio header");
+  if (bits.endOfStream()) AbortConversion("Error: invalid audio header");
   if (id == 0) MarkerBitMissing(bits.bitsConsumed() - 1);
   info.layerCode = bits.Read(2);
   info.protectionBit = bits.Read(1);
@@ -230,7 +219,7 @@ void AnalyseAudioStream(std::FILE* audio, std::FILE* list, double startupTime,
       AudioFrameLength(info.layerCode, info.bitrateIndex, info.samplingFrequencyCode, false);
   info.paddedFrameLength =
       AudioFrameLength(info.layerCode, info.bitrateIndex, info.samplingFrequencyCode, true);
-  if (bits.endOfStream() || info.frameLength == 0) Abort("Error: invalid audio header");
+  if (bits.endOfStream() || info.frameLength == 0) AbortConversion("Error: invalid audio header");
 
   const double ticksPerFrame = static_cast<double>(AudioSamplesPerFrame(info.layerCode)) /
                                (AudioSamplingFrequency(info.samplingFrequencyCode) / 1000.0) * 90;
@@ -259,7 +248,7 @@ void AnalyseAudioStream(std::FILE* audio, std::FILE* list, double startupTime,
 void AnalyseAudioStream(const std::string& audioPath, const std::string& listPath,
                         double startupTime, AudioStreamInfo& info) {
   InputFile audio = OpenInput(audioPath);
-  FilePtr list = CreateList(listPath);
+  FileHandle list = CreateList(listPath);
   AnalyseAudioStream(audio.file.get(), list.get(), startupTime, info);
   CloseList(list);
 }

@@ -14,6 +14,7 @@
 #include "mpeg/video/engine_settings.h"
 #include "mpeg/video/thread_pool.h"
 #include "mpeg/video/video_encoder.h"
+#include "platform/host/atomic_file.h"
 #include "platform/host/conversion_log.h"
 #include "platform/host/file_exception.h"
 #include "platform/host/temp_names.h"
@@ -74,16 +75,11 @@ void ReportCounters(const MultiplexCounters& counters) {
 // Copies `from` to `to` through a fresh name beside `to`, so that a failed copy leaves
 // whatever was there before.
 bool PlaceFile(const fs::path& from, const fs::path& to) {
-  fs::path folder = to.parent_path();
-  if (folder.empty()) folder = ".";
-  fs::path partial = UniqueFileIn(folder, "." + to.filename().string(), ".part");
-  if (partial.empty()) return false;
+  AtomicFile copy(to.string());
   std::error_code ec;
-  fs::copy_file(from, partial, fs::copy_options::overwrite_existing, ec);
-  if (!ec) fs::rename(partial, to, ec);
-  if (!ec) return true;
-  fs::remove(partial, ec);
-  return false;
+  if (!copy.ok()) return false;
+  fs::copy_file(from, copy.tempPath(), fs::copy_options::overwrite_existing, ec);
+  return !ec && copy.Commit();
 }
 
 void ReportSubstitutions() {
@@ -153,36 +149,23 @@ bool RunVideoEncoder(const SourceDescription& source, MpegFrameSource& frames,
     return false;
   }
 
-  // Written under a fresh name beside the target and renamed into place at the end, so
-  // that an abandoned run never leaves half a stream where a good file was.
-  fs::path targetPath(target);
-  fs::path folder = targetPath.parent_path();
-  if (folder.empty()) folder = ".";
-  fs::path partial = UniqueFileIn(folder, "." + targetPath.filename().string(), ".part");
-  std::FILE* file = partial.empty() ? nullptr : std::fopen(partial.c_str(), "wb");
+  // Written under a fresh name beside the target and put in place at the end, so that an
+  // abandoned run never leaves half a stream where a good file was.
+  AtomicFile output;
+  std::FILE* file = output.Open(target) ? output.Stream() : nullptr;
   if (!file) {
-    if (!partial.empty()) fs::remove(partial);
     ReportLine("Error: couldn't open %s", target.c_str());
     return false;
   }
   bool written = false;
-  try {
+  {
     ThreadPool pool(MpegVideoThreads());
     VideoEncoder encoder(params, &frames, pool);
     VideoBitWriter out(file);
     encoder.EncodeSequence(out);
     written = !out.WriteFailed();
-  } catch (...) {
-    std::fclose(file);
-    std::error_code ec;
-    fs::remove(partial, ec);
-    throw;
   }
-  if (std::fclose(file) != 0) written = false;
-  std::error_code ec;
-  if (written) fs::rename(partial, targetPath, ec);
-  if (!written || ec) {
-    fs::remove(partial, ec);
+  if (!written || !output.Commit()) {
     ReportLine("Error: couldn't write %s", target.c_str());
     return false;
   }

@@ -18,4 +18,7 @@ class CFileException : public std::runtime_error {
   Cause cause_;
 };
 
+// Writes `line` to the conversion log and abandons the conversion with it.
+[[noreturn]] void AbortConversion(const std::string& line);
+
 }  // namespace quendrolix

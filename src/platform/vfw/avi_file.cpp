@@ -352,7 +352,7 @@ HRESULT WavReadFile::GetStream(PAVISTREAM* ppavi, FOURCC type, LONG index) {
 
 class AviWriteFile : public AviFile {
  public:
-  std::string path, tempPath;
+  AtomicFile out;
   AviWriter writer;
   std::vector<AVISTREAMINFO> infos;
   bool failed = false;
@@ -362,9 +362,10 @@ class AviWriteFile : public AviFile {
     bool ok = !failed && writer.streamCount() > 0;
     for (int i = 0; ok && i < writer.streamCount(); ++i) ok = writer.HasFormat(i);
     ok = ok && writer.Finish();
-    std::error_code ec;
-    if (ok) std::filesystem::rename(tempPath, path, ec);
-    if (!ok || ec) std::filesystem::remove(tempPath, ec);
+    if (ok)
+      out.Commit();
+    else
+      out.Discard();
   }
   HRESULT Info(AVIFILEINFO& info) override {
     info = AVIFILEINFO{};
@@ -729,9 +730,8 @@ HRESULT AVIFileOpen(PAVIFILE* ppfile, const std::string& path, UINT mode, const 
     }
     auto* f = new (std::nothrow) AviWriteFile();
     if (!f) return AVIERR_MEMORY;
-    f->path = path;
-    f->tempPath = path + ".part";
-    if (!f->writer.Create(f->tempPath)) {
+    if (!f->out.Open(path, AtomicFile::TempName::kPartSuffix) ||
+        !f->writer.Create(f->out.tempPath())) {
       f->failed = true;
       f->Release();
       return AVIERR_FILEOPEN;

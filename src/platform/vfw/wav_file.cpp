@@ -135,12 +135,7 @@ WAVEFORMATEX PcmFormat(uint32_t samplesPerSec, uint16_t channels, uint16_t bitsP
   return f;
 }
 
-WavWriter::~WavWriter() {
-  if (file_) {
-    std::fclose(file_);
-    std::remove(tempPath_.c_str());
-  }
-}
+WavWriter::~WavWriter() = default;  // an unfinished file is discarded with out_
 
 bool WavWriter::Open(const std::string& path, const WAVEFORMATEX& format) {
   // Plain PCM is written with the classic 16-byte format chunk every reader knows.
@@ -152,10 +147,12 @@ bool WavWriter::Open(const std::string& path, const WAVEFORMATEX& format) {
 
 bool WavWriter::Open(const std::string& path, const std::vector<uint8_t>& formatBytes) {
   if (file_ || formatBytes.size() < 16) return false;
-  path_ = path;
-  tempPath_ = path + ".part";
-  file_ = std::fopen(tempPath_.c_str(), "wb");
-  if (!file_) return false;
+  if (!out_.Open(path, AtomicFile::TempName::kPartSuffix)) return false;
+  file_ = out_.Stream("wb");
+  if (!file_) {
+    out_.Discard();
+    return false;
+  }
   dataBytes_ = 0;
   failed_ = false;
   uint8_t head[20];
@@ -201,16 +198,10 @@ bool WavWriter::Close() {
                     SEEK_SET) == 0 &&
          std::fwrite(size, 1, 4, file_) == 4;
   }
-  ok = (std::fflush(file_) == 0) && ok;
-  ok = (std::fclose(file_) == 0) && ok;
-  file_ = nullptr;
-  if (ok) {
-    std::error_code ec;
-    std::filesystem::rename(tempPath_, path_, ec);
-    ok = !ec;
-  }
-  if (!ok) std::remove(tempPath_.c_str());
-  return ok;
+  file_ = nullptr;  // out_'s own stream: it closes it
+  if (ok) return out_.Commit();
+  out_.Discard();
+  return false;
 }
 
 }  // namespace quendrolix

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/host/atomic_file.h"
 #include "platform/vfw/mmreg.h"
 
 namespace quendrolix {
@@ -62,9 +63,8 @@ class WavWriter {
   uint64_t dataBytes() const { return dataBytes_; }
 
  private:
-  std::FILE* file_ = nullptr;
-  std::string path_;
-  std::string tempPath_;
+  AtomicFile out_;
+  std::FILE* file_ = nullptr;  // out_'s stream while the file is open
   uint64_t dataBytes_ = 0;
   bool failed_ = false;
 };

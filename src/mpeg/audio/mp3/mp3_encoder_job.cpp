@@ -7,8 +7,8 @@
 #include <cstring>
 #include <new>
 
+#include "platform/host/atomic_file.h"
 #include "platform/host/conversion_log.h"
-#include "platform/host/temp_names.h"
 #include "platform/vfw/wav_file.h"
 
 namespace quendrolix {
@@ -42,49 +42,22 @@ std::string RefusalOf(const WavFile& wav) {
   return {};
 }
 
-// The MP3 is written under a name of its own beside the target and renamed into place
-// once complete, so a failed conversion never replaces a good file.
+// The MP3 is written under a name of its own beside the target and put in place once
+// complete, so a failed conversion never replaces a good file. Results are 0 or the error
+// number.
 class PendingOutput {
  public:
-  ~PendingOutput() {
-    if (file_) std::fclose(file_);
-    if (!temp_.empty()) {
-      std::error_code ec;
-      fs::remove(temp_, ec);
-    }
-  }
-  // 0 or the error number.
   int Create(const std::string& target) {
-    fs::path path(target);
-    fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-    errno = 0;
-    temp_ = UniqueFileIn(folder, "." + path.filename().string(), ".part");
-    if (temp_.empty()) return ErrnoOr(EIO);
-    file_ = std::fopen(temp_.c_str(), "wb");
-    if (!file_) return ErrnoOr(EIO);
-    target_ = target;
+    if (!file_.Open(target) || !file_.Stream()) return file_.error() ? file_.error() : EIO;
     return 0;
   }
   int Write(const uint8_t* bytes, size_t count) {
-    if (count == 0) return 0;
-    errno = 0;
-    return std::fwrite(bytes, 1, count, file_) == count ? 0 : ErrnoOr(EIO);
+    return file_.Write(bytes, count) ? 0 : (file_.error() ? file_.error() : EIO);
   }
-  int Commit() {
-    errno = 0;
-    bool ok = std::fflush(file_) == 0;
-    ok = std::fclose(file_) == 0 && ok;
-    file_ = nullptr;
-    if (!ok) return ErrnoOr(EIO);
-    if (std::rename(temp_.c_str(), target_.c_str()) != 0) return ErrnoOr(EIO);
-    temp_.clear();
-    return 0;
-  }
+  int Commit() { return file_.Commit() ? 0 : (file_.error() ? file_.error() : EIO); }
 
  private:
-  std::FILE* file_ = nullptr;
-  fs::path temp_;
-  std::string target_;
+  AtomicFile file_;
 };
 
 }  // namespace

@@ -1,0 +1,35 @@
+#include "tools/build_environment.h"
+
+#include <cctype>
+
+#include "project/text_numbers.h"
+
+namespace quendrolix {
+
+FrameEntries ProjectFrameEntries(const CFramewrightDoc& doc) {
+  FrameEntries entries;
+  const FrameList& list = doc.list();
+  for (int r = 1; r <= list.EntryCount(); ++r) {
+    const std::string& name = list.Cell(r, FrameList::kNameColumn);
+    entries.names.push_back(name);
+    entries.paths.push_back(doc.LookUpPath(name));
+    entries.counts.push_back(ConsumedFrameCount(list.Cell(r, FrameList::kFramesColumn)));
+  }
+  return entries;
+}
+
+FrameComposer ComposerFor(const CFramewrightDoc& doc, const BuildEnvironment& env) {
+  return FrameComposer::ForDocument(doc, env.logo ? *env.logo : TheLogoPictures());
+}
+
+void PlayOutput(const BuildEnvironment& env, const std::string& path) {
+  if (env.playback) env.playback->Play(path);
+}
+
+bool NameHolds(const std::string& name, const char* part) {
+  std::string lowered = name;
+  for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lowered.find(part) != std::string::npos;
+}
+
+}  // namespace quendrolix

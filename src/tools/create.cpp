@@ -1,0 +1,38 @@
+#include "tools/create.h"
+
+#include "tools/create_avi.h"
+#include "tools/create_gif.h"
+#include "tools/create_mpg.h"
+
+namespace quendrolix {
+
+OutputKind CreateOutputKind(const std::string& name) {
+  if (NameHolds(name, ".avi")) return OutputKind::kAvi;
+  if (NameHolds(name, ".gif")) return OutputKind::kGif;
+  return OutputKind::kMpg;
+}
+
+BuildResult CreateFromProject(CFramewrightDoc& doc, const std::string& outputName,
+                              const BuildEnvironment& env) {
+  BuildResult result;
+  result.output = outputName;
+  result.kind = CreateOutputKind(outputName);
+  const FrameEntries entries = ProjectFrameEntries(doc);
+  bool ok = false;
+  switch (result.kind) {
+    case OutputKind::kAvi:
+      ok = BuildAvi(doc, entries, outputName, doc.soundFile(), env);
+      break;
+    case OutputKind::kGif:
+      ok = BuildGif(doc, entries, outputName, env);
+      break;
+    case OutputKind::kMpg:
+      ok = BuildMpg(doc, entries, outputName, doc.soundFile(), env);
+      break;
+  }
+  result.status = ok ? BuildStatus::kBuilt : BuildStatus::kFailed;
+  if (ok) PlayOutput(env, outputName);
+  return result;
+}
+
+}  // namespace quendrolix

@@ -1,0 +1,76 @@
+#include "tools/create_avi.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "avi/avi_builder.h"
+#include "avi/avi_error_text.h"
+#include "avi/merge_streams.h"
+#include "platform/host/conversion_log.h"
+#include "platform/host/program_folder.h"
+#include "platform/host/temp_names.h"
+#include "platform/host/user_prompts.h"
+
+namespace quendrolix {
+namespace fs = std::filesystem;
+namespace {
+
+void RemoveQuietly(const fs::path& path) {
+  std::error_code ec;
+  fs::remove(path, ec);
+}
+
+}  // namespace
+
+bool BuildAvi(const CFramewrightDoc& doc, const FrameEntries& entries, const std::string& output,
+              const std::string& soundFile, const BuildEnvironment& env, bool addingMessages) {
+  UserPrompts& prompts = Prompts();
+  AviBuilder builder(ComposerFor(doc, env), env.codecOptions);
+  builder.SetRate(doc.framesPerSecond);
+  builder.SetDepth(doc.bitsPerPixel);
+  if (env.frame) env.frame->lastOutputFile = output;
+  for (size_t i = 0; i < entries.paths.size(); ++i) {
+    if (addingMessages)
+      prompts.ShowStatus(StringPrintf("Adding %s...", i < entries.names.size()
+                                                          ? entries.names[i].c_str()
+                                                          : entries.paths[i].c_str()));
+    builder.Add(entries.paths[i], static_cast<unsigned>(std::max(entries.counts[i], 1)));
+  }
+  prompts.ShowStatus(StringPrintf("Creating AVI %s...", output.c_str()));
+
+  // With a sound the video goes to a temporary AVI first; its name is unique, so builds
+  // running side by side never write into each other's.
+  fs::path temporary;
+  if (!soundFile.empty()) temporary = UniqueFileIn(ProgramFolder::Get(), "zqtemp", ".avi");
+  bool ok;
+  int32_t code;
+  if (!soundFile.empty() && temporary.empty()) {
+    ok = false;
+    code = AVIERR_FILEOPEN;
+  } else {
+    ok = builder.Write(soundFile.empty() ? output : temporary.string());
+    code = builder.errorCode();
+  }
+  if (!ok) {
+    if (!temporary.empty()) RemoveQuietly(temporary);
+    prompts.ShowMessage(CodecErrorMessage(code));
+    prompts.ShowStatus("AVI stream not saved");
+    if (env.frame) env.frame->lastOutputFile.clear();
+    return false;
+  }
+  prompts.ShowStatus("AVI stream completed");
+  if (soundFile.empty()) return true;
+
+  prompts.ShowStatus("Merging...");
+  ok = MergeStreams(temporary.string(), soundFile, output);
+  RemoveQuietly(temporary);
+  if (!ok) {
+    // MergeStreams has said what it had to say; a movie that was not written is no success.
+    prompts.ShowStatus("AVI stream not saved");
+    if (env.frame) env.frame->lastOutputFile.clear();
+  }
+  return ok;
+}
+
+}  // namespace quendrolix

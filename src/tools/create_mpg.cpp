@@ -1,0 +1,117 @@
+#include "tools/create_mpg.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <iterator>
+#include <system_error>
+
+#include "mpeg/audio/audio_tables.h"
+#include "mpeg/options/mpg_output_options.h"
+#include "mpeg/system/mpg_merge.h"
+#include "mpeg/video/encoding_parameters.h"
+#include "mpeg/video/engine_services.h"
+#include "mpeg/video/mpeg_converter.h"
+#include "platform/host/conversion_log.h"
+#include "platform/host/temp_names.h"
+
+namespace quendrolix {
+namespace fs = std::filesystem;
+namespace {
+
+// The engine is told the rate by the label's value in the form a source rate takes.
+struct LabelRate {
+  const char* label;
+  uint32_t rate, scale;
+};
+constexpr LabelRate kMpgRates[] = {
+    {"10", 10, 1}, {"12", 12, 1}, {"15", 15, 1},          {"23.976", 24000, 1001},
+    {"24", 24, 1}, {"25", 25, 1}, {"29.97", 30000, 1001}, {"30", 30, 1},
+};
+
+}  // namespace
+
+MpgFrameRate MpgFrameRateForPosition(int position) {
+  if (position < 0 || position >= static_cast<int>(std::size(kMpgRates)))
+    position = kDefaultMpgFpsPosition;
+  const LabelRate& wanted = kMpgRates[position];
+  MpgFrameRate choice;
+  choice.label = wanted.label;
+  int code = 1, replication = 1;
+  if (!FrameRateFromSource(wanted.rate, wanted.scale, code, replication)) {
+    code = 1;  // every label is in the engine's table; this only guards a changed table
+    replication = 1;
+  }
+  choice.rate = wanted.rate;
+  choice.scale = wanted.scale;
+  choice.code = code;
+  choice.replication = replication;
+  return choice;
+}
+
+MpgOutputChoice MpgOutputChoice::FromStore(const SettingsStore& store) {
+  // The dialog's own reading of section "MPEG", values as stored.
+  const MpgOutputOptions options = MpgOutputOptions::FromStore(store);
+  MpgOutputChoice choice;
+  choice.layer = options.layerChoice + 1;
+  choice.bitrateIndex = options.bitRateIndex;
+  choice.fpsPosition = options.frameRateIndex;
+  return choice;
+}
+
+int MpgAudioRateKbps(int layer, int index) {
+  if (index < 0 || index > 13) return 128;
+  return layer == 1 ? mp2::kLayer1BitRates[index + 1] : mp2::kLayer2BitRates[index + 1];
+}
+
+// The image loader of the MPEG engine's image-list road: each image is loaded, stamped
+// with the logo and handed over as a 24-bit DIB block, so MPG frames carry the same logo
+// as AVI frames.
+std::function<HDIB(const std::string& path)> ComposedImageLoader(const FrameComposer& composer) {
+  return [composer](const std::string& path) { return composer.LoadFrame(path, 24); };
+}
+
+void RemoveQuietly(const fs::path& path) {
+  std::error_code ec;
+  fs::remove(path, ec);
+}
+
+bool BuildMpg(CFramewrightDoc& doc, const FrameEntries& entries, const std::string& output,
+              const std::string& soundFile, const BuildEnvironment& env,
+              const std::string& intermediateSuffix) {
+  if (env.showConversionLog) env.showConversionLog(true);
+  const MpgOutputChoice choice = MpgOutputChoice::FromStore(doc.store());
+  const MpgFrameRate rate = MpgFrameRateForPosition(choice.fpsPosition);
+  std::vector<int> counts;
+  for (int count : entries.counts) counts.push_back(std::max(count, 1));
+
+  // With a sound the video is an intermediate that only this build knows of.
+  PrivateTempFolder temp("create");
+  std::string target = output;
+  if (!soundFile.empty()) {
+    std::string name = fs::path(output).filename().string();
+    if (name.empty()) name = "video.mpg";
+    target = temp.ok() ? temp.File(name + intermediateSuffix).string() : std::string();
+  }
+
+  bool ok = false;
+  if (target.empty()) {
+    ReportLine("Error: no temporary folder for %s", output.c_str());
+  } else {
+    // The frames of the MPG are composed as the AVI's are: loaded, stamped with the logo.
+    MpegEngineServices services = GetMpegEngineServices();
+    services.loadImage = ComposedImageLoader(ComposerFor(doc, env));
+    ScopedMpegEngineServices scoped(std::move(services));
+    ok = ConvertImageListToMpg(entries.paths, counts, std::string(), target, choice.layer, 160,
+                               MpgAudioRateKbps(choice.layer, choice.bitrateIndex), 0, 0, 0,
+                               rate.rate, rate.scale);
+  }
+  if (ok && !soundFile.empty()) {
+    ok = MergeMpgWithSound(target, soundFile, output);
+    RemoveQuietly(target);
+  }
+  if (env.conversionLogFile) env.conversionLogFile(output);
+  if (env.showConversionLog) env.showConversionLog(false);
+  return ok;
+}
+
+}  // namespace quendrolix

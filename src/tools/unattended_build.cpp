@@ -1,0 +1,25 @@
+#include "tools/unattended_build.h"
+
+#include "tools/create_avi.h"
+#include "tools/create_mpg.h"
+
+namespace quendrolix {
+
+OutputKind UnattendedOutputKind(const std::string& name) {
+  if (NameHolds(name, ".avi")) return OutputKind::kAvi;
+  return NameHolds(name, ".mpg") || NameHolds(name, ".mpeg") ? OutputKind::kMpg : OutputKind::kAvi;
+}
+
+BuildResult BuildUnattended(CFramewrightDoc& doc, const BuildEnvironment& env) {
+  BuildResult result;
+  result.output = doc.outputFile;
+  result.kind = UnattendedOutputKind(doc.outputFile);
+  const FrameEntries entries = ProjectFrameEntries(doc);
+  bool ok = result.kind == OutputKind::kMpg
+                ? BuildMpg(doc, entries, doc.outputFile, doc.soundFile(), env)
+                : BuildAvi(doc, entries, doc.outputFile, doc.soundFile(), env);
+  result.status = ok ? BuildStatus::kBuilt : BuildStatus::kFailed;
+  return result;
+}
+
+}  // namespace quendrolix
