@@ -105,26 +105,27 @@ class EditorSwitch : public QObject {
 
 }  // namespace
 
-void WireDeskCommands(CMainFrame& frame, CFramewrightApp& app) {
+DeskCommands MakeDeskCommands(CMainFrame& frame, CFramewrightApp& app) {
   CFramewrightDoc& doc = app.doc();
   frame.listBar()->model()->SetPathLookup(
       [&doc](const std::string& name) { return doc.LookUpPath(name); });
 
   auto* editor = new EditorSwitch(frame, app);
-  auto pictureSelected = [&doc] { return !doc.SelectedImagePath().empty(); };
-  frame.Wire(kIdImageEditor,
-             {[editor] { editor->Toggle(); },
-              [editor, pictureSelected] { return editor->IsOn() || pictureSelected(); },
-              [editor] { return editor->IsOn(); }});
-  frame.Wire(kIdImageProcessor,
-             {[&frame, &doc] {
-                RunImageProcessor(&frame, doc, SystemFolderPicker(),
-                                  [&frame](const QString& text) { frame.SetStatusText(text); });
-                frame.view()->ReloadPicture();
-                frame.OnDocumentChanged();
-              },
-              [&doc] { return doc.list().EntryCount() >= 1; }});
-  frame.Wire(kIdWebSite, {[] { OpenManualInBrowser(); }});
+  DeskCommands commands;
+  commands.imageEditor = {
+      [editor] { editor->Toggle(); },
+      [editor, &doc] { return editor->IsOn() || !doc.SelectedImagePath().empty(); },
+      [editor] { return editor->IsOn(); }};
+  commands.imageProcessor = {[&frame, &doc] {
+                               RunImageProcessor(
+                                   &frame, doc, SystemFolderPicker(),
+                                   [&frame](const QString& text) { frame.SetStatusText(text); });
+                               frame.view()->ReloadPicture();
+                               frame.OnDocumentChanged();
+                             },
+                             [&doc] { return doc.list().EntryCount() >= 1; }};
+  commands.webSite = {[] { OpenManualInBrowser(); }};
+  return commands;
 }
 
 }  // namespace quendrolix::app

@@ -4,7 +4,6 @@
 #include <QFileInfo>
 
 #include "command_table.h"
-#include "desk_commands.h"
 #include "help_topics.h"
 #include "main_frame.h"
 #include "platform/host/program_folder.h"
@@ -59,7 +58,6 @@ bool CFramewrightApp::InitInstance(const CommandLineInfo& info) {
   InstallDialogHelp();
 
   frame_ = std::make_unique<CMainFrame>(*this);
-  WireDeskCommands(*frame_, *this);
   guiPrompts_.SetWindow(frame_.get());
   guiPrompts_.SetStatusSink([this](const QString& text) {
     if (frame_) frame_->SetStatusText(text);

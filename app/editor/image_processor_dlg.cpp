@@ -39,8 +39,8 @@ const Choice kChoices[] = {
 }  // namespace
 
 ImageProcessorDlg::ImageProcessorDlg(bool hasSelection, const QString& folder, FolderPicker picker,
-                                     QWidget* parent)
-    : QDialog(parent), picker_(std::move(picker)) {
+                                     QWidget* parent, const OutputFormat& output)
+    : QDialog(parent), picker_(std::move(picker)), output_(output) {
   setWindowTitle("Image Processor");
   setObjectName("imageProcessorDialog");
 
@@ -48,11 +48,18 @@ ImageProcessorDlg::ImageProcessorDlg(bool hasSelection, const QString& folder, F
   operation_->setObjectName("operation");
   for (const Choice& choice : kChoices)
     operation_->addItem(choice.text, static_cast<int>(choice.kind));
-  // Projects have no output size of their own yet: the fit is shown, not offered.
+  // The fit needs the project's output frame: without a size it is shown, not offered.
   if (auto* items = qobject_cast<QStandardItemModel*>(operation_->model())) {
     QStandardItem* fit = items->item(operation_->count() - 1);
-    fit->setEnabled(false);
-    fit->setToolTip("Offered once projects have an output size of their own");
+    if (output.HasSize()) {
+      fit->setText(QString("Fit to the project's output size (%1x%2, %3)")
+                       .arg(output.width)
+                       .arg(output.height)
+                       .arg(PictureFitName(output.fit)));
+    } else {
+      fit->setEnabled(false);
+      fit->setToolTip("The project has no output size: its pictures keep the first one's size");
+    }
   }
 
   parameters_ = new QStackedWidget(this);
@@ -141,6 +148,24 @@ edit::EditOperation ImageProcessorDlg::Operation() const {
   operation.keepProportions = keep_->isChecked();
   operation.brightness = brightness_->value();
   operation.contrast = contrast_->value();
+  if (operation.kind == EditKind::kFitToOutputSize) {
+    operation.width = output_.width;
+    operation.height = output_.height;
+    switch (output_.fit) {
+      case PictureFit::kLetterbox:
+        operation.fit = edit::FrameFit::kLetterbox;
+        break;
+      case PictureFit::kCrop:
+        operation.fit = edit::FrameFit::kCrop;
+        break;
+      case PictureFit::kStretch:
+        operation.fit = edit::FrameFit::kStretch;
+        break;
+      case PictureFit::kNone:
+        operation.fit = edit::FrameFit::kNone;
+        break;
+    }
+  }
   return operation;
 }
 
@@ -204,7 +229,8 @@ ProcessorOutcome RunImageProcessor(QWidget* parent, CFramewrightDoc& doc, Folder
                                                : std::filesystem::path(first).parent_path();
     folder = (base / "Processed").string();
   }
-  ImageProcessorDlg dialog(hasSelection, QString::fromStdString(folder), std::move(picker), parent);
+  ImageProcessorDlg dialog(hasSelection, QString::fromStdString(folder), std::move(picker), parent,
+                           doc.output);
   if (dialog.exec() != QDialog::Accepted) return {};
   doc.store().SetString("Image Processor", "Dir", dialog.Folder().toStdString());
   return ProcessProjectPictures(doc, dialog.Operation(), dialog.AllPictures(),

@@ -11,6 +11,7 @@
 
 #include "folder_picker.h"
 #include "image/edit/image_processor.h"
+#include "project/output_format.h"
 #include "spin_edit.h"
 
 class QCheckBox;
@@ -27,9 +28,11 @@ class ImageProcessorDlg : public QDialog {
   Q_OBJECT
 
  public:
-  // `hasSelection`: a picture is selected; `folder`: where the copies went last time.
+  // `hasSelection`: a picture is selected; `folder`: where the copies went last time;
+  // `output`: the project's output frame ("Fit to the project's output size" is offered
+  // only when it has a size).
   ImageProcessorDlg(bool hasSelection, const QString& folder, FolderPicker picker,
-                    QWidget* parent = nullptr);
+                    QWidget* parent = nullptr, const OutputFormat& output = {});
 
   QComboBox* operationBox() const { return operation_; }
   QRadioButton* selectedButton() const { return selected_; }
@@ -49,6 +52,7 @@ class ImageProcessorDlg : public QDialog {
   void UpdateState();
 
   FolderPicker picker_;
+  OutputFormat output_;
   QComboBox* operation_;
   QStackedWidget* parameters_;
   SpinEdit* width_;

@@ -4,6 +4,7 @@
 
 #include "image/cbmp.h"
 #include "image/edit/edited_copy.h"
+#include "platform/host/user_prompts.h"
 
 namespace quendrolix {
 namespace fs = std::filesystem;
@@ -26,6 +27,10 @@ int UseEditedCopy(CFramewrightDoc& doc, const std::string& original, const std::
 bool DecodesAsPicture(const std::string& path) {
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) return false;
+  // The decoders' own messages ("Not a JPEG file...") would come one per file: the caller
+  // names every refused file in one message instead.
+  SilentPrompts silent;
+  ScopedPrompts quiet(silent);
   CBmp picture;
   return picture.Load(path) && picture.IsValid();
 }

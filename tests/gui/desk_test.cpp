@@ -14,6 +14,7 @@
 
 #include "avi_output_options_dlg.h"
 #include "command_table.h"
+#include "conversion_log_window.h"
 #include "editor/editor_dialogs.h"
 #include "editor/image_editor.h"
 #include "editor/image_processor_dlg.h"
@@ -449,7 +450,7 @@ void DeskTest::imageProcessorWritesCopiesTheListUses() {
     QVERIFY(items);
     QStandardItem* fit = items->item(dialog.operationBox()->count() - 1);
     QCOMPARE(fit->text(), QString("Fit to the project's output size"));
-    QVERIFY(!fit->isEnabled());
+    QVERIFY(!fit->isEnabled());  // the project has no output size
     QVERIFY(!dialog.selectedButton()->isEnabled());
     QVERIFY(dialog.allButton()->isChecked());
     QVERIFY(!dialog.processButton()->isEnabled());
@@ -459,6 +460,22 @@ void DeskTest::imageProcessorWritesCopiesTheListUses() {
     dialog.widthEdit()->setValue(300);
     QCOMPARE(dialog.Operation().kind, edit::EditKind::kResize);
     QCOMPARE(dialog.Operation().width, 300);
+  }
+
+  {
+    // With an output frame, the fit is offered with the project's size and fit.
+    OutputFormat output{64, 48, PictureFit::kCrop};
+    ImageProcessorDlg dialog(true, "/tmp/x", {}, s.frame(), output);
+    auto* items = qobject_cast<QStandardItemModel*>(dialog.operationBox()->model());
+    QStandardItem* fit = items->item(dialog.operationBox()->count() - 1);
+    QVERIFY(fit->isEnabled());
+    QCOMPARE(fit->text(), QString("Fit to the project's output size (64x48, crop)"));
+    dialog.operationBox()->setCurrentIndex(dialog.operationBox()->count() - 1);
+    edit::EditOperation operation = dialog.Operation();
+    QCOMPARE(operation.kind, edit::EditKind::kFitToOutputSize);
+    QCOMPARE(operation.width, 64);
+    QCOMPARE(operation.height, 48);
+    QCOMPARE(operation.fit, edit::FrameFit::kCrop);
   }
 
   // Through the command: all pictures, rotated, into a folder of their own.
@@ -647,4 +664,74 @@ void DeskTest::missingPicturesAreMarkedWhenAProjectOpens() {
   SavePattern(gone, 8, 8);
   QVERIFY(s.app->OpenDocumentFile(s.File("trip.qdx")));
   QVERIFY(!s.model()->index(1, 0).data(Qt::ForegroundRole).isValid());
+}
+
+void DeskTest::importLeavesOutWhatIsNotAPicture() {
+  Session s;
+  QVERIFY(s.Start());
+  std::string real = SavePattern(s.File("real.png").toStdString(), 8, 6);
+  quendrolix::testing::WriteText(s.File("fake.jpg").toStdString(), "not a picture");
+  quendrolix::testing::WriteText(s.File("notes.txt").toStdString(), "text");
+  s.chooser.openAnswers << QStringList{s.File("fake.jpg"), QString::fromStdString(real),
+                                       s.File("notes.txt")};
+  s.frame()->Action(kIdImportImages)->trigger();
+  QCOMPARE(s.Rows(), QStringList({"real.png:1"}));
+  QVERIFY2(s.prompts.messages.size() == 1,
+           [&] {
+             std::string all;
+             for (const auto& m : s.prompts.messages) all += m + " | ";
+             return all;
+           }()
+               .c_str());
+  const std::string& message = s.prompts.messages[0];
+  QVERIFY(message.rfind("These files are not pictures", 0) == 0);
+  QVERIFY(message.find(s.File("fake.jpg").toStdString()) != std::string::npos);
+  QVERIFY(message.find(s.File("notes.txt").toStdString()) != std::string::npos);
+  QCOMPARE(s.frame()->PaneText(0), QString("Ready"));
+
+  // Only files that are not pictures: nothing added, the one message again.
+  s.chooser.openAnswers << QStringList{s.File("notes.txt")};
+  s.frame()->Action(kIdImportImages)->trigger();
+  QCOMPARE(s.Rows(), QStringList({"real.png:1"}));
+  QCOMPARE(s.prompts.messages.size(), size_t{2});
+
+  // The view says why a missing picture is not shown.
+  s.doc().ImportImages({s.File("gone.png").toStdString()});
+  s.ClickRow(1);
+  QTRY_COMPARE(s.frame()->view()->picturePath(), s.File("gone.png").toStdString());
+  QImage shot = s.frame()->view()->grab().toImage();
+  QRgb background = shot.pixel(0, 0);
+  int marked = 0;
+  for (int y = 0; y < shot.height(); y += 2)
+    for (int x = 0; x < shot.width(); x += 2) marked += shot.pixel(x, y) != background;
+  QVERIFY(marked > 20);  // the words, where an empty screen was
+}
+
+void DeskTest::statusAndProgressEndEachCommand() {
+  Session s;
+  QVERIFY(s.Start());
+  // A command that leaves its own words in the status bar ends with "Ready".
+  bool ran = false;
+  s.frame()->Wire(kIdScreenBackground, {[&] {
+                    s.frame()->SetStatusText("Merging...");
+                    ran = true;
+                  }});
+  s.frame()->Action(kIdScreenBackground)->trigger();
+  QVERIFY(ran);
+  QCOMPARE(s.frame()->PaneText(0), QString("Ready"));
+
+  // The Progress bar: a conversion that ends without an error stands at 100 %.
+  ConversionLogWindow* log = s.frame()->conversionLog();
+  log->SetBusy(true);
+  log->ReportLine("Compressing video...");
+  log->ReportPercent(97);
+  log->SetBusy(false);
+  QCOMPARE(log->progressBar()->value(), 100);
+  // One that failed keeps where it stopped.
+  log->SetBusy(true);
+  log->ReportPercent(40);
+  log->ReportLine("Error: the disk is full");
+  log->SetBusy(false);
+  QCOMPARE(log->progressBar()->value(), 40);
+  log->hide();
 }

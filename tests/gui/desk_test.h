@@ -28,4 +28,6 @@ class DeskTest : public QObject {
   void editorTurnsOnInPlaceOfTheList();
   void webSiteItemOpensTheManualInTheBrowser();
   void missingPicturesAreMarkedWhenAProjectOpens();
+  void importLeavesOutWhatIsNotAPicture();
+  void statusAndProgressEndEachCommand();
 };

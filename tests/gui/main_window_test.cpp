@@ -8,6 +8,7 @@
 #include <QTableView>
 #include <QToolBar>
 #include <QtTest>
+#include <filesystem>
 #include <memory>
 
 #include "avi_output_options_dlg.h"
@@ -31,6 +32,7 @@ using quendrolix::testing::ReadText;
 using quendrolix::testing::RunCli;
 using quendrolix::testing::TempDir;
 using quendrolix::testing::WriteText;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -124,13 +126,20 @@ void MainWindowTest::createFollowsImagesAndSound() {
   QVERIFY(!s.Enabled(kIdCreate));
 
   // Import sorts the chosen files in byte order and starts where the last sound was found.
-  s.chooser.openAnswers << QStringList{"/x/C.bmp", "/x/a.bmp", "/x/B.bmp"};
+  // (Real pictures: import leaves out files that do not decode.)
+  fs::create_directories(s.home.File("x"));
+  for (const char* name : {"C.bmp", "a.bmp", "B.bmp"}) {
+    CBmp picture;
+    picture.Attach(quendrolix::testing::PatternBitmap(4, 4));
+    QVERIFY(picture.Save(s.home.File(std::string("x/") + name)));
+  }
+  s.chooser.openAnswers << QStringList{s.File("x/C.bmp"), s.File("x/a.bmp"), s.File("x/B.bmp")};
   s.frame()->Action(kIdImportImages)->trigger();
   QCOMPARE(s.chooser.lastFolder, QString("/snd"));
   QCOMPARE(s.chooser.lastFilter, kImageFilter);
   QCOMPARE(s.Rows(), QStringList({"B.bmp:1", "C.bmp:1", "a.bmp:1"}));
   QVERIFY(s.doc().store().GetString("General", "ImportPath", folder));
-  QCOMPARE(folder, std::string("/x"));
+  QCOMPARE(folder, s.home.File("x"));
   QVERIFY(s.Enabled(kIdCreate));
   QVERIFY(s.Enabled(kIdSaveProjectAs));
   QCOMPARE(s.frame()->PaneText(1), QString("   3"));
@@ -252,9 +261,11 @@ void MainWindowTest::saveAsWritesWhatCliReads() {
 
   auto show = RunCli({"--home", s.home.path().string(), "project", "show", saved});
   QCOMPARE(show.status, 0);
-  QCOMPARE(QString::fromStdString(show.output), QString("fps: 10\nbpp: 24\nsound: /snd/tune.wav\nsize: first picture\nfit: letterbox\nsound fit: trim\n"
-                                                        "1\tone.bmp\t1\t/p/one.bmp\n"
-                                                        "2\ttwo.jpg\t6\t/p/two.jpg\n"));
+  QCOMPARE(QString::fromStdString(show.output),
+           QString("fps: 10\nbpp: 24\nsound: /snd/tune.wav\nsize: first picture\nfit: "
+                   "letterbox\nsound fit: trim\n"
+                   "1\tone.bmp\t1\t/p/one.bmp\n"
+                   "2\ttwo.jpg\t6\t/p/two.jpg\n"));
 
   // Save again writes to the same file without asking.
   s.doc().list().SetCell(1, FrameList::kFramesColumn, "3");

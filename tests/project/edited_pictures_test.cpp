@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "image/cbmp.h"
+#include "platform/host/user_prompts.h"
 #include "project/edited_pictures.h"
 #include "support/image_fixtures.h"
 
@@ -54,7 +55,10 @@ TEST(EditedPicturesTest, ImportCheckDecodesEachFile) {
   std::vector<std::string> paths = {dir.File("fake.jpg"), dir.File("real.png"),
                                     dir.File("missing.gif"), dir.File("empty.bmp"),
                                     dir.path().string()};
+  RecordingPrompts prompts;
+  ScopedPrompts scoped(prompts);
   PictureCheck check = CheckPictures(paths);
+  EXPECT_TRUE(prompts.messages.empty());  // the decoders say nothing; the caller words it
   EXPECT_EQ(check.pictures, std::vector<std::string>{dir.File("real.png")});
   EXPECT_EQ(check.refused, (std::vector<std::string>{dir.File("fake.jpg"), dir.File("missing.gif"),
                                                      dir.File("empty.bmp"), dir.path().string()}));

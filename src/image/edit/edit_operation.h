@@ -19,7 +19,15 @@ enum class EditKind {
   kResize,
   kGreyscale,
   kBrightnessContrast,
-  kFitToOutputSize,  // the project's output size; offered once the project has one
+  kFitToOutputSize,  // the project's output frame, by its fit (below)
+};
+
+// How a picture meets an output frame of width x height.
+enum class FrameFit {
+  kLetterbox,  // scaled whole into the frame, centred on black
+  kCrop,       // scaled to fill the frame, centred, the overflow cut off
+  kStretch,    // scaled to the frame, proportions not kept
+  kNone,       // not scaled: centred on black, cut where it is larger
 };
 
 struct EditOperation {
@@ -27,10 +35,11 @@ struct EditOperation {
   explicit EditOperation(EditKind k) : kind(k) {}
 
   EditKind kind = EditKind::kRotate90;
-  EditRect area;                     // kCrop
-  int width = 0, height = 0;         // kResize (and kFitToOutputSize: the output size)
-  bool keepProportions = false;      // kResize: width x height is a box the picture fits in
-  int brightness = 0, contrast = 0;  // kBrightnessContrast
+  EditRect area;                        // kCrop
+  int width = 0, height = 0;            // kResize (and kFitToOutputSize: the output size)
+  bool keepProportions = false;         // kResize: width x height is a box the picture fits in
+  int brightness = 0, contrast = 0;     // kBrightnessContrast
+  FrameFit fit = FrameFit::kLetterbox;  // kFitToOutputSize
 
   // The result; null when the operation cannot apply (a crop outside the picture, a size
   // out of range, a fit without an output size).
@@ -38,6 +47,9 @@ struct EditOperation {
   // Words for the undo list, the processor's log and messages ("Rotate 90", "Resize to
   // 640x480", ...).
   std::string Describe() const;
+
+ private:
+  HBITMAP FitToFrame(const Bitmap& source) const;
 };
 
 }  // namespace quendrolix::edit

@@ -211,6 +211,18 @@ void FitSize(int width, int height, int boxWidth, int boxHeight, int& outWidth, 
   outHeight = std::max(outHeight, 1);
 }
 
+HBITMAP PlaceOnFrame(const Bitmap& source, int width, int height, int x, int y) {
+  if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) return nullptr;
+  HBITMAP out = Bitmap::Create(width, height);  // black
+  if (!out) return nullptr;
+  EditRect inside = ClipToPicture({x, y, source.width(), source.height()}, width, height);
+  for (int row = 0; row < inside.height; ++row) {
+    const Bgrx* in = source.Row(inside.y - y + row) + (inside.x - x);
+    std::copy(in, in + inside.width, out->Row(inside.y + row) + inside.x);
+  }
+  return out;
+}
+
 HBITMAP Greyscale(const Bitmap& source) {
   HBITMAP out = Bitmap::CreateForOverwrite(source.width(), source.height());
   if (!out) return nullptr;

@@ -36,6 +36,9 @@ EditRect ClipToPicture(const EditRect& area, int width, int height);
 HBITMAP Resize(const Bitmap& source, int width, int height);
 // The size that keeps the picture's proportions within box width x height (at least 1 x 1).
 void FitSize(int width, int height, int boxWidth, int boxHeight, int& outWidth, int& outHeight);
+// The picture placed on a black width x height frame with its top-left corner at (x, y)
+// (negative: the picture is cut there). Null for a side outside 1..kMaxSide.
+HBITMAP PlaceOnFrame(const Bitmap& source, int width, int height, int x, int y);
 // Grey by the luma weights of BT.601 (0.299 R + 0.587 G + 0.114 B).
 HBITMAP Greyscale(const Bitmap& source);
 // Brightness and contrast, each -100..100 (clamped), 0 leaving the picture as it is:

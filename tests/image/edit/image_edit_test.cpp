@@ -187,6 +187,44 @@ TEST(ImageEditTest, OperationsDescribeAndApply) {
   EXPECT_EQ(EditOperation{EditKind::kRotate270}.Describe(), "Rotate 270");
 }
 
+TEST(ImageEditTest, FitToTheOutputFrameByEachFit) {
+  // A white 40 x 20 picture into a black 20 x 20 frame.
+  HBITMAP wide = Solid(40, 20, RGB(255, 255, 255));
+  EditOperation fit{EditKind::kFitToOutputSize};
+  fit.width = 20;
+  fit.height = 20;
+  auto at = [](const HBITMAP& b, int x, int y) { return ColourFromBgrx(b->Pixel(x, y)); };
+
+  fit.fit = FrameFit::kLetterbox;  // 20 x 10 in the middle, black above and below
+  HBITMAP letterbox = fit.Apply(*wide);
+  ASSERT_TRUE(letterbox);
+  EXPECT_EQ(letterbox->width(), 20);
+  EXPECT_EQ(letterbox->height(), 20);
+  EXPECT_EQ(at(letterbox, 10, 2), RGB(0, 0, 0));
+  EXPECT_EQ(at(letterbox, 10, 10), RGB(255, 255, 255));
+  EXPECT_EQ(at(letterbox, 0, 5), RGB(255, 255, 255));
+  EXPECT_EQ(at(letterbox, 10, 17), RGB(0, 0, 0));
+
+  fit.fit = FrameFit::kCrop;  // filled: white everywhere, the middle of the picture
+  HBITMAP pattern = PatternBitmap(40, 20, 7);
+  HBITMAP cropped = fit.Apply(*pattern);
+  ASSERT_TRUE(cropped);
+  EXPECT_EQ(cropped->width(), 20);
+  EXPECT_EQ(cropped->height(), 20);
+  EXPECT_EQ(RgbOf(*cropped), RgbOf(*Crop(*pattern, {10, 0, 20, 20})));
+
+  fit.fit = FrameFit::kStretch;
+  EXPECT_TRUE(SamePixels(*fit.Apply(*pattern), *Resize(*pattern, 20, 20)));
+
+  fit.fit = FrameFit::kNone;  // not scaled: the middle 20 columns of the picture
+  EXPECT_EQ(RgbOf(*fit.Apply(*pattern)),
+            RgbOf(*PlaceOnFrame(*Crop(*pattern, {10, 0, 20, 20}), 20, 20, 0, 0)));
+  HBITMAP small = fit.Apply(*PatternBitmap(4, 4));
+  EXPECT_EQ(at(small, 0, 0), RGB(0, 0, 0));
+  EXPECT_EQ(small->Pixel(8, 8), PatternBitmap(4, 4)->Pixel(0, 0));
+  EXPECT_NE(fit.Describe().find("20x20"), std::string::npos);
+}
+
 TEST(EditHistoryTest, UndoRedoAndTheModifiedMark) {
   EditHistory history;
   EXPECT_FALSE(history.Apply(EditOperation{EditKind::kGreyscale}));  // no picture yet
