@@ -110,6 +110,7 @@ void DeskTest::helpCommandsShowTheirPages() {
   // F1 from the main window: the contents. A link leads on; Back comes home again.
   CloseHelp();
   s.frame()->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(s.frame()));
   QTest::keyClick(s.frame(), Qt::Key_F1);
   QCOMPARE(ShownTopic(), QString("index.htm"));
   HelpWindow* help = CurrentHelpWindow();
@@ -159,6 +160,7 @@ void DeskTest::dialogsOpenTheirPagesFromHelp() {
     if (ShownTopic() != topic) return false;
     CloseHelp();
     dialog->activateWindow();
+    if (!QTest::qWaitForWindowActive(dialog)) return false;
     QTest::keyClick(dialog, Qt::Key_F1);
     bool byKey = ShownTopic() == topic;
     dialog->reject();
