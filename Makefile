@@ -10,8 +10,8 @@ CTEST_FLAGS ?=
 PACKAGES := $(shell cat deps/*.txt 2>/dev/null | sed -e 's/\#.*//' | tr -s ' \n' ' ')
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build demo test test-unit test-interop fuzz bench format install clean \
-	screenshots
+.PHONY: all deps configure build demo test test-unit test-interop test-sanitize fuzz bench \
+        format install clean screenshots
 
 all: build
 
@@ -44,7 +44,20 @@ test-unit: build
 test-interop: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L interop
 
-# libFuzzer runs of every target for FUZZ_SECONDS each (clang, AddressSanitizer).
+# The unit and interop tests, and the fuzz corpus replays, built with AddressSanitizer and
+# UBSan (every finding fails its test); the desktop program's GUI tests are left to `test`.
+SANITIZE_BUILD ?= build-sanitize
+test-sanitize: deps
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUENDROLIX_SANITIZE=ON \
+	  -DQUENDROLIX_GUI=OFF -DQUENDROLIX_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && \
+	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j $(JOBS) -L 'unit|interop' $(CTEST_FLAGS)
+
+# libFuzzer runs of every target (or of FUZZ_TARGETS) for FUZZ_SECONDS each (clang,
+# AddressSanitizer and UBSan, stopping at the first finding).
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQUENDROLIX_FUZZ=ON -DQUENDROLIX_GUI=OFF
 	cmake --build build-fuzz -j $(JOBS)
@@ -69,4 +82,4 @@ screenshots: build
 	cp out/screenshots/*.png app/help/images/
 
 clean:
-	rm -rf $(BUILD) build-fuzz
+	rm -rf $(BUILD) build-fuzz $(SANITIZE_BUILD)

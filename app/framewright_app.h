@@ -25,8 +25,8 @@ inline const QString kProjectFilter =
     QStringLiteral("Quendrolix Media Files (*.qdx)|*.qdx|All Files (*.*)|*||");
 inline const QString kProjectSaveFilter = QStringLiteral("Quendrolix Media Files (*.qdx)|*.qdx||");
 inline const QString kImageFilter = QStringLiteral(
-    "Images (bmp,cri,dib,gif,jpg,pcx,png,rle,tif,tga)|*.bmp;*.dib;*.gif;*.jpg;*.jpeg;*.pcx;"
-    "*.png;*.rle;*.tif;*.tiff;*.tga;*.cri||");
+    "Images (bmp,cri,dib,gif,heic,jpg,pcx,png,rle,tif,tga,webp)|*.bmp;*.dib;*.gif;*.heic;*.heif;"
+    "*.jpg;*.jpeg;*.pcx;*.png;*.rle;*.tif;*.tiff;*.tga;*.cri;*.webp||");
 inline const QString kWaveFilter = QStringLiteral("Wave Files (*.wav)|*.wav||");
 
 // What the command line asks for: `quendrolix [--home DIR] [FILE]`.

@@ -7,6 +7,7 @@
 #include "frame_replication_dlg.h"
 #include "framewright_app.h"
 #include "framewright_view.h"
+#include "image/picture_limits.h"
 #include "main_frame.h"
 
 namespace quendrolix::app {
@@ -29,6 +30,7 @@ void CMainFrame::OnScreenBackground() {
                    static_cast<uint32_t>(colour.blue()) << 16;
   view_->settings().backgroundColour = value;
   doc_.store().SetColour("General", "ScreenColor", value);
+  SetPictureBackground(value);  // for the transparent pictures loaded from now on
   view_->update();
 }
 

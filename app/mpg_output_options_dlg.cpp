@@ -27,6 +27,18 @@ MpgOutputOptionsDlg::MpgOutputOptionsDlg(const MpgOutputOptions& rules, QWidget*
   layer2_ = new QRadioButton("Layer 2", audio);
   bitRate_ = new QComboBox(audio);
   frameRate_ = new QComboBox(this);
+  videoRate_ = new QSpinBox(this);
+  videoRate_->setObjectName("videoRate");
+  // One step below the lowest rate stands for "automatic".
+  videoRate_->setRange(MpgOutputOptions::kMinVideoRateKbps - 1,
+                       MpgOutputOptions::kMaxVideoRateKbps);
+  videoRate_->setSpecialValueText("automatic");
+  videoRate_->setSuffix(" kbit/s");
+  videoRate_->setSingleStep(50);
+  videoRate_->setValue(rules_.videoRateKbps > 0 ? rules_.videoRateKbps : videoRate_->minimum());
+  videoRate_->setToolTip(
+      "Automatic: 1150 kbit/s for 352x288 at 25 frames/s, scaled with the pixels per second. "
+      "Pictures held on screen are sent once, so a slideshow's file is far smaller.");
   (rules_.layerChoice == 0 ? layer1_ : layer2_)->setChecked(true);
   FillBitRates();
   Fill(frameRate_, MpgOutputOptions::FrameRateList(), rules_.frameRateIndex);
@@ -50,6 +62,7 @@ MpgOutputOptionsDlg::MpgOutputOptionsDlg(const MpgOutputOptions& rules, QWidget*
   audioForm->addRow("Bit rate (kbit/s):", bitRate_);
   auto* videoForm = new QFormLayout;
   videoForm->addRow("Frames per second:", frameRate_);
+  videoForm->addRow("Video bit rate:", videoRate_);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -68,6 +81,7 @@ MpgOutputOptions MpgOutputOptionsDlg::Rules() const {
   rules_.layerChoice = layer1_->isChecked() ? 0 : 1;
   rules_.bitRateIndex = bitRate_->currentIndex();
   rules_.frameRateIndex = frameRate_->currentIndex();
+  rules_.videoRateKbps = videoRate_->value() == videoRate_->minimum() ? 0 : videoRate_->value();
   return rules_;
 }
 

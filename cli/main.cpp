@@ -9,7 +9,10 @@
 
 #include "cli_command.h"
 #include "console_log.h"
+#include "platform/gdi/gdi.h"
 #include "platform/host/program_folder.h"
+#include "project/settings_store.h"
+#include "project/startup_sequence.h"
 
 namespace quendrolix::cli {
 
@@ -124,6 +127,15 @@ static int Main(int argc, char** argv) {
   }
   SetConversionLog(&TheConsoleLog());
   SetPrompts(&TheConsolePrompts());
+  {
+    // The picture readers' budget and background come from the settings file, as in the
+    // desktop program.
+    SettingsStore store;
+    store.Load(ProgramFolder::Join("Clipora.ini"));
+    uint32_t screenColour = RGB(192, 192, 192);
+    store.GetColour("General", "ScreenColor", screenColour);
+    ApplyPictureSettings(store, screenColour);
+  }
   int status = command->run(rest);
   TheConsoleLog().ClearBar();
   std::fflush(stdout);

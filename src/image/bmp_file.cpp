@@ -6,6 +6,7 @@
 
 #include "image/dib_functions.h"
 #include "image/image_io.h"
+#include "image/picture_limits.h"
 #include "platform/gdi/dib_bitmap.h"
 
 namespace quendrolix {
@@ -134,8 +135,7 @@ HDIB LoadDibStream(std::FILE* f) {
   if (!(compression == BI_RGB || rle || (bitfields && (bitCount == 16 || bitCount == 32))))
     return Fail(kDibErrorNotBitmap);
   if (rle && topDown) return Fail(kDibErrorNotBitmap);
-  if (width > kMaxImageDimension || height > kMaxImageDimension || width * height > DibPixelLimit())
-    return Fail(kDibErrorMemory);
+  if (!PictureWithinBudget(width, height)) return Fail(kDibErrorMemory);
 
   int64_t tableStart = 14 + int64_t{headerSize};
   uint32_t masks[3] = {};
@@ -179,6 +179,10 @@ HDIB LoadDibStream(std::FILE* f) {
   if (available < 0) return Fail(kDibErrorRead);
   size_t pixelBytes = rle ? static_cast<size_t>(available) : stride * static_cast<size_t>(height);
   if (!rle && static_cast<int64_t>(pixelBytes) > available) return Fail(kDibErrorRead);
+  // Run-length data gives at most 255 pixels for two bytes.
+  if (rle && !CodedBytesCanHold(static_cast<uint64_t>(available),
+                                uint64_t{stride} * static_cast<uint64_t>(height), 128))
+    return Fail(kDibErrorRead);
   if (std::fseek(f, static_cast<long>(pixelOffset), SEEK_SET) != 0) return Fail(kDibErrorRead);
   // Run-length data and unusual bit fields are read whole and converted; plain rows go
   // straight into the block further down.

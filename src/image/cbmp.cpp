@@ -6,12 +6,15 @@
 #include "image/builtin_pictures.h"
 #include "image/dib_functions.h"
 #include "image/gif_reader.h"
+#include "image/heif_glue.h"
 #include "image/image_io.h"
 #include "image/jpeg_glue.h"
 #include "image/pcx_format.h"
+#include "image/picture_limits.h"
 #include "image/png_glue.h"
 #include "image/tga_reader.h"
 #include "image/tiff_glue.h"
+#include "image/webp_glue.h"
 #include "platform/host/conversion_log.h"
 
 namespace quendrolix {
@@ -92,7 +95,7 @@ std::string TiffFailure(int status) {
       what = "old-style JPEG compression is not supported";
       break;
     case kTiffStatusNoMemory:
-      what = "out of memory";
+      what = "out of memory, or larger than the pixel budget";
       break;
     case kTiffStatusReadFailed:
       what = "the pixel data could not be read";
@@ -104,11 +107,30 @@ std::string TiffFailure(int status) {
   return StringPrintf("TIFF status %d: %s", status, what);
 }
 
+// A 32-bit block with alpha laid over a plain colour; the alpha bytes become opaque.
+void BlendOverBackground(DibBlock& dib, COLORREF background) {
+  const BITMAPINFOHEADER& h = dib.header();
+  const int width = h.biWidth;
+  const int height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+  const int bg[3] = {GetBValue(background), GetGValue(background), GetRValue(background)};
+  const size_t stride = DibRowStride(width, 32);
+  for (int y = 0; y < height; ++y) {
+    uint8_t* p = DibPixels(dib) + static_cast<size_t>(y) * stride;
+    for (int x = 0; x < width; ++x, p += 4) {
+      const int a = p[3];
+      for (int c = 0; c < 3; ++c)
+        p[c] = static_cast<uint8_t>((p[c] * a + bg[c] * (255 - a) + 127) / 255);
+      p[3] = 255;
+    }
+  }
+}
+
 std::string TgaFailure(int status) {
   const char* what = "not a TGA picture that can be read";
   if (status == kTgaStatusCannotOpen) what = "the file cannot be opened";
-  if (status == kTgaStatusNoMemory) what = "out of memory";
-  if (status == kTgaStatusReadFailed) what = "the pixel data could not be read";
+  if (status == kTgaStatusNoMemory) what = "out of memory, or larger than the pixel budget";
+  if (status == kTgaStatusReadFailed)
+    what = "the pixel data could not be read, or the file is too short for the picture";
   return StringPrintf("TGA status %d: %s", status, what);
 }
 
@@ -198,7 +220,7 @@ bool CBmp::LoadByExtension(const std::string& path, const std::string& ext) {
     return false;
   }
   if (ext == "JPG" || ext == "JPEG") {
-    HDIB dib = ReadJpeg(path);
+    HDIB dib = ReadJpeg(path, &loadFailure_);
     if (!dib) return false;
     HBITMAP bitmap = BitmapFromDib(*dib, nullptr);
     if (!bitmap) return false;
@@ -210,9 +232,11 @@ bool CBmp::LoadByExtension(const std::string& path, const std::string& ext) {
     int status = 0;
     HDIB dib = ReadGif(path, 0, 0, &info, &status);
     if (!dib || !SetFromDib(*dib)) {
-      loadFailure_ = status == kGifStatusCannotOpen ? "the file cannot be opened"
-                     : status == kGifStatusNoMemory ? "out of memory"
-                                                    : "not a GIF picture that can be read";
+      loadFailure_ =
+          status == kGifStatusCannotOpen  ? "the file cannot be opened"
+          : status == kGifStatusNoMemory  ? "out of memory, or larger than the pixel budget"
+          : status == kGifStatusShortData ? "the pixel data ends before the picture is complete"
+                                          : "not a GIF picture that can be read";
       return false;
     }
     if (info.transparent) {
@@ -225,9 +249,13 @@ bool CBmp::LoadByExtension(const std::string& path, const std::string& ext) {
     }
     return true;
   }
-  if (ext == "PNG") {
+  if (ext == "PNG" || ext == "WEBP" || ext == "HEIC" || ext == "HEIF") {
     std::string message;
-    HDIB dib = ReadPng(path, message);
+    HDIB dib = ext == "PNG"    ? ReadPng(path, message)
+               : ext == "WEBP" ? ReadWebp(path, message)
+                               : ReadHeif(path, message);
+    // Transparent parts show the screen background, as they would on a page.
+    if (dib && dib->header().biBitCount == 32) BlendOverBackground(*dib, PictureBackground());
     if (dib && SetFromDib(*dib)) return true;
     loadFailure_ = message;
     return false;

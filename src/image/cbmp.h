@@ -23,7 +23,8 @@ class CBmp {
   static constexpr const char* kClassName = "CBmp";
 
   // Releases, then reads the file by its extension (BMP, DIB, PCX, TIF, TIFF, CRI, TGA,
-  // JPG, JPEG, GIF, PNG, and the built-in pseudo-extensions P, B4 and B8). False when the
+  // JPG, JPEG, GIF, PNG, WEBP, HEIC, HEIF, and the built-in pseudo-extensions P, B4 and B8;
+  // pictures with alpha over the screen background, photographs upright). False when the
   // extension is unknown or the decoder failed; the picture is then empty.
   bool Load(const std::string& path);
   // Writes the picture by extension (BMP, PCX, JPG, JPEG, TIF, TIFF, PNG); anything else

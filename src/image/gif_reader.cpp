@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "image/image_io.h"
+#include "image/picture_limits.h"
 
 namespace quendrolix {
 
@@ -70,11 +71,12 @@ class SubBlockBits {
   bool ended_ = false;
 };
 
-// Decodes the LZW data into `out` (one byte a pixel). Pixels past the end of `out` are
-// dropped: a corrupt file cannot make the decoder write beyond its buffer.
-void DecodeLzw(std::FILE* f, uint8_t* out, size_t outSize) {
+// Decodes the LZW data into `out` (one byte a pixel) and returns the pixels the data spelt.
+// Pixels past the end of `out` are dropped: a corrupt file cannot make the decoder write
+// beyond its buffer.
+size_t DecodeLzw(std::FILE* f, uint8_t* out, size_t outSize) {
   int m = std::fgetc(f);
-  if (m < 1 || m > 11) return;  // 12-bit codes leave no room for the table
+  if (m < 1 || m > 11) return 0;  // 12-bit codes leave no room for the table
   SubBlockBits bits(f);
   const int clear = 1 << m;
   const int end = clear + 1;
@@ -92,7 +94,7 @@ void DecodeLzw(std::FILE* f, uint8_t* out, size_t outSize) {
   size_t pos = 0;
   int code;
   while (bits.Next(width, code)) {
-    if (code == end) return;
+    if (code == end) return pos;
     if (code == clear) {
       width = m + 1;
       nextFree = clear + 2;
@@ -135,6 +137,7 @@ void DecodeLzw(std::FILE* f, uint8_t* out, size_t outSize) {
     previous = code;
   }
   bits.SkipRest();
+  return pos;
 }
 
 int DepthOf(int packed) {
@@ -155,6 +158,19 @@ HDIB ReadImage(std::FILE* f, uint8_t colourBuffer[768], int depth, GifImageInfo&
     depth = DepthOf(packed);
   }
   if (width == 0 || height == 0) return nullptr;
+  if (!PictureWithinBudget(width, height)) {
+    status = kGifStatusNoMemory;
+    return nullptr;
+  }
+  // One byte a pixel at most LZW's best ratio: a 34-byte file cannot hold 16384 x 16384.
+  const long here = std::ftell(f);
+  const int64_t length = FileLength(f);
+  if (here < 0 || length < here ||
+      !CodedBytesCanHold(static_cast<uint64_t>(length - here), uint64_t(width) * height,
+                         kRatioLzw)) {
+    status = kGifStatusShortData;
+    return nullptr;
+  }
   const uint32_t colours = 1u << depth;
   HDIB dib = NewDib(width, height, depth, colours);
   if (!dib) {
@@ -172,7 +188,12 @@ HDIB ReadImage(std::FILE* f, uint8_t colourBuffer[768], int depth, GifImageInfo&
     status = kGifStatusNoMemory;
     return nullptr;
   }
-  DecodeLzw(f, work.data(), work.size());
+  // Data that ends, or goes wrong, before every pixel was spelt would leave the rest of
+  // the picture black: such a picture is refused.
+  if (DecodeLzw(f, work.data(), work.size()) < static_cast<size_t>(width) * height) {
+    status = kGifStatusShortData;
+    return nullptr;
+  }
 
   // Which decoded row shows at each display row.
   std::vector<int> decodedRowOf(height);

@@ -24,13 +24,16 @@ struct GifImageInfo {
 
 constexpr int kGifStatusOk = 200;
 constexpr int kGifStatusCannotOpen = 201;
-constexpr int kGifStatusNoMemory = 202;
+constexpr int kGifStatusNoMemory = 202;   // also pictures beyond the pixel budget
+constexpr int kGifStatusShortData = 203;  // fewer pixels in the file than the picture has
 
 // Reads the first image (the loader passes both offsets as 0). A non-zero image offset is
 // the file position at which block reading starts instead, for readers that step through
 // the images of an animation; the second offset is kept for them and not used here. Null
 // when the file is not a GIF, has no image, or cannot be read; `status` says why where it
-// can (200 on entry, 201 cannot open, 202 out of memory or a picture beyond the limits).
+// can (200 on entry, 201 cannot open, 202 out of memory or a picture beyond the limits,
+// 203 pixel data that ends or breaks off with an impossible code before the picture is
+// complete, or a file too short for the picture it claims).
 HDIB ReadGif(const std::string& path, long imageOffset, long secondImageOffset, GifImageInfo* info,
              int* status);
 HDIB ReadGifStream(std::FILE* file, long imageOffset, GifImageInfo* info, int* status);

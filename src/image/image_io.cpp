@@ -28,6 +28,20 @@ bool ReadExact(std::FILE* f, void* buffer, size_t n) {
   return n == 0 || std::fread(buffer, 1, n, f) == n;
 }
 
+bool ReadRest(std::FILE* f, std::vector<uint8_t>& bytes, size_t maxBytes) {
+  bytes.clear();
+  if (!f) return false;
+  const long here = std::ftell(f);
+  const int64_t length = FileLength(f);
+  if (here < 0 || length < here || static_cast<uint64_t>(length - here) > maxBytes) return false;
+  try {
+    bytes.resize(static_cast<size_t>(length - here));
+  } catch (const std::exception&) {
+    return false;
+  }
+  return ReadExact(f, bytes.data(), bytes.size());
+}
+
 std::string UpperExtension(const std::string& path) {
   std::string name = path;
   size_t slash = name.find_last_of('/');

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/host/file_handle.h"
 
@@ -20,6 +21,9 @@ FileHandle OpenMemory(const uint8_t* data, size_t size);
 int64_t FileLength(std::FILE* f);
 // Reads exactly n bytes; false on a short read.
 bool ReadExact(std::FILE* f, void* buffer, size_t n);
+// Reads the rest of the stream; false when it cannot be read or is longer than `maxBytes`
+// (decoders that want the whole file in memory never take more than that).
+bool ReadRest(std::FILE* f, std::vector<uint8_t>& bytes, size_t maxBytes);
 
 // The file name's extension after the last dot of its last component, upper-cased ("" when
 // there is none).

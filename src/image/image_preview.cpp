@@ -9,8 +9,9 @@
 namespace quendrolix {
 
 bool IsPreviewableFile(const std::string& path) {
-  static const char* const kExtensions[] = {"BMP",  "CRI", "PCX",  "PNG", "TGA", "JPG",
-                                            "JPEG", "TIF", "TIFF", "DIB", "RLE", "GIF"};
+  static const char* const kExtensions[] = {"BMP", "CRI",  "PCX",  "PNG",  "TGA",
+                                            "JPG", "JPEG", "TIF",  "TIFF", "DIB",
+                                            "RLE", "GIF",  "WEBP", "HEIC", "HEIF"};
   const std::string ext = UpperExtension(path);
   return std::any_of(std::begin(kExtensions), std::end(kExtensions),
                      [&](const char* e) { return ext == e; });

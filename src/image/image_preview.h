@@ -10,7 +10,7 @@
 namespace quendrolix {
 
 // True when the file's extension, lower-cased, is one the panel previews (bmp, cri, pcx,
-// png, tga, jpg, jpeg, tif, tiff, dib, rle, gif).
+// png, tga, jpg, jpeg, tif, tiff, dib, rle, gif, and the photographs' webp, heic, heif).
 bool IsPreviewableFile(const std::string& path);
 
 struct PreviewRect {

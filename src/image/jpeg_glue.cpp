@@ -1,15 +1,19 @@
 #include "image/jpeg_glue.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstring>
 #include <vector>
 
 #include "image/image_io.h"
+#include "image/orientation.h"
+#include "image/picture_limits.h"
 #include "platform/host/atomic_file.h"
 #include "platform/host/conversion_log.h"
 #include "platform/host/user_prompts.h"
 
 extern "C" {
+#include <jerror.h>
 #include <jpeglib.h>
 }
 
@@ -22,6 +26,8 @@ namespace {
 struct ErrorManager {
   jpeg_error_mgr pub;
   jmp_buf jump;
+  int damage;  // the first damaging warning's code, 0 while there is none
+  char damageText[JMSG_LENGTH_MAX];
 };
 
 void FatalError(j_common_ptr info) {
@@ -31,7 +37,12 @@ void FatalError(j_common_ptr info) {
   std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
 }
 
-void QuietWarning(j_common_ptr, int) {}
+// Most warnings are harmless (stray bytes between segments), but these mean the library
+// filled part of the picture with grey: such a picture is damaged, not loaded.
+bool DamagingWarning(int code) {
+  return code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER || code == JWRN_HUFF_BAD_CODE ||
+         code == JWRN_MUST_RESYNC;
+}
 
 // Everything the decoder owns lives here, outside the frame that calls setjmp, so that a
 // jump back leaves nothing to clean up but what this holds.
@@ -43,67 +54,138 @@ struct Decoder {
   bool created = false;
 };
 
-bool Decode(Decoder& d, std::FILE* f) {
+void Warning(j_common_ptr info, int level) {
+  if (level >= 0) return;  // trace messages
+  auto* error = reinterpret_cast<ErrorManager*>(info->err);
+  if (error->damage == 0 && DamagingWarning(info->err->msg_code)) {
+    error->damage = info->err->msg_code;
+    (*info->err->format_message)(info, error->damageText);
+  }
+}
+
+void QuietWarning(j_common_ptr, int) {}
+
+void Refuse(const std::string& text, std::string* failure) {
+  Prompts().ShowMessage(text, "JPG Fatal Error", PromptIcon::kStop);
+  if (failure) *failure = text;
+}
+
+// CMYK as Adobe writes it stores every ink inverted (255 = no ink); others store ink.
+void CmykToBgr(const uint8_t* cmyk, uint8_t* bgr, int width, bool inverted) {
+  for (int x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
+    int c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
+    if (!inverted) {
+      c = 255 - c;
+      m = 255 - m;
+      y = 255 - y;
+      k = 255 - k;
+    }
+    bgr[0] = static_cast<uint8_t>((y * k + 127) / 255);
+    bgr[1] = static_cast<uint8_t>((m * k + 127) / 255);
+    bgr[2] = static_cast<uint8_t>((c * k + 127) / 255);
+  }
+}
+
+bool Decode(Decoder& d, std::FILE* f, std::string* failure) {
   d.info.err = jpeg_std_error(&d.error.pub);
   d.error.pub.error_exit = FatalError;
-  d.error.pub.emit_message = QuietWarning;
+  d.error.pub.emit_message = Warning;
   if (setjmp(d.error.jump)) return false;
+  const int64_t fileBytes = FileLength(f);
   jpeg_create_decompress(&d.info);
   d.created = true;
   jpeg_stdio_src(&d.info, f);
+  jpeg_save_markers(&d.info, JPEG_APP0 + 1, 0xFFFF);  // EXIF, for the orientation
   jpeg_read_header(&d.info, TRUE);
-  // Refuse pictures beyond our limits before the library allocates for them.
-  if (d.info.image_width > kMaxImageDimension || d.info.image_height > kMaxImageDimension ||
-      int64_t{d.info.image_width} * d.info.image_height > DibPixelLimit()) {
-    Prompts().ShowMessage("JPG out of memory", "", PromptIcon::kStop);
+  // The saved segments go with the picture's memory at the end of decompression.
+  int orientation = 0;
+  for (jpeg_saved_marker_ptr m = d.info.marker_list; m && orientation == 0; m = m->next)
+    if (m->marker == JPEG_APP0 + 1) orientation = ExifOrientation(m->data, m->data_length);
+  // Refuse pictures beyond our limits, or beyond what the file's bytes can code, before
+  // the library allocates for them.
+  const uint32_t w = d.info.image_width, h = d.info.image_height;
+  if (!PictureWithinBudget(w, h)) {
+    Refuse(StringPrintf("The picture (%ux%u) is larger than the %d megapixels allowed", w, h,
+                        PictureMegapixels()),
+           failure);
+    return false;
+  }
+  const uint64_t perByte = d.info.arith_code ? kArithmeticJpegPixelsPerByte : kJpegPixelsPerByte;
+  if (!CodedBytesCanHold(static_cast<uint64_t>(std::max<int64_t>(fileBytes, 0)), uint64_t{w} * h,
+                         perByte)) {
+    Refuse(StringPrintf("The file is too short for a %ux%u picture", w, h), failure);
     return false;
   }
   d.info.mem->max_memory_to_use = 512L << 20;
-  // Colour comes out in the block's own blue-green-red order, straight into its rows.
+  // Colour comes out in the block's own blue-green-red order, straight into its rows;
+  // CMYK and YCCK come out as CMYK and are mixed down to colour here.
+  const bool cmyk = d.info.jpeg_color_space == JCS_CMYK || d.info.jpeg_color_space == JCS_YCCK;
   const bool colour = d.info.num_components == 3;
-  if (colour) d.info.out_color_space = JCS_EXT_BGR;
+  if (cmyk)
+    d.info.out_color_space = JCS_CMYK;
+  else if (colour)
+    d.info.out_color_space = JCS_EXT_BGR;
+  else if (d.info.num_components != 1)
+    d.info.out_color_space = JCS_GRAYSCALE;  // two-channel oddities: the first channel
   jpeg_start_decompress(&d.info);
   const int components = d.info.output_components;
-  if (components != (colour ? 3 : 1)) return false;  // CMYK and the like
+  if (components != (cmyk ? 4 : colour ? 3 : 1)) return false;
   const int width = static_cast<int>(d.info.output_width);
   const int height = static_cast<int>(d.info.output_height);
   d.dib = NewDib(width, height, 24, 0);
   if (!d.dib) {
-    Prompts().ShowMessage("JPG out of memory", "", PromptIcon::kStop);
+    Refuse("JPG out of memory", failure);
     return false;
   }
-  d.scan.resize(static_cast<size_t>(width));
+  d.scan.resize(static_cast<size_t>(width) * components);
   const size_t stride = DibRowStride(width, 24);
   uint8_t* rows = DibPixels(*d.dib);
+  const bool inverted = d.info.saw_Adobe_marker;
   while (d.info.output_scanline < d.info.output_height) {
     uint8_t* out = rows + static_cast<size_t>(height - 1 - d.info.output_scanline) * stride;
-    JSAMPROW row = colour ? out : d.scan.data();
+    JSAMPROW row = colour && !cmyk ? out : d.scan.data();
     if (jpeg_read_scanlines(&d.info, &row, 1) != 1) return false;
-    if (!colour)
+    if (cmyk)
+      CmykToBgr(d.scan.data(), out, width, inverted);
+    else if (!colour)
       for (int x = 0; x < width; ++x) out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = d.scan[x];
   }
   jpeg_finish_decompress(&d.info);
+  if (d.error.damage != 0) {
+    // The library's own words ("Premature end of JPEG file", ...), as for its errors.
+    Refuse(d.error.damageText, failure);
+    return false;
+  }
+  if (orientation > 1) {
+    d.dib = OrientDib(std::move(d.dib), orientation);
+    if (!d.dib) {
+      Refuse("JPG out of memory", failure);
+      return false;
+    }
+  }
   return true;
 }
 
 }  // namespace
 
-HDIB ReadJpegStream(std::FILE* f, const std::string& name) {
+HDIB ReadJpegStream(std::FILE* f, const std::string& name, std::string* failure) {
+  if (failure) failure->clear();
   if (!f) {
-    Prompts().ShowMessage(StringPrintf("JPEG :\nCan't open %s\n", name.c_str()), "",
-                          PromptIcon::kNone);
+    const std::string text = StringPrintf("JPEG :\nCan't open %s\n", name.c_str());
+    Prompts().ShowMessage(text, "", PromptIcon::kNone);
+    if (failure) *failure = "the file cannot be opened";
     return nullptr;
   }
   Decoder d;
-  bool ok = Decode(d, f);
+  bool ok = Decode(d, f, failure);
   if (d.created) jpeg_destroy_decompress(&d.info);
   if (!ok) return nullptr;
   return std::move(d.dib);
 }
 
-HDIB ReadJpeg(const std::string& path) {
+HDIB ReadJpeg(const std::string& path, std::string* failure) {
   FileHandle f = OpenFile(path, "rb");
-  return ReadJpegStream(f.get(), path);
+  return ReadJpegStream(f.get(), path, failure);
 }
 
 namespace {

@@ -11,11 +11,14 @@
 namespace quendrolix {
 
 // Decodes a JPEG file into a 24-bit bottom-up block (grey pictures get equal red, green and
-// blue). Failures show their message box ("JPEG :\nCan't open %s\n", "JPG out of memory",
-// the library's message titled "JPG Fatal Error") and give null.
-HDIB ReadJpeg(const std::string& path);
+// blue; CMYK and YCCK pictures are mixed down to colour, Adobe's inverted inks included),
+// turned upright by its EXIF orientation. Failures show their message box ("JPEG :\nCan't
+// open %s\n", "JPG out of memory", the library's message titled "JPG Fatal Error", which
+// also names pictures beyond the pixel budget or the file's bytes, and files damaged or cut
+// short part-way) and give null; `failure`, when given, receives the message.
+HDIB ReadJpeg(const std::string& path, std::string* failure = nullptr);
 // The same from an open stream; `name` is only for messages.
-HDIB ReadJpegStream(std::FILE* file, const std::string& name);
+HDIB ReadJpegStream(std::FILE* file, const std::string& name, std::string* failure = nullptr);
 
 // Encodes top-down RGB rows (width x 3 bytes each, no padding) at the quality given, in
 // colour or, with colour 0, as grey (each pixel (r + g + b) / 3). The file is replaced only

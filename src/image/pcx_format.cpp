@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "image/image_io.h"
+#include "image/picture_limits.h"
 #include "platform/host/atomic_file.h"
 
 namespace quendrolix {
@@ -62,6 +63,14 @@ bool ReadPcx(std::FILE* f, HDIB& dibOut, HPALETTE& paletteOut) {
   // A line must hold the picture's width, or decoding would read past it.
   if (width <= 0 || height <= 0 || bytesPerLine * 8 < size_t(width) * bitsPerPixel) return false;
   const size_t lineLength = planes * bytesPerLine;
+  if (!PictureWithinBudget(width, height)) return false;
+  // Runs of at most 63 bytes for two: a 128-byte header alone holds no picture at all.
+  const long start = std::ftell(f);
+  const int64_t length = FileLength(f);
+  if (start < 0 || length < start ||
+      !CodedBytesCanHold(static_cast<uint64_t>(length - start), uint64_t{lineLength} * height,
+                         kRatioPcxRle))
+    return false;
 
   const uint32_t colours = bitCount <= 8 ? (1u << bitCount) : 0;
   HDIB dib = NewDib(width, height, bitCount, colours);
@@ -112,10 +121,8 @@ bool ReadPcx(std::FILE* f, HDIB& dibOut, HPALETTE& paletteOut) {
         dst[3 * x + 2] = line[x];
       }
     }
-    if (have < lineLength && runLeft == 0) {
-      // The data ended early: the rest of the picture stays black.
-      break;
-    }
+    // Data that ends early would leave the rest of the picture black: refused.
+    if (have < lineLength) return false;
   }
 
   if (colours) {

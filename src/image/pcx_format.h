@@ -15,7 +15,8 @@ namespace quendrolix {
 // Reads a PCX image of 1 bit in 1 or 4 planes, 4 or 8 bits in 1 plane, or 8 bits in 3
 // planes from a stream (a file or a memory block), into a block of 1, 4, 8 or 24 bits with
 // its colour table and a palette of the same entries (null for 24 bits). False when the
-// header is not one we take, is short, or the picture cannot be had.
+// header is not one we take, is short, or the picture cannot be had: beyond the pixel
+// budget, more than the file's bytes can code, or run-length data that ends early.
 bool ReadPcx(std::FILE* stream, HDIB& dib, HPALETTE& palette);
 bool ReadPcxFile(const std::string& path, HDIB& dib, HPALETTE& palette);
 

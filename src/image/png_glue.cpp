@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "image/image_io.h"
+#include "image/picture_limits.h"
 #include "platform/host/atomic_file.h"
 #include "platform/host/conversion_log.h"
 
@@ -14,7 +15,14 @@ namespace quendrolix {
 
 namespace {
 
-void PngError(png_structp png, png_const_charp) {
+// The library's complaint is kept for the message of a decode that fails part-way.
+struct PngErrorText {
+  std::string text;
+};
+
+void PngError(png_structp png, png_const_charp text) {
+  if (auto* error = static_cast<PngErrorText*>(png_get_error_ptr(png)))
+    error->text = text ? text : "";
   png_longjmp(png, 1);
 }
 void PngWarning(png_structp, png_const_charp) {}
@@ -27,22 +35,39 @@ constexpr const char* kTooBig = "Sorry!\nThis File is toooo big for me.";
 struct PngDecoder {
   png_structp png = nullptr;
   png_infop info = nullptr;
+  PngErrorText error;
   HDIB dib;
   std::vector<png_bytep> rowPointers;
+  bool complete = false;  // every row was decoded
 };
 
-void Decode(PngDecoder& d, std::FILE* f, std::string& message) {
+void Decode(PngDecoder& d, std::FILE* f, int64_t fileBytes, std::string& message) {
   if (setjmp(png_jmpbuf(d.png))) return;
   png_init_io(d.png, f);
   png_set_user_limits(d.png, kMaxImageDimension, kMaxImageDimension);
   png_set_chunk_malloc_max(d.png, 64u << 20);
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+  // Mutated inputs would almost all stop at a checksum and never reach the code below.
+  png_set_crc_action(d.png, PNG_CRC_QUIET_USE, PNG_CRC_QUIET_USE);
+#ifdef PNG_IGNORE_ADLER32
+  png_set_option(d.png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
+#endif
+#endif
   png_read_info(d.png, d.info);
   png_uint_32 width = 0, height = 0;
   int bitDepth = 0, colourType = 0, interlace = 0;
   png_get_IHDR(d.png, d.info, &width, &height, &bitDepth, &colourType, &interlace, nullptr,
                nullptr);
-  if (int64_t{width} * height > DibPixelLimit()) {
+  if (!PictureWithinBudget(width, height)) {
     message = kTooBig;
+    return;
+  }
+  // The compressed data can hold at most deflate's best ratio of the filtered rows.
+  const uint64_t rawRowBytes =
+      (uint64_t{width} * bitDepth * png_get_channels(d.png, d.info) + 7) / 8 + 1;
+  if (!CodedBytesCanHold(static_cast<uint64_t>(std::max<int64_t>(fileBytes, 0)),
+                         rawRowBytes * height, kRatioDeflate)) {
+    message = StringPrintf("The PNG file is too short for a %ux%u picture", width, height);
     return;
   }
   if (interlace != PNG_INTERLACE_NONE && height > 10000) {
@@ -50,30 +75,43 @@ void Decode(PngDecoder& d, std::FILE* f, std::string& message) {
     return;
   }
   png_set_strip_16(d.png);
+  // Transparency becomes an alpha channel, which the loader lays over the background.
+  const bool transparency = png_get_valid(d.png, d.info, PNG_INFO_tRNS) != 0;
+  if (transparency) {
+    png_set_expand(d.png);
+    png_set_tRNS_to_alpha(d.png);
+  }
   int bitCount;
   uint32_t colours = 0;
-  switch (colourType) {
-    case PNG_COLOR_TYPE_PALETTE:
-    case PNG_COLOR_TYPE_GRAY:
-      colours = 1u << std::min(bitDepth, 8);
-      if (bitDepth == 2) png_set_packing(d.png);  // no 2-bit rows in a DIB: one byte a pixel
-      bitCount = bitDepth == 2 ? 8 : std::min(bitDepth, 8);
-      break;
-    case PNG_COLOR_TYPE_RGB:
-      png_set_bgr(d.png);
-      bitCount = 24;
-      break;
-    case PNG_COLOR_TYPE_RGB_ALPHA:
-      png_set_bgr(d.png);
-      bitCount = 32;
-      break;
-    case PNG_COLOR_TYPE_GRAY_ALPHA:
-      png_set_gray_to_rgb(d.png);
-      png_set_bgr(d.png);
-      bitCount = 32;
-      break;
-    default:
-      return;
+  if (transparency && colourType != PNG_COLOR_TYPE_RGB_ALPHA &&
+      colourType != PNG_COLOR_TYPE_GRAY_ALPHA) {
+    if (colourType == PNG_COLOR_TYPE_GRAY) png_set_gray_to_rgb(d.png);
+    png_set_bgr(d.png);
+    bitCount = 32;
+  } else {
+    switch (colourType) {
+      case PNG_COLOR_TYPE_PALETTE:
+      case PNG_COLOR_TYPE_GRAY:
+        colours = 1u << std::min(bitDepth, 8);
+        if (bitDepth == 2) png_set_packing(d.png);  // no 2-bit rows in a DIB: one byte a pixel
+        bitCount = bitDepth == 2 ? 8 : std::min(bitDepth, 8);
+        break;
+      case PNG_COLOR_TYPE_RGB:
+        png_set_bgr(d.png);
+        bitCount = 24;
+        break;
+      case PNG_COLOR_TYPE_RGB_ALPHA:
+        png_set_bgr(d.png);
+        bitCount = 32;
+        break;
+      case PNG_COLOR_TYPE_GRAY_ALPHA:
+        png_set_gray_to_rgb(d.png);
+        png_set_bgr(d.png);
+        bitCount = 32;
+        break;
+      default:
+        return;
+    }
   }
   if (interlace != PNG_INTERLACE_NONE) png_set_interlace_handling(d.png);
   png_read_update_info(d.png, d.info);
@@ -105,6 +143,8 @@ void Decode(PngDecoder& d, std::FILE* f, std::string& message) {
   for (png_uint_32 y = 0; y < height; ++y)
     d.rowPointers[y] = rows + static_cast<size_t>(height - 1 - y) * stride;
   png_read_image(d.png, d.rowPointers.data());
+  d.complete = true;
+  // What follows the pixels (text, time, the end chunk) may be damaged without harm.
   png_read_end(d.png, nullptr);
 }
 
@@ -115,15 +155,23 @@ HDIB ReadPngStream(std::FILE* f, std::string& message) {
   if (!f) return nullptr;
   uint8_t signature[8];
   if (!ReadExact(f, signature, 8) || png_sig_cmp(signature, 0, 8) != 0) return nullptr;
+  const int64_t fileBytes = FileLength(f);
   PngDecoder d;
-  d.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning);
+  d.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &d.error, PngError, PngWarning);
   if (!d.png) return nullptr;
   d.info = png_create_info_struct(d.png);
   if (d.info) {
     png_set_sig_bytes(d.png, 8);
-    Decode(d, f, message);
+    Decode(d, f, fileBytes, message);
   }
   png_destroy_read_struct(&d.png, d.info ? &d.info : nullptr, nullptr);
+  // A picture whose rows broke off is not a picture: it would show black where the data
+  // ended.
+  if (d.dib && !d.complete) {
+    message = "The PNG file is damaged or cut short";
+    if (!d.error.text.empty()) message += " (" + d.error.text + ")";
+    return nullptr;
+  }
   return std::move(d.dib);
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "image/image_io.h"
+#include "image/picture_limits.h"
 
 namespace quendrolix {
 
@@ -98,6 +99,16 @@ HDIB ReadTgaStream(std::FILE* f, int* statusOut) {
       (mapType != 1 || !(mapBits == 15 || mapBits == 16 || mapBits == 24 || mapBits == 32)))
     return fail(status);
 
+  if (!PictureWithinBudget(width, height)) return fail(kTgaStatusNoMemory);
+  // The pixels must fit in what follows the header: as they are, or at run-length's best
+  // of 128 pixels for a count byte and one pixel.
+  const int pixelBytes = depth == 15 ? 2 : depth / 8;
+  const uint64_t pixelData = uint64_t(width) * height * pixelBytes;
+  const int64_t length = FileLength(f);
+  if (length < 18 || !CodedBytesCanHold(static_cast<uint64_t>(length - 18), pixelData,
+                                        type >= 9 ? kRatioTgaRle : 1))
+    return fail(kTgaStatusReadFailed);
+
   const int bitCount = depth == 8 ? 8 : 24;
   HDIB dib = NewDib(width, height, bitCount, bitCount == 8 ? 256 : 0);
   if (!dib) return fail(kTgaStatusNoMemory);
@@ -130,7 +141,6 @@ HDIB ReadTgaStream(std::FILE* f, int* statusOut) {
         table[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i), 0};
   }
 
-  const int pixelBytes = depth == 15 ? 2 : depth / 8;
   const size_t stride = DibRowStride(width, bitCount);
   uint8_t* rows = DibPixels(*dib);
   const bool topFirst = (descriptor & 0x20) != 0;

@@ -7,6 +7,8 @@
 #include <set>
 
 #include "image/image_io.h"
+#include "image/orientation.h"
+#include "image/picture_limits.h"
 #include "platform/host/atomic_file.h"
 
 namespace quendrolix {
@@ -77,7 +79,7 @@ HDIB Fail(int* status, int code) {
 // Pictures the strip reader cannot lay out directly (separate planes, YCbCr, CIE L*a*b*,
 // tiles, and depths a DIB has no room for) go through the library's RGBA reader.
 HDIB ReadRgba(TIFF* t, uint32_t width, uint32_t height, uint16_t samples, uint16_t extra,
-              int* status) {
+              uint16_t orientation, int* status) {
   const bool alpha = samples >= 4 || extra > 0;
   const int bitCount = alpha ? 32 : 24;
   HDIB dib = NewDib(static_cast<int>(width), static_cast<int>(height), bitCount, 0);
@@ -89,8 +91,10 @@ HDIB ReadRgba(TIFF* t, uint32_t width, uint32_t height, uint16_t samples, uint16
     return Fail(status, kTiffStatusNoMemory);
   }
   char message[1024];
+  // Asked for the file's own orientation the library flips nothing: rows come in the
+  // order stored, and the caller turns the picture as the tag says.
   if (!TIFFRGBAImageOK(t, message) ||
-      !TIFFReadRGBAImageOriented(t, width, height, raster.data(), ORIENTATION_TOPLEFT, 0))
+      !TIFFReadRGBAImageOriented(t, width, height, raster.data(), orientation, 0))
     return Fail(status, kTiffStatusReadFailed);
   const size_t stride = DibRowStride(width, bitCount);
   uint8_t* rows = DibPixels(*dib);
@@ -108,6 +112,51 @@ HDIB ReadRgba(TIFF* t, uint32_t width, uint32_t height, uint16_t samples, uint16
     }
   }
   return dib;
+}
+
+// Resolutions are floats in the file; the block holds 32-bit integers, and values beyond
+// them (or not numbers at all) become 0.
+int32_t ResolutionField(float value) {
+  if (!(value >= 0.0f) || !(value < 2147483520.0f)) return 0;
+  return static_cast<int32_t>(value);
+}
+
+// Decoded bytes per coded byte at best, for each compression the library may meet.
+uint64_t BestRatio(uint16_t compression, uint32_t width) {
+  switch (compression) {
+    case COMPRESSION_NONE:
+      return 1;
+    case COMPRESSION_PACKBITS:
+      return kRatioPackBits;
+    case COMPRESSION_LZW:
+      return kRatioLzw;
+    case COMPRESSION_DEFLATE:
+    case COMPRESSION_ADOBE_DEFLATE:
+      return kRatioDeflate;
+    case COMPRESSION_JPEG:
+      return kJpegPixelsPerByte * 4;  // up to four 8-bit samples a pixel
+    case COMPRESSION_CCITTRLE:
+    case COMPRESSION_CCITTRLEW:
+    case COMPRESSION_CCITTFAX3:
+    case COMPRESSION_CCITTFAX4:
+      // A blank fax row can take a single bit whatever its width.
+      return std::max<uint64_t>(width, 8);
+    default:
+      return 65536;  // newer codings: only the pixel budget bounds them
+  }
+}
+
+// The coded bytes the directory's strips or tiles really have in the file.
+uint64_t CodedBytes(TIFF* t, uint64_t fileBytes) {
+  uint64_t* counts = nullptr;
+  const bool tiled = TIFFIsTiled(t);
+  if (!TIFFGetField(t, tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS, &counts) ||
+      !counts)
+    return fileBytes;
+  const uint64_t n = tiled ? TIFFNumberOfTiles(t) : TIFFNumberOfStrips(t);
+  uint64_t sum = 0;
+  for (uint64_t i = 0; i < n && sum < fileBytes; ++i) sum += std::min(counts[i], fileBytes);
+  return std::min(sum, fileBytes);
 }
 
 // Looks at the directory's bit depth and compression before libtiff does: the library
@@ -184,18 +233,29 @@ HDIB ReadTiffStream(std::FILE* f, uint32_t directoryOffset, int* status) {
   if (bits == 0) return Fail(status, kTiffStatusNoBits);
   if (compression == 32946) return Fail(status, kTiffStatusDeflate);
   if (compression == COMPRESSION_OJPEG) return Fail(status, kTiffStatusOldJpeg);
-  if (width == 0 || height == 0 || width > kMaxImageDimension || height > kMaxImageDimension ||
-      int64_t{width} * height > DibPixelLimit())
+  if (!PictureWithinBudget(width, height)) return Fail(status, kTiffStatusNoMemory);
+  // Before anything is allocated: the pixels must fit the strips' bytes at the coding's
+  // best ratio, and no picture needs more than 8 bytes a pixel (16-bit RGBA).
+  const uint64_t rowBytes = (uint64_t{width} * bits * samples + 7) / 8;
+  const uint64_t decodedBytes = rowBytes * height;
+  if (decodedBytes > static_cast<uint64_t>(PicturePixelBudget()) * 8)
     return Fail(status, kTiffStatusNoMemory);
+  const int64_t fileBytes = FileLength(f);
+  if (!CodedBytesCanHold(CodedBytes(t, static_cast<uint64_t>(std::max<int64_t>(fileBytes, 0))),
+                         decodedBytes, BestRatio(compression, width)))
+    return Fail(status, kTiffStatusReadFailed);
   if (photometric == PHOTOMETRIC_SEPARATED && bits < 8) return Fail(status, kTiffStatusCmykDepth);
 
+  // The rows are laid out as stored; the picture is then turned upright as its
+  // orientation says (4, bottom-left, is the flip of the first row to the bottom).
+  if (orientation < ORIENTATION_TOPLEFT || orientation > ORIENTATION_LEFTBOT)
+    orientation = ORIENTATION_TOPLEFT;
   auto finish = [&](HDIB dib) {
-    if (dib) {
-      dib->header().biXPelsPerMeter =
-          static_cast<int32_t>(std::isfinite(xResolution) ? xResolution : 0);
-      dib->header().biYPelsPerMeter =
-          static_cast<int32_t>(std::isfinite(yResolution) ? yResolution : 0);
-    }
+    if (!dib) return dib;
+    dib->header().biXPelsPerMeter = ResolutionField(xResolution);
+    dib->header().biYPelsPerMeter = ResolutionField(yResolution);
+    dib = OrientDib(std::move(dib), orientation);
+    if (!dib) return Fail(status, kTiffStatusNoMemory);
     return dib;
   };
 
@@ -206,7 +266,7 @@ HDIB ReadTiffStream(std::FILE* f, uint32_t directoryOffset, int* status) {
                       photometric != PHOTOMETRIC_CIELAB &&
                       ((samples == 1 && (bits == 8 || (!tiled && (bits == 1 || bits == 4)))) ||
                        (bits == 8 && (samples == 3 || samples == 4)));
-  if (!direct) return finish(ReadRgba(t, width, height, samples, extraCount, status));
+  if (!direct) return finish(ReadRgba(t, width, height, samples, extraCount, orientation, status));
 
   const uint32_t colours = samples == 1 ? (1u << bits) : 0;
   HDIB dib = NewDib(static_cast<int>(width), static_cast<int>(height), bitCount, colours);
@@ -236,10 +296,9 @@ HDIB ReadTiffStream(std::FILE* f, uint32_t directoryOffset, int* status) {
 
   uint8_t* rows = DibPixels(*dib);
   const size_t stride = DibRowStride(width, bitCount);
-  const bool bottomFirst = orientation == ORIENTATION_BOTLEFT;
   // Puts `count` pixels of one stored row (the file's row `row`) at column x of the block.
   auto put = [&](uint32_t row, uint32_t x, const uint8_t* src, uint32_t count, size_t bytes) {
-    uint8_t* dst = rows + static_cast<size_t>(bottomFirst ? row : height - 1 - row) * stride;
+    uint8_t* dst = rows + static_cast<size_t>(height - 1 - row) * stride;
     if (samples == 1) {
       std::memcpy(dst + x, src, bytes);
       if (invert)
@@ -287,7 +346,7 @@ HDIB ReadTiffStream(std::FILE* f, uint32_t directoryOffset, int* status) {
     if (!allocate(tileSize)) return Fail(status, kTiffStatusNoMemory);
     for (uint32_t ty = 0; ty < height; ty += tileLength)
       for (uint32_t tx = 0; tx < width; tx += tileWidth) {
-        if (TIFFReadTile(t, buffer.data(), tx, ty, 0, 0) < 0)
+        if (TIFFReadTile(t, buffer.data(), tx, ty, 0, 0) != tileSize)
           return Fail(status, kTiffStatusReadFailed);
         const uint32_t count = std::min(tileWidth, width - tx);
         for (uint32_t r = 0; r < tileLength && ty + r < height; ++r)
@@ -311,9 +370,10 @@ HDIB ReadTiffStream(std::FILE* f, uint32_t directoryOffset, int* status) {
     tmsize_t got = TIFFReadEncodedStrip(t, s, buffer.data(), stripSize);
     if (got < 0) return Fail(status, kTiffStatusReadFailed);
     uint32_t inStrip = std::min<uint32_t>(rowsPerStrip, height - row);
+    // A strip short of its rows would leave them black: the picture is damaged.
+    if (static_cast<uint64_t>(got) < uint64_t{inStrip} * static_cast<uint64_t>(scanline))
+      return Fail(status, kTiffStatusReadFailed);
     for (uint32_t k = 0; k < inStrip; ++k, ++row) {
-      if ((k + 1) * static_cast<size_t>(scanline) > static_cast<size_t>(got))
-        continue;  // short strip
       put(row, 0, buffer.data() + static_cast<size_t>(k) * scanline, width,
           static_cast<size_t>(scanline));
     }
@@ -448,7 +508,12 @@ bool WriteTiff(const std::string& path, const DibBlock& dib, int compression, in
   return ok && out.Commit();
 }
 
-int CountTiffPagesStream(std::FILE* f, std::vector<uint32_t>& offsets, int maximum) {
+namespace {
+
+// Walks the chain of directories, storing every offset (the first one too, even when it is
+// 0), until a zero next offset, a loop, a directory the file does not hold, or `maximum`
+// directories. Returns the directories walked.
+int64_t WalkDirectories(std::FILE* f, std::vector<uint32_t>& offsets, int64_t maximum) {
   offsets.clear();
   if (!f || maximum <= 0) return 0;
   uint8_t head[8];
@@ -465,7 +530,7 @@ int CountTiffPagesStream(std::FILE* f, std::vector<uint32_t>& offsets, int maxim
   offsets.push_back(offset);
   if (offset == 0) return 0;
   std::set<uint32_t> seen;
-  int count = 0;
+  int64_t count = 0;
   while (count < maximum) {
     if (!seen.insert(offset).second) break;  // a chain that loops
     uint8_t n[2];
@@ -479,7 +544,31 @@ int CountTiffPagesStream(std::FILE* f, std::vector<uint32_t>& offsets, int maxim
     if (count < maximum) offsets.push_back(offset);
     if (offset == 0) break;
   }
-  return count >= maximum ? 1 : count;
+  // Only directories that were walked are pages; a trailing 0 or unread offset is not.
+  return count;
+}
+
+}  // namespace
+
+int CountTiffPagesStream(std::FILE* f, std::vector<uint32_t>& offsets, int maximum) {
+  const int64_t count = WalkDirectories(f, offsets, maximum);
+  return count >= maximum ? 1 : static_cast<int>(count);
+}
+
+TiffPageList ListTiffPages(const std::string& path, int64_t budget) {
+  TiffPageList list;
+  FileHandle f = OpenFile(path, "rb");
+  if (!f || budget <= 0) return list;
+  // One more than the budget tells a file that has more from one that has just as many.
+  std::vector<uint32_t> offsets;
+  int64_t count = WalkDirectories(f.get(), offsets, budget + 1);
+  if (count > budget) {
+    list.budgetReached = true;
+    count = budget;
+  }
+  offsets.resize(static_cast<size_t>(std::min<int64_t>(count, offsets.size())));
+  list.offsets = std::move(offsets);
+  return list;
 }
 
 int CountTiffPages(const std::string& path, std::vector<uint32_t>& offsets, int maximum) {

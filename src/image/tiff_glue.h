@@ -49,4 +49,14 @@ bool WriteTiff(const std::string& path, const DibBlock& dib, int compression, in
 int CountTiffPages(const std::string& path, std::vector<uint32_t>& offsets, int maximum);
 int CountTiffPagesStream(std::FILE* file, std::vector<uint32_t>& offsets, int maximum);
 
+// Every page of a multi-page file, for the tools that take all of them: no fixed limit, but
+// a budget of pages (the chain of a damaged file can be long); when the file has more,
+// `budgetReached` says so and the first `budget` pages are listed.
+constexpr int64_t kTiffPageBudget = 100000;
+struct TiffPageList {
+  std::vector<uint32_t> offsets;  // one per page; offsets[0] is the first directory
+  bool budgetReached = false;
+};
+TiffPageList ListTiffPages(const std::string& path, int64_t budget = kTiffPageBudget);
+
 }  // namespace quendrolix

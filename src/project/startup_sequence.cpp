@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "image/picture_limits.h"
 #include "platform/host/program_folder.h"
 #include "platform/host/user_prompts.h"
 #include "project/text_numbers.h"
@@ -29,6 +30,13 @@ void ReadProjectDefaults(const SettingsStore& store, CFramewrightDoc& doc) {
   doc.bitsPerPixel = value;
 }
 
+void ApplyPictureSettings(const SettingsStore& store, uint32_t screenColour) {
+  int16_t megapixels = kDefaultPictureMegapixels;
+  store.GetInteger("General", "MaxMegapixels", megapixels);
+  SetPictureMegapixels(megapixels);
+  SetPictureBackground(screenColour);
+}
+
 StartupReport RunStartupSequence(CFramewrightDoc& doc, ViewSettings& view, int screenBitsPerPixel,
                                  const StartupHooks& hooks) {
   StartupReport report;
@@ -45,6 +53,7 @@ StartupReport RunStartupSequence(CFramewrightDoc& doc, ViewSettings& view, int s
 
   ReadProjectDefaults(store, doc);
   store.GetColour("General", "ScreenColor", view.backgroundColour);
+  ApplyPictureSettings(store, view.backgroundColour);
   store.GetInteger("General", "FrameImages", view.frameImages);
   std::string text;
   store.GetString("General", "Sound", text);

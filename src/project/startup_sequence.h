@@ -52,6 +52,11 @@ std::string SettingsImageDisplayName(const std::string& path);
 // The project's defaults of section "General": "FPS" (10 when missing) and "BPP" (24).
 void ReadProjectDefaults(const SettingsStore& store, CFramewrightDoc& doc);
 
+// What the picture readers take from the settings: the pixel budget ("MaxMegapixels" of
+// "General", 100 when missing or below 1) and the colour that transparent pictures are
+// laid over (the screen background).
+void ApplyPictureSettings(const SettingsStore& store, uint32_t screenColour);
+
 // The start-up sequence, run once at the view's first paint: marks the document
 // initialised; settles the settings file (program folder + "Clipora.ini" when none was
 // named); prepares the list's header; loads the settings; reads "General" (FPS 10, BPP 24,

@@ -101,9 +101,11 @@ bool BuildMpg(CFramewrightDoc& doc, const FrameEntries& entries, const std::stri
     MpegEngineServices services = GetMpegEngineServices();
     services.loadImage = ComposedImageLoader(ComposerFor(doc, env));
     ScopedMpegEngineServices scoped(std::move(services));
+    // The video's rate and slideshow coding come from the "MPEG" options.
     ok = ConvertImageListToMpg(entries.paths, counts, std::string(), target, choice.layer, 160,
                                MpgAudioRateKbps(choice.layer, choice.bitrateIndex), 0, 0, 0,
-                               rate.rate, rate.scale);
+                               rate.rate, rate.scale,
+                               MpgOutputOptions::FromStore(doc.store()).ProjectVideoCoding());
   }
   if (ok && !soundFile.empty()) {
     ok = MergeMpgWithSound(target, soundFile, output);

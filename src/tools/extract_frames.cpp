@@ -19,7 +19,6 @@ namespace quendrolix {
 namespace {
 
 // More directories than this are not looked for in a TIFF.
-constexpr int kMaxTiffPages = 1000;
 
 bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   return AtomicFile::WriteWhole(
@@ -132,9 +131,15 @@ int64_t CountAviFrames(const std::string& aviPath) {
 int ExtractTiffPages(const std::string& tiffPath, const std::string& folder, int start,
                      std::vector<std::string>* names, const FrameComposer& composer, int digits,
                      const FrameProgress& progress) {
-  std::vector<uint32_t> offsets;
-  const int pages = CountTiffPages(tiffPath, offsets, kMaxTiffPages);
+  // Every page the file has, up to a page budget that is said when reached.
+  const TiffPageList list = ListTiffPages(tiffPath);
+  const std::vector<uint32_t>& offsets = list.offsets;
+  const int pages = static_cast<int>(offsets.size());
   if (pages < 1) return 0;
+  if (list.budgetReached)
+    ReportLine("Warning: %s has more than %lld pages; only the first %lld are taken",
+               tiffPath.c_str(), static_cast<long long>(kTiffPageBudget),
+               static_cast<long long>(kTiffPageBudget));
   const std::string dir = WithTrailingSlash(folder);
   for (int i = 0; i < pages && i < static_cast<int>(offsets.size()); ++i) {
     const std::string name = dir + NumberedImage("Img", digits, start + i);

@@ -104,11 +104,13 @@ void ProductionTest::createAndConvertWriteFilesThatPlay() {
   QVERIFY(s.Enabled(kIdCreate));  // the build is over: commands are offered again
 
   // MPG Output Options: Layer 1 keeps the bit-rate position; "25" is stored and used.
-  QString shownRate;
+  QString shownRate, shownVideoRate;
   WhenModal<MpgOutputOptionsDlg>([&](MpgOutputOptionsDlg* dialog) {
     dialog->layerButton(0)->click();
     shownRate = dialog->bitRateBox()->currentText();
     dialog->frameRateBox()->setCurrentIndex(5);
+    shownVideoRate = dialog->videoRateBox()->text();
+    dialog->videoRateBox()->setValue(2000);
     Shoot(dialog, "mpg_output_options");
     dialog->accept();
   });
@@ -121,6 +123,10 @@ void ProductionTest::createAndConvertWriteFilesThatPlay() {
   QCOMPARE(layer, int16_t{0});
   QCOMPARE(bitrate, int16_t{7});
   QCOMPARE(fps, int16_t{5});
+  QCOMPARE(shownVideoRate, QString("automatic"));
+  std::string videoRate;
+  QVERIFY(s.doc().store().GetString("MPEG", "VideoBitrate", videoRate));
+  QCOMPARE(videoRate, std::string("2000"));
 
   const QString mpg = s.File("out.mpg");
   s.chooser.saveAnswers << mpg;

@@ -197,21 +197,34 @@ TEST(GifReaderTest, GraphicControlAndDescriptorFillTheInfo) {
   EXPECT_EQ(picture.transparentColour(), RGB(10, 20, 30));
 }
 
-TEST(GifReaderTest, ImpossibleCodeKeepsWhatWasDecoded) {
+TEST(GifReaderTest, DataThatBreaksOffBeforeThePictureIsCompleteIsRefused) {
   GifBuilder g;
   g.tableBits = 3;
   g.width = 4;
-  // clear, 1, 2, then 15 while the next free code is 11: decoding stops after two pixels.
+  // clear, 1, 2, then 15 while the next free code is 11: decoding stops after two of the
+  // eight pixels, which would leave the rest black.
   g.data = PackCodes(3, {{8, 4}, {1, 4}, {2, 4}, {15, 4}, {3, 4}, {9, 4}});
-  HDIB dib = Read(g.Bytes());
+  int status = 0;
+  EXPECT_FALSE(Read(g.Bytes(), nullptr, &status));
+  EXPECT_EQ(status, kGifStatusShortData);
+  // The same first codes going on to spell all eight pixels load.
+  // (After code 7 the table reaches 16 entries and codes grow to 5 bits.)
+  g.data = PackCodes(
+      3, {{8, 4}, {1, 4}, {2, 4}, {3, 4}, {4, 4}, {5, 4}, {6, 4}, {7, 4}, {0, 5}, {9, 5}});
+  HDIB dib = Read(g.Bytes(), nullptr, &status);
   ASSERT_TRUE(dib);
-  EXPECT_EQ(Indices(*dib), (std::vector<int>{1, 2, 0, 0, 0, 0, 0, 0}));
-  // The string of a code that is just being defined: clear, 1, 6 (= 1 1), end.
+  EXPECT_EQ(Indices(*dib), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 0}));
+  // The string of a code that is just being defined: clear, 1, 6 (= 1 1), then end after
+  // three of the eight pixels.
   g.tableBits = 2;
   g.data = PackCodes(2, {{4, 3}, {1, 3}, {6, 3}, {5, 3}});
-  dib = Read(g.Bytes());
+  EXPECT_FALSE(Read(g.Bytes(), nullptr, &status));
+  EXPECT_EQ(status, kGifStatusShortData);
+  // ... and with five more pixels before the end code.
+  g.data = PackCodes(2, {{4, 3}, {1, 3}, {6, 3}, {2, 3}, {3, 4}, {0, 4}, {1, 4}, {2, 4}, {5, 4}});
+  dib = Read(g.Bytes(), nullptr, &status);
   ASSERT_TRUE(dib);
-  EXPECT_EQ(Indices(*dib), (std::vector<int>{1, 1, 1, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(Indices(*dib), (std::vector<int>{1, 1, 1, 2, 3, 0, 1, 2}));
 }
 
 TEST(GifReaderTest, SurplusPixelsStayInsideTheWorkBuffer) {

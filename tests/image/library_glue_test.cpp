@@ -131,14 +131,18 @@ TEST(PngGlueTest, DepthsBecomeBlocksThatShowTheSameGreys) {
     ASSERT_EQ(rgb.size(), 12u);
     for (int x = 0; x < 4; ++x) EXPECT_EQ(rgb[3 * x + 1], c.expected[x]) << c.depth << " x " << x;
   }
-  // Grey with alpha and RGBA keep their colours; the alpha is not shown.
+  // Grey with alpha and RGBA are laid over the screen background (light grey by default).
   WriteRawPng(dir.File("ga.png"), 1, 1, 8, PNG_COLOR_TYPE_GRAY_ALPHA, false, {77, 10});
   WriteRawPng(dir.File("rgba.png"), 1, 1, 16, PNG_COLOR_TYPE_RGB_ALPHA, false,
               {10, 0, 20, 0, 30, 0, 0, 0});
+  WriteRawPng(dir.File("opaque.png"), 1, 1, 16, PNG_COLOR_TYPE_RGB_ALPHA, false,
+              {10, 0, 20, 0, 30, 0, 255, 255});
   CBmp picture;
   ASSERT_TRUE(picture.Load(dir.File("ga.png")));
-  EXPECT_EQ(testing::RgbOf(picture), (std::vector<uint8_t>{77, 77, 77}));
+  EXPECT_EQ(testing::RgbOf(picture), (std::vector<uint8_t>{187, 187, 187}));
   ASSERT_TRUE(picture.Load(dir.File("rgba.png")));
+  EXPECT_EQ(testing::RgbOf(picture), (std::vector<uint8_t>{192, 192, 192}));
+  ASSERT_TRUE(picture.Load(dir.File("opaque.png")));
   EXPECT_EQ(testing::RgbOf(picture), (std::vector<uint8_t>{10, 20, 30}));
 }
 

@@ -122,12 +122,14 @@ TEST(PcxTest, ReaderKeepsRunsAndLinesInsideThePicture) {
   std::vector<uint8_t> notRle = PcxHeader(8, 1, 2, 2, 2);
   notRle[2] = 0;
   EXPECT_FALSE(Read(notRle, dib, palette));
-  // Data that ends early leaves the rest black.
+  // Data that ends early would leave the rest black: the picture is refused.
   std::vector<uint8_t> cut = PcxHeader(8, 3, 2, 2, 2);
   cut.insert(cut.end(), {0xC6, 200});
+  EXPECT_FALSE(Read(cut, dib, palette));
+  cut.insert(cut.end(), {0xC6, 100});
   ASSERT_TRUE(Read(cut, dib, palette));
   EXPECT_EQ(DibPixels(*dib)[8], 200);  // the top row, in the bottom-up block
-  EXPECT_EQ(DibPixels(*dib)[0], 0);
+  EXPECT_EQ(DibPixels(*dib)[0], 100);
 }
 
 TEST(PcxTest, ColourTablesByVersionAndHeader) {

@@ -73,6 +73,8 @@ std::vector<uint8_t> MakeVideoStream(const std::vector<TestPicture>& pictures,
     std::vector<uint8_t> header = p.Take();
     size_t start = out.size();
     Append(out, header);
+    // A slice, as every coded picture has, when the size leaves room for one.
+    if (picture.size >= header.size() + 5) Append(out, {0x00, 0x00, 0x01, 0x01});
     while (out.size() - start < picture.size) out.push_back(0x55);
   }
   if (o.sequenceEnd) Append(out, {0x00, 0x00, 0x01, 0xB7});

@@ -10,8 +10,9 @@
 
 namespace quendrolix::testing {
 
-// A picture: the picture header with its temporal reference and coding type, then filler
-// up to `size` bytes (the start code included). Filler never forms a start code.
+// A picture: the picture header with its temporal reference and coding type, a slice start
+// code when there is room, then filler up to `size` bytes (the start code included).
+// Filler never forms a start code.
 struct TestPicture {
   unsigned temporalReference = 0;
   unsigned type = 1;  // 1 I, 2 P, 3 B, 4 D

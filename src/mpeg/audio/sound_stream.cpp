@@ -14,7 +14,8 @@ class WavSoundStream : public SoundStreamReader {
  public:
   explicit WavSoundStream(std::unique_ptr<WavFile> wav) : wav_(std::move(wav)) {}
   const std::vector<uint8_t>& FormatBytes() const override { return wav_->formatBytes(); }
-  uint64_t Length() const override { return wav_->lengthInBlocks(); }
+  // What the header says: frames missing at the end are read as silence and counted.
+  uint64_t Length() const override { return wav_->declaredLengthInBlocks(); }
   long Read(uint64_t start, uint64_t frames, void* buffer, size_t bufferBytes, size_t* bytesRead,
             uint64_t* framesRead) override {
     *bytesRead = 0;
@@ -38,7 +39,7 @@ class AviSoundStream : public SoundStreamReader {
       : file_(file), stream_(stream), format_(std::move(format)) {
     AVIFileAddRef(file);
     AVIStreamAddRef(stream);
-    const LONG length = AVIStreamLength(stream_.get());
+    const LONG length = AVIStreamDeclaredLength(stream_.get());
     length_ = length > 0 ? static_cast<uint64_t>(length) : 0;
   }
   const std::vector<uint8_t>& FormatBytes() const override { return format_; }

@@ -1,5 +1,7 @@
 #include "mpeg/audio/sound_to_mp2.h"
 
+#include <algorithm>
+#include <climits>
 #include <filesystem>
 
 #include "mpeg/audio/layer2_encoder.h"
@@ -33,6 +35,10 @@ bool ConvertSoundToMp2(const std::string& sourcePath, const std::string& mp2Path
   ReportLine("Audio bit-rate: %uKbits", static_cast<unsigned>(Mp2Engine().parameters.bitRate));
   PcmSource source(*stream);
   EncodeMp2File(mp2Path, source);
+  // A sound shorter than its header says was padded with silence: say how much.
+  if (Mp2Engine().zeroFilledFrames > 0)
+    ReportLine("Warning: %d audio samples set to 0 length",
+               static_cast<int>(std::min<uint64_t>(Mp2Engine().zeroFilledFrames, INT_MAX)));
   ReportLine("Audio stream closed");
   return true;
 }

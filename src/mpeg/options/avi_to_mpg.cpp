@@ -50,9 +50,10 @@ std::vector<AviToMpgOutcome> RunAviToMpg(const AviToMpgRequest& request, AviToMp
   for (const std::string& input : request.inputFiles) {
     AviToMpgOutcome outcome{input, request.OutputPathFor(input), false};
     h.RememberOutputFile(outcome.outputPath);
-    outcome.produced = ConvertAviToMpg(
-        input, outcome.outputPath, arguments.audioLayer, arguments.totalRateKbps,
-        arguments.audioRateKbps, arguments.frameRateSelection, arguments.width, arguments.height);
+    outcome.produced =
+        ConvertAviToMpg(input, outcome.outputPath, arguments.audioLayer, arguments.totalRateKbps,
+                        arguments.audioRateKbps, arguments.frameRateSelection, arguments.width,
+                        arguments.height, VideoCoding{arguments.videoRateKbps, false});
     outcomes.push_back(std::move(outcome));
   }
   ReportLine("MPG engine closed");

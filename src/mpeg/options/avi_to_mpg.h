@@ -58,6 +58,8 @@ struct AviToMpgArguments {
   unsigned frameRateSelection = 0;
   int width = 0;
   int height = 0;
+  // kbit/s of the video alone, kAutomaticVideoRate, or 0 for what the total rate leaves.
+  int videoRateKbps = 0;
 };
 
 struct AviToMpgOutcome {

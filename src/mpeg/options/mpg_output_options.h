@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "mpeg/video/mpeg_converter.h"
+
 namespace quendrolix {
 
 class SettingsStore;
@@ -16,6 +18,10 @@ struct MpgOutputOptions {
   static constexpr const char* kLayerKey = "Layer";
   static constexpr const char* kBitrateKey = "Bitrate";
   static constexpr const char* kFpsKey = "FPS";
+  // The video bit rate in kbit/s (1000 bit/s), "0" for automatic.
+  static constexpr const char* kVideoBitrateKey = "VideoBitrate";
+  static constexpr int kMinVideoRateKbps = 32;
+  static constexpr int kMaxVideoRateKbps = 104856;  // the largest bit_rate MPEG-1 names
   static constexpr int kDefaultLayerChoice = 1;
   static constexpr int kDefaultBitRateIndex = 7;
   static constexpr int kDefaultFrameRateIndex = 3;
@@ -23,6 +29,7 @@ struct MpgOutputOptions {
   int layerChoice = kDefaultLayerChoice;
   int bitRateIndex = kDefaultBitRateIndex;
   int frameRateIndex = kDefaultFrameRateIndex;
+  int videoRateKbps = 0;  // 0: automatic
 
   // The dialog object as made: the defaults, each replaced by its key when the store has
   // it (values as stored, even out of range).
@@ -41,9 +48,15 @@ struct MpgOutputOptions {
   // 0 and 1 are ignored.
   void ChooseLayer(int radioValue);
 
+  // The video bit rate as shown: "automatic" or the kbit/s.
+  std::string VideoRateText() const;
+  // Takes "automatic" (or "auto", or 0) or a whole number of kbit/s from 32 to 104856;
+  // false, leaving the rate as it was, for anything else.
+  bool SetVideoRateText(const std::string& text);
+
   // OK, after the dialog has put the widgets' values into the members: writes "Layer",
-  // "Bitrate" and "FPS" and saves the settings file at once. A position outside its list
-  // (nothing selected) is written as its default rather than as -1. True when the file was
+  // "Bitrate", "FPS" and "VideoBitrate" and saves the settings file at once. A position outside its
+  // list (nothing selected) is written as its default rather than as -1. True when the file was
   // saved.
   bool Accept(SettingsStore& store);
 
@@ -52,6 +65,9 @@ struct MpgOutputOptions {
   // at the position; 128 when the position is outside 0 to 13).
   int AudioLayer() const;
   int AudioRateKbps() const;
+  // How the project's MPG creation codes its video: the chosen rate (automatic by
+  // default) and the slideshow coding, since the frame list says which frames repeat.
+  VideoCoding ProjectVideoCoding() const;
 };
 
 }  // namespace quendrolix

@@ -16,7 +16,7 @@ uint32_t Le32(const uint8_t* p) {
   return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
 
-void PutStamp(uint8_t* p, uint64_t stamp) {
+void PutListStamp(uint8_t* p, uint64_t stamp) {
   PutLe32(p, static_cast<uint32_t>(stamp >> 32));
   PutLe32(p + 4, static_cast<uint32_t>(stamp));
 }
@@ -37,15 +37,15 @@ bool WriteVideoAccessUnit(std::FILE* list, const VideoAccessUnit& unit) {
   uint8_t record[kVideoAccessUnitBytes];
   PutLe32(record, unit.length);
   PutLe32(record + 4, unit.type);
-  PutStamp(record + 8, unit.dts);
-  PutStamp(record + 16, unit.pts);
+  PutListStamp(record + 8, unit.dts);
+  PutListStamp(record + 16, unit.pts);
   return std::fwrite(record, 1, sizeof record, list) == sizeof record;
 }
 
 bool WriteAudioAccessUnit(std::FILE* list, const AudioAccessUnit& unit) {
   uint8_t record[kAudioAccessUnitBytes];
   PutLe32(record, unit.length);
-  PutStamp(record + 4, unit.pts);
+  PutListStamp(record + 4, unit.pts);
   return std::fwrite(record, 1, sizeof record, list) == sizeof record;
 }
 

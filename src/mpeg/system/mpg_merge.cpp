@@ -75,10 +75,9 @@ void MultiplexFiles(const std::string& videoPath, const std::string& audioPath,
   VideoStreamInfo videoInfo;
   AudioStreamInfo audioInfo;
   double startupTime = kNoStartupTime;
+  // Each scan stops the run when its stream has nothing usable: no complete picture, or
+  // no complete audio frame.
   AnalyseVideoStream(videoPath, videoList.string(), videoInfo, startupTime);
-  // With no picture there is nothing to line the sound up with; start it at 0 rather than
-  // 26 hours in.
-  if (videoInfo.pictures == 0) startupTime = 0;
   AnalyseAudioStream(audioPath, audioList.string(), startupTime, audioInfo);
   MultiplexStreams(videoPath, videoList.string(), videoInfo, audioPath, audioList.string(),
                    audioInfo, outputPath, kVideoAndAudio);

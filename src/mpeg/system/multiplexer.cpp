@@ -23,9 +23,10 @@ SystemStreamEngine& TheSystemStreamEngine() {
   return engine;
 }
 
-void ReportMultiplexCounters(const MultiplexCounters& counters) {
+void ReportMultiplexCounters(const MultiplexCounters& counters, bool endings) {
   if (counters.videoTimedOut != 0) ReportLine("Error: video timed-out");
   if (counters.audioTimedOut != 0) ReportLine("Error: audio timed-out");
+  if (!endings) return;
   if (counters.videoEndedTooSoon != 0) ReportLine("Error: video ended too soon");
   if (counters.audioEndedTooSoon != 0) ReportLine("Error: audio ended too soon");
 }

@@ -29,8 +29,9 @@ class SystemStreamEngine {
 SystemStreamEngine& TheSystemStreamEngine();
 
 // Logs, in this order and each only when its counter is not 0, "Error: video timed-out",
-// "Error: audio timed-out", "Error: video ended too soon", "Error: audio ended too soon".
-void ReportMultiplexCounters(const MultiplexCounters& counters);
+// "Error: audio timed-out" and, with `endings`, "Error: video ended too soon", "Error: audio
+// ended too soon".
+void ReportMultiplexCounters(const MultiplexCounters& counters, bool endings = true);
 
 // Sizes of the layout and the rates a run derives from its two streams.
 constexpr unsigned kSectorSize = 2048;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <memory>
 
+#include "mpeg/audio/audio_tables.h"
 #include "mpeg/system/access_unit_list.h"
 #include "mpeg/system/bit_reader.h"
 #include "platform/host/conversion_log.h"
@@ -18,16 +19,16 @@ constexpr uint32_t kPictureStart = 0x00;
 constexpr uint32_t kSequenceHeader = 0xB3;
 constexpr uint32_t kSequenceEnd = 0xB7;
 constexpr uint32_t kGroupStart = 0xB8;
+constexpr uint32_t kFirstSlice = 0x01;
+constexpr uint32_t kLastSlice = 0xAF;
 
 // Pictures per second of frame_rate_code 1 to 8.
 constexpr double kPictureRates[8] = {23.976, 24, 25, 29.97, 30, 50, 59.94, 60};
 
-// ISO/IEC 11172-3 bit rates in kbit/s, by layer (I, II, III) and bitrate_index.
-constexpr unsigned kBitRates[3][15] = {
-    {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
-    {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
-    {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},
-};
+// Layer III bit rates in kbit/s by bitrate_index (layers I and II come from the audio
+// encoder's tables).
+constexpr unsigned kLayer3BitRates[15] = {0,   32,  40,  48,  56,  64,  80, 96,
+                                          112, 128, 160, 192, 224, 256, 320};
 constexpr unsigned kSamplingFrequencies[3] = {44100, 48000, 32000};
 
 [[noreturn]] void MarkerBitMissing(uint64_t bitPosition) {
@@ -70,7 +71,10 @@ void CloseList(FileHandle& list) {
 
 unsigned AudioBitRateKbps(unsigned layerCode, unsigned bitrateIndex) {
   if (layerCode < 1 || layerCode > 3 || bitrateIndex > 14) return 0;
-  return kBitRates[3 - layerCode][bitrateIndex];
+  // layer_code 3 is layer I, 2 layer II, 1 layer III.
+  if (layerCode == 3) return static_cast<unsigned>(mp2::kLayer1BitRates[bitrateIndex]);
+  if (layerCode == 2) return static_cast<unsigned>(mp2::kLayer2BitRates[bitrateIndex]);
+  return kLayer3BitRates[bitrateIndex];
 }
 
 unsigned AudioSamplingFrequency(unsigned code) {
@@ -118,7 +122,9 @@ void AnalyseVideoStream(std::FILE* video, std::FILE* list, VideoStreamInfo& info
   // sequence end code), so the headers before a picture travel with the unit before it.
   uint64_t unitStart = 0;
   bool unitOpen = false;
+  bool unitHasSlice = false;  // the open picture has coded data, not just its header
   VideoAccessUnit unit;
+  double unitPts = 0;
   unsigned picturesSinceGroup = 0;
   auto closeUnit = [&](uint64_t end) {
     uint64_t length = end - unitStart;
@@ -132,6 +138,8 @@ void AnalyseVideoStream(std::FILE* video, std::FILE* list, VideoStreamInfo& info
     ++info.recordedPictures;
     info.streamLength = end;
     unitStart = end;
+    // Only pictures that are multiplexed may set when the sound starts.
+    startupTime = std::min(startupTime, unitPts);
   };
 
   while (bits.NextStartCode()) {
@@ -148,7 +156,8 @@ void AnalyseVideoStream(std::FILE* video, std::FILE* list, VideoStreamInfo& info
         unit.dts = TimeStampFromTicks(n * secondsPerPicture * 90000);
         const double pts = (temporalReference + n - g + 1) * secondsPerPicture * 90000;
         unit.pts = TimeStampFromTicks(pts);
-        startupTime = std::min(startupTime, pts);
+        unitPts = pts;
+        unitHasSlice = false;
         ++info.pictures;
         ++picturesSinceGroup;
         if (unit.type >= kPictureI && unit.type <= kPictureD) ++info.picturesPerType[unit.type - 1];
@@ -170,9 +179,15 @@ void AnalyseVideoStream(std::FILE* video, std::FILE* list, VideoStreamInfo& info
         picturesSinceGroup = 0;
         break;
       default:
+        if (value >= kFirstSlice && value <= kLastSlice) unitHasSlice = true;
         break;
     }
   }
+  // A stream that ends without a sequence end code still ends with its last picture, when
+  // that picture has coded data: it runs to the end of the stream.
+  if (unitOpen && unitHasSlice) closeUnit(bits.bytePosition());
+  if (info.recordedPictures == 0)
+    AbortConversion("Error: the video stream holds no complete picture");
 
   for (int t = 0; t < 4; ++t)
     if (info.picturesPerType[t] != 0)
@@ -221,16 +236,35 @@ void AnalyseAudioStream(std::FILE* audio, std::FILE* list, double startupTime,
       AudioFrameLength(info.layerCode, info.bitrateIndex, info.samplingFrequencyCode, true);
   if (bits.endOfStream() || info.frameLength == 0) AbortConversion("Error: invalid audio header");
 
-  const double ticksPerFrame = static_cast<double>(AudioSamplesPerFrame(info.layerCode)) /
-                               (AudioSamplingFrequency(info.samplingFrequencyCode) / 1000.0) * 90;
+  // Every frame is walked by its own header: a stream whose bit rate (or layer, or
+  // frequency) changes keeps its frames whole and its time stamps right.
+  unsigned layer = info.layerCode, bitrateIndex = info.bitrateIndex,
+           frequencyCode = info.samplingFrequencyCode;
+  // Time from the first frame in 90 kHz ticks: frames since the last change of frame
+  // duration, times that duration, after the time up to that change.
+  double segmentStart = 0;
+  unsigned framesInSegment = 0;
+  auto frameTicks = [](unsigned layerCode, unsigned code) {
+    return static_cast<double>(AudioSamplesPerFrame(layerCode)) /
+           (AudioSamplingFrequency(code) / 1000.0) * 90;
+  };
+  double ticksPerFrame = frameTicks(layer, frequencyCode);
   for (;;) {
-    const unsigned length = padding ? info.paddedFrameLength : info.frameLength;
+    const unsigned length = AudioFrameLength(layer, bitrateIndex, frequencyCode, padding != 0);
+    if (length == 0) break;  // a header no frame can follow: the stream ends here
     // A frame cut short by the end of the file is left out: the multiplexer must find
     // every byte that a record promises.
     if (bits.SkipBytes(length - 4) < length - 4) break;
     AudioAccessUnit unit;
     unit.length = length;
-    unit.pts = TimeStampFromTicks(info.frames * ticksPerFrame + startupTime);
+    const double duration = frameTicks(layer, frequencyCode);
+    if (duration != ticksPerFrame) {
+      segmentStart += framesInSegment * ticksPerFrame;
+      framesInSegment = 0;
+      ticksPerFrame = duration;
+    }
+    unit.pts = TimeStampFromTicks(framesInSegment * ticksPerFrame + segmentStart + startupTime);
+    ++framesInSegment;
     WriteOrAbort(WriteAudioAccessUnit(list, unit));
     ++info.frames;
     ++(padding ? info.framesWithPadding : info.framesWithoutPadding);
@@ -238,11 +272,15 @@ void AnalyseAudioStream(std::FILE* audio, std::FILE* list, double startupTime,
 
     if (bits.Read(12) != 0xFFF || bits.endOfStream()) break;
     if (bits.Read(1) == 0) MarkerBitMissing(bits.bitsConsumed() - 1);
-    bits.Read(9);  // layer, protection, bitrate_index, sampling_frequency: the first frame's
+    layer = bits.Read(2);
+    bits.Read(1);  // protection
+    bitrateIndex = bits.Read(4);
+    frequencyCode = bits.Read(2);
     padding = bits.Read(1);
-    bits.Read(9);
+    bits.Read(9);  // private bit, mode, mode extension, copyright, original, emphasis
     if (bits.endOfStream()) break;
   }
+  if (info.frames == 0) AbortConversion("Error: the audio stream holds no complete frame");
 }
 
 void AnalyseAudioStream(const std::string& audioPath, const std::string& listPath,

@@ -51,8 +51,10 @@ struct AudioStreamInfo {
 constexpr double kNoStartupTime = 8589934591.0;
 
 // Scans an MPEG-1 video elementary stream, writes one 24-byte record per picture to the
-// list and lowers `startupTime` to the smallest picture PTS. A malformed stream logs its
-// error line and throws CFileException. The list file is written, not opened or closed.
+// list and lowers `startupTime` to the smallest PTS of the pictures recorded. The last
+// picture is recorded with or without a sequence end code after it, when it has coded
+// data. A malformed stream, or one without a single complete picture, logs its error line
+// and throws CFileException. The list file is written, not opened or closed.
 void AnalyseVideoStream(std::FILE* video, std::FILE* list, VideoStreamInfo& info,
                         double& startupTime);
 // The same on files; a list that cannot be created logs "Error: couldn't open %s".
@@ -60,7 +62,10 @@ void AnalyseVideoStream(const std::string& videoPath, const std::string& listPat
                         VideoStreamInfo& info, double& startupTime);
 
 // Scans an MPEG audio stream (layer I or II; layer III is read with its own tables), writes
-// one 12-byte record per complete frame with PTS = frame time + `startupTime`.
+// one 12-byte record per complete frame with PTS = frame time + `startupTime`. Each frame
+// is measured by its own header (bit rate, padding, layer, frequency); the info record
+// keeps the first header's fields. A stream without a complete frame logs its error line
+// and throws CFileException.
 void AnalyseAudioStream(std::FILE* audio, std::FILE* list, double startupTime,
                         AudioStreamInfo& info);
 void AnalyseAudioStream(const std::string& audioPath, const std::string& listPath,

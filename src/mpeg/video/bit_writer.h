@@ -34,6 +34,18 @@ class VideoBitWriter {
   // Writes the pending whole bytes to the file; the partial byte stays.
   void Flush();
   bool WriteFailed() const { return failed_; }
+  // Overwrites n (1..32) bits at a position already written (whole bytes only: the bits
+  // must not reach the pending byte). Bytes already in the file are read back, so a file
+  // must be open for update ("w+b"). Headers whose values are known only at the end of the
+  // stream are settled this way.
+  void Patch(uint64_t bitPosition, uint32_t value, int n);
+  // Starts again from nothing (memory mode: trial codings that are only counted).
+  void Reset() {
+    buffer_.clear();
+    flushed_ = 0;
+    acc_ = 0;
+    free_ = 64;
+  }
   // Everything written so far (memory mode only), with the partial byte zero-padded.
   std::vector<uint8_t> Bytes() const;
 

@@ -70,6 +70,8 @@ void PutPictureHeader(VideoBitWriter& out, int temporalReference, int pictureTyp
 }
 
 void PutSliceHeader(VideoBitWriter& out, int row, int quantiser) {
+  // Slice start codes end at 0xAF; past that the codes mean other things.
+  if (row < 0 || row > 174) FatalError("slice_vertical_position out of range");
   out.AlignBits();
   out.PutBits(kSliceStartCode + row, 32);
   out.PutBits(quantiser / 2, 5);

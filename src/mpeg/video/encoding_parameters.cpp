@@ -31,6 +31,21 @@ double FrameRateOfCode(int code) {
   }
 }
 
+bool CheckPictureSize(int width, int height, int maxWidth) {
+  if (width <= maxWidth && height <= kMaxVerticalSize) return true;
+  ReportLine("Error: frame is too big (%dx%d pixels)", width, height);
+  ReportLine("MPEG-1 pictures are at most %d pixels wide and %d lines high", maxWidth,
+             kMaxVerticalSize);
+  return false;
+}
+
+double AutomaticVideoBitRate(int width, int height, double frameRate) {
+  constexpr double kBitsPerPixel = 1150000.0 / (352.0 * 288.0 * 25.0);
+  double rate = kBitsPerPixel * width * height * frameRate;
+  rate = std::clamp(rate, 150000.0, kMaxBitRate);
+  return std::floor(rate / 400.0 + 0.5) * 400.0;
+}
+
 static const char* FrameRateText(int code) {
   static const char* const kTexts[] = {"23.976", "24", "25", "29.97", "30", "50", "59.94", "60"};
   return code >= 1 && code <= 8 ? kTexts[code - 1] : nullptr;
@@ -97,8 +112,15 @@ bool DeriveEncodingParameters(const SourceDescription& source, EngineSettings& s
     p.verticalSize = static_cast<int>((source.height + 1) & ~1u);
   }
 
-  // Bit rate: what is left for the video once the audio and the multiplex overhead are paid.
-  if (settings.noAudio) {
+  if (!CheckPictureSize(p.horizontalSize, p.verticalSize)) return false;
+
+  // Bit rate: the video's own when one is given, else what is left of the total once the
+  // audio and the multiplex overhead are paid.
+  if (settings.automaticVideoRate) {
+    p.bitRate = AutomaticVideoBitRate(p.horizontalSize, p.verticalSize, p.frameRate);
+  } else if (settings.videoRate > 0) {
+    p.bitRate = std::min(std::floor(settings.videoRate / 400.0 + 0.5) * 400.0, kMaxBitRate);
+  } else if (settings.noAudio) {
     p.bitRate = settings.totalRateUnits * 8192.0;
   } else {
     p.bitRate = settings.totalRateUnits * 8192.0 - settings.audioRate * 1024.0 - 32768.0;

@@ -40,15 +40,17 @@ struct EncodingParameters {
   double frameRate = 0;  // pictures per second for the code
   double bitRate = 0;    // bit/s
   int vbvBufferSize = 512;
-  bool constrainedParameters = true;
-  int N = 12;                // pictures per GOP
-  int M = 3;                 // I/P distance
-  int intraDcPrecision = 0;  // 8 bits
+  bool constrainedParameters = true;  // settled from the stream once it is written
+  int N = 12;                         // pictures per GOP
+  int M = 3;                          // I/P distance
+  int intraDcPrecision = 0;           // 8 bits
   std::string userData = "Encoded by ZQ Quendrolix ";
   int firstTimeCodeFrame = 0;
 
   int frames = 0;       // pictures to encode
   int replication = 1;  // output frames per source frame
+  // One closed GOP per picture of the source, repeats sent as empty pictures.
+  bool slideshow = false;
 
   int mbWidth = 0, mbHeight = 0;
   int codedWidth = 0, codedHeight = 0;
@@ -59,6 +61,22 @@ struct EncodingParameters {
   // The bit_rate field of the sequence header (units of 400 bit/s, rounded up).
   int BitRateField() const;
 };
+
+// The largest picture an MPEG-1 stream can carry: sizes are 12-bit fields below 4096, and
+// slice start codes stop at 0xAF, which is 175 macroblock rows. Without a requested size
+// the width is rounded up to a multiple of 16, so sources up to 4080 pixels fit.
+constexpr int kMaxHorizontalSize = 4095;
+constexpr int kMaxVerticalSize = 2800;
+constexpr int kMaxSourceWidth = 4080;
+// True when a picture of that size can be coded; otherwise the lines "Error: frame is too
+// big (%dx%d pixels)" and the limit are written.
+bool CheckPictureSize(int width, int height, int maxWidth = kMaxHorizontalSize);
+
+// The automatic video bit rate: 1,150 kbit/s for 352x288 at 25 frames/s (0.4538 bit per
+// pixel), scaled with the pixels per second, at least 150 kbit/s and at most what the
+// bit_rate field of MPEG-1 holds; a multiple of 400 bit/s.
+double AutomaticVideoBitRate(int width, int height, double frameRate);
+constexpr double kMaxBitRate = 0x3FFFE * 400.0;  // 0x3FFFF marks a variable rate
 
 // The frame rate of a frame_rate_code (1 to 8), 0 for any other code.
 double FrameRateOfCode(int code);

@@ -23,6 +23,13 @@ struct EngineSettings {
   unsigned videoTimedOut = 0;
   unsigned audioTimedOut = 0;
   bool sourceIsAvi = false;
+  // The video's own bit rate in bit/s, or 0 to take what the total rate leaves (above).
+  double videoRate = 0;
+  // The video rate follows the picture size and frame rate (AutomaticVideoBitRate).
+  bool automaticVideoRate = false;
+  // Each picture change starts a closed GOP and repeats cost almost nothing: for lists
+  // whose frames repeat (the source says which ones do).
+  bool slideshow = false;
 
   void Reset() { *this = EngineSettings{}; }
 };

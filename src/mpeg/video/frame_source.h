@@ -17,6 +17,9 @@ class MpegFrameSource {
   virtual const DibBlock* FetchFrame(int index) = 0;
   // Called once the picture made from the last fetched block has been coded.
   virtual void ReleaseFrame() {}
+  // Which picture frame `index` is: frames with the same number show the same picture.
+  // Sources that cannot tell give every frame its own.
+  virtual int PictureIdentity(int index) const { return index; }
   // The name of frame `index` for messages ("Error: loading of %s failed").
   virtual std::string FrameName(int index) const { return std::to_string(index); }
 };

@@ -2,13 +2,18 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <mutex>
 #include <system_error>
 
+#include "mpeg/audio/audio_tables.h"
+#include "mpeg/system/mpg_merge.h"
+#include "mpeg/system/multiplexer.h"
 #include "mpeg/video/engine_memory.h"
 #include "mpeg/video/engine_services.h"
 #include "mpeg/video/engine_settings.h"
@@ -29,10 +34,6 @@ std::mutex& ConversionMutex() {
   static std::mutex mutex;
   return mutex;
 }
-
-const char kMultiplexerFailed[] =
-    "Aaaaargh!!! This is not supposed to happen, but rather than doing its job the multiplexer "
-    "has thrown an exception. Please check the troubleshooting section for possible remedies.";
 
 // Position of the extension's dot, or npos when the last name has none.
 size_t ExtensionDot(const std::string& path) {
@@ -55,6 +56,20 @@ std::string ResolveOutputPath(const std::string& output, const std::string& inpu
   return output;
 }
 
+// A source whose picture MPEG-1 cannot carry is refused before anything is written. With
+// a requested size the source is only cropped, so only the coded size matters (checked
+// when the parameters are derived).
+bool SourceSizeFits(int64_t width, int64_t height, bool resizeRequested) {
+  if (resizeRequested) {
+    if (width <= 4095 && height <= 4095) return true;
+    ReportLine("Error: frame is too big (%dx%d pixels)", static_cast<int>(width),
+               static_cast<int>(height));
+    return false;
+  }
+  return CheckPictureSize(static_cast<int>(std::min<int64_t>(width, INT32_MAX)),
+                          static_cast<int>(std::min<int64_t>(height, INT32_MAX)), kMaxSourceWidth);
+}
+
 bool IsBitDepthSupported(int bits) {
   return bits == 8 || bits == 16 || bits == 24 || bits == 32;
 }
@@ -68,8 +83,7 @@ void ReportCounters(const MultiplexCounters& counters) {
   EngineSettings& settings = MpegEngineSettings();
   settings.videoTimedOut = counters.videoTimedOut;
   settings.audioTimedOut = counters.audioTimedOut;
-  if (counters.videoTimedOut) ReportLine("Error: video timed-out");
-  if (counters.audioTimedOut) ReportLine("Error: audio timed-out");
+  ReportMultiplexCounters(counters, /*endings=*/false);
 }
 
 // Copies `from` to `to` through a fresh name beside `to`, so that a failed copy leaves
@@ -80,6 +94,11 @@ bool PlaceFile(const fs::path& from, const fs::path& to) {
   if (!copy.ok()) return false;
   fs::copy_file(from, copy.tempPath(), fs::copy_options::overwrite_existing, ec);
   return !ec && copy.Commit();
+}
+
+void ApplyVideoCoding(const VideoCoding& coding, EngineSettings& settings) {
+  if (coding.videoRateKbps == kAutomaticVideoRate) settings.automaticVideoRate = true;
+  if (coding.videoRateKbps > 0) settings.videoRate = coding.videoRateKbps * 1000.0;
 }
 
 void ReportSubstitutions() {
@@ -93,7 +112,13 @@ void ReportSubstitutions() {
 class ImageListSource : public MpegFrameSource {
  public:
   ImageListSource(std::vector<std::string> entries, std::function<HDIB(const std::string&)> loader)
-      : entries_(std::move(entries)), loader_(std::move(loader)) {}
+      : entries_(std::move(entries)), loader_(std::move(loader)) {
+    // Consecutive entries of one path are one picture held on screen.
+    identities_.reserve(entries_.size());
+    for (size_t i = 0; i < entries_.size(); ++i)
+      identities_.push_back(i > 0 && entries_[i] == entries_[i - 1] ? identities_.back()
+                                                                    : static_cast<int>(i));
+  }
 
   void Seed(const std::string& path, HDIB dib) { Keep(path, std::move(dib)); }
 
@@ -117,6 +142,11 @@ class ImageListSource : public MpegFrameSource {
                                                                       : std::string();
   }
 
+  int PictureIdentity(int index) const override {
+    return index >= 0 && static_cast<size_t>(index) < identities_.size() ? identities_[index]
+                                                                         : index;
+  }
+
  private:
   static constexpr size_t kKept = 3;  // the two references and a B picture
   void Keep(const std::string& path, HDIB dib) {
@@ -125,6 +155,7 @@ class ImageListSource : public MpegFrameSource {
   }
 
   std::vector<std::string> entries_;
+  std::vector<int> identities_;
   std::function<HDIB(const std::string&)> loader_;
   std::vector<std::pair<std::string, HDIB>> kept_;
 };
@@ -132,11 +163,9 @@ class ImageListSource : public MpegFrameSource {
 }  // namespace
 
 bool IsAudioRateOfLayer(int layer, int rate) {
-  static const int kLayer1[] = {32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448};
-  static const int kLayer2[] = {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384};
-  const int* table = layer == 1 ? kLayer1 : layer == 2 ? kLayer2 : nullptr;
-  if (!table) return false;
-  return std::find(table, table + 14, rate) != table + 14;
+  if (layer != 1 && layer != 2) return false;
+  const auto& table = layer == 1 ? mp2::kLayer1BitRates : mp2::kLayer2BitRates;
+  return rate > 0 && std::find(table.begin() + 1, table.end(), rate) != table.end();
 }
 
 bool RunVideoEncoder(const SourceDescription& source, MpegFrameSource& frames,
@@ -148,11 +177,21 @@ bool RunVideoEncoder(const SourceDescription& source, MpegFrameSource& frames,
     ReportLine("Error: no frames to encode");
     return false;
   }
+  if (settings.slideshow) {
+    // Worth it when pictures stay on screen for two frames or more on average; a list of
+    // single frames is an animation, which the fixed pattern predicts far better.
+    int64_t pictures = 1;
+    for (uint32_t i = 1; i < source.length; ++i)
+      if (frames.PictureIdentity(static_cast<int>(i)) !=
+          frames.PictureIdentity(static_cast<int>(i - 1)))
+        ++pictures;
+    params.slideshow = params.frames >= 2 * pictures;
+  }
 
   // Written under a fresh name beside the target and put in place at the end, so that an
   // abandoned run never leaves half a stream where a good file was.
   AtomicFile output;
-  std::FILE* file = output.Open(target) ? output.Stream() : nullptr;
+  std::FILE* file = output.Open(target) ? output.Stream("w+b") : nullptr;
   if (!file) {
     ReportLine("Error: couldn't open %s", target.c_str());
     return false;
@@ -174,7 +213,7 @@ bool RunVideoEncoder(const SourceDescription& source, MpegFrameSource& frames,
 
 bool ConvertAviToMpg(const std::string& inputPath, const std::string& outputPath, int audioLayer,
                      int totalRateKbps, int audioRateKbps, unsigned frameRateSelection, int width,
-                     int height) {
+                     int height, const VideoCoding& coding) {
   std::unique_lock<std::mutex> busy(ConversionMutex(), std::try_to_lock);
   if (!busy.owns_lock()) {
     ReportLine("Error: another MPG conversion is running");
@@ -202,6 +241,7 @@ bool ConvertAviToMpg(const std::string& inputPath, const std::string& outputPath
     return false;
   }
   if (settings.frameRateSelection != 0) settings.noAudio = true;
+  ApplyVideoCoding(coding, settings);
 
   std::string input = inputPath;
   if (ExtensionDot(input) == std::string::npos) input += ".avi";
@@ -242,11 +282,9 @@ bool ConvertAviToMpg(const std::string& inputPath, const std::string& outputPath
     ReportLine("Error: %i BPP is unsupported (must be 8, 16, 24 or 32)", header.biBitCount);
     return false;
   }
-  if (info.width > 4095 || info.height >= 4096) {
-    ReportLine("Error: frame is too big (%dx%d pixels)", static_cast<int>(info.width),
-               static_cast<int>(info.height));
+  if (!SourceSizeFits(static_cast<int64_t>(info.width), static_cast<int64_t>(info.height),
+                      settings.resizeRequested))
     return false;
-  }
   unsigned roundedFps = static_cast<unsigned>(std::floor(fps + 0.5));
   ReportLine("Number of frames: %u (%u seconds)", info.length,
              roundedFps ? info.length / roundedFps : 0u);
@@ -346,7 +384,7 @@ bool ConvertImageListToMpg(const std::vector<std::string>& imagePaths,
                            const std::vector<int>& frameCounts, const std::string& soundPath,
                            const std::string& outputPath, int audioLayer, int totalRateKbps,
                            int audioRateKbps, unsigned frameRateSelection, int width, int height,
-                           uint32_t sourceRate, uint32_t sourceScale) {
+                           uint32_t sourceRate, uint32_t sourceScale, const VideoCoding& coding) {
   std::unique_lock<std::mutex> busy(ConversionMutex(), std::try_to_lock);
   if (!busy.owns_lock()) {
     ReportLine("Error: another MPG conversion is running");
@@ -395,6 +433,8 @@ bool ConvertImageListToMpg(const std::vector<std::string>& imagePaths,
   if (audioLayer) settings.audioLayer = audioLayer;
   settings.totalRateUnits = totalRateKbps ? totalRateKbps >> 3 : 150;
   settings.frameRateSelection = frameRateSelection;
+  ApplyVideoCoding(coding, settings);
+  settings.slideshow = coding.slideshow;
   if (width || height) {
     settings.resizeRequested = true;
     settings.requestedWidth = width;
@@ -417,10 +457,11 @@ bool ConvertImageListToMpg(const std::vector<std::string>& imagePaths,
     return false;
   }
   int firstHeight = header.biHeight < 0 ? -header.biHeight : header.biHeight;
-  if (header.biWidth > 4095 || firstHeight > 4095 || header.biWidth <= 0 || firstHeight == 0) {
+  if (header.biWidth <= 0 || firstHeight == 0) {
     ReportLine("Error: frame is too big (%dx%d pixels)", header.biWidth, firstHeight);
     return false;
   }
+  if (!SourceSizeFits(header.biWidth, firstHeight, settings.resizeRequested)) return false;
   ReportLine("Number of images: %u", static_cast<unsigned>(imagePaths.size()));
   if (header.biCompression != BI_RGB) {
     ReportLine("Error: frames must be BI_RGB compressed");
@@ -455,7 +496,7 @@ bool ConvertImageListToMpg(const std::vector<std::string>& imagePaths,
   try {
     counters = services.multiplex(videoPath, audioPath, output);
   } catch (const CFileException&) {
-    Prompts().ShowMessage(kMultiplexerFailed);
+    Prompts().ShowMessage(kMultiplexerExceptionMessage);
     return false;
   }
   ReportCounters(counters);

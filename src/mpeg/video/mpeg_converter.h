@@ -9,12 +9,24 @@
 
 namespace quendrolix {
 
+// Choices about the video beyond the engine's numeric arguments.
+struct VideoCoding {
+  // The video's own bit rate in kbit/s (1000 bit/s); kAutomaticVideoRate follows the
+  // picture size and frame rate (AutomaticVideoBitRate); 0 leaves the video what the
+  // total rate leaves it.
+  int videoRateKbps = 0;
+  // Image lists only: each picture starts a closed GOP and its repeats cost a few bytes
+  // (used when pictures stay on screen for two frames or more on average).
+  bool slideshow = false;
+};
+constexpr int kAutomaticVideoRate = -1;
+
 // Converts an AVI file to an MPEG-1 file (system stream with the AVI's sound, or video
 // only). Numeric arguments of 0 take the engine's defaults; totalRateKbps is in kbit/s.
 // Returns true when the output file was produced.
 bool ConvertAviToMpg(const std::string& inputPath, const std::string& outputPath, int audioLayer,
                      int totalRateKbps, int audioRateKbps, unsigned frameRateSelection, int width,
-                     int height);
+                     int height, const VideoCoding& coding = {});
 
 // The nominal rate of an image list, as a source rate over scale: 10 frames/s.
 constexpr uint32_t kImageListRate = 1000000;
@@ -30,7 +42,7 @@ bool ConvertImageListToMpg(const std::vector<std::string>& imagePaths,
                            const std::string& outputPath, int audioLayer, int totalRateKbps,
                            int audioRateKbps, unsigned frameRateSelection, int width, int height,
                            uint32_t sourceRate = kImageListRate,
-                           uint32_t sourceScale = kImageListScale);
+                           uint32_t sourceScale = kImageListScale, const VideoCoding& coding = {});
 
 // The video encoder run shared by both conversions: derives the parameters from
 // MpegEngineSettings() and the source, and writes the elementary stream to `target`

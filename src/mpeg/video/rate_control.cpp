@@ -1,5 +1,6 @@
 #include "mpeg/video/rate_control.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "mpeg/video/bitstream.h"
@@ -105,32 +106,22 @@ void RateControl::UpdatePicture(uint64_t bitCount) {
   }
 }
 
-void VbvModel::Init(const EncodingParameters& p) {
-  bitRate_ = p.bitRate;
-  frameRate_ = p.frameRate;
-  vbvBufferSize_ = p.vbvBufferSize;
-  decodingTime_ = 0;
-  nextIpDelay_ = 0;
-  endOfPictureBits_ = 0;
+void SlideshowRate::Init(double bitRate, double frameRate, double capBits) {
+  perFrame_ = bitRate / frameRate;
+  cap_ = capBits;
+  buffer_ = 0;
+  previousHold_ = -1;
 }
 
-int VbvModel::PictureDelay(int pictureType) {
-  double pictureDelay;
-  if (pictureType == kPictureB) {
-    pictureDelay = 90000.0 / frameRate_;
-  } else {
-    pictureDelay = nextIpDelay_;
-    nextIpDelay_ = 90000.0 / frameRate_;
-  }
-  if (decodingTime_ == 0.0) {
-    // The decoder starts with its buffer seven-eighths full.
-    pictureDelay = ((vbvBufferSize_ * 16384 * 7) / 8) * 90000.0 / bitRate_;
-  }
-  decodingTime_ += pictureDelay;
-  double delay = decodingTime_ - endOfPictureBits_ * 90000.0 / bitRate_;
-  if (delay < 0) return 0;
-  if (delay > 65535) return 65535;
-  return static_cast<int>(delay);
+double SlideshowRate::Budget(int holdFrames) {
+  const int arrived = previousHold_ < 0 ? holdFrames : previousHold_;
+  buffer_ = std::min(cap_, buffer_ + arrived * perFrame_);
+  return buffer_;
+}
+
+void SlideshowRate::Spent(double bits, int holdFrames) {
+  buffer_ = std::max(0.0, buffer_ - bits);
+  previousHold_ = holdFrames;
 }
 
 }  // namespace quendrolix

@@ -42,22 +42,21 @@ class RateControl {
   int macroblocks_ = 1;
 };
 
-// The vbv_delay of each picture header: a decoder that starts with its buffer 7/8 full
-// and takes one picture per frame period.
-class VbvModel {
+// The budget of a slideshow's I pictures. The decoder's buffer fills at the bit rate while
+// the previous picture is on screen (the first picture waits for its own share), up to a
+// cap; each I picture may take what the buffer holds, and what it leaves carries over.
+class SlideshowRate {
  public:
-  void Init(const EncodingParameters& p);
-  int PictureDelay(int pictureType);
-  // The bit count at the end of a picture, rounded up to whole bytes.
-  void EndOfPicture(uint64_t bitCount) { endOfPictureBits_ = (bitCount + 7) / 8 * 8; }
+  void Init(double bitRate, double frameRate, double capBits);
+  // The bits the GOP of a picture held for `holdFrames` frames may use.
+  double Budget(int holdFrames);
+  void Spent(double bits, int holdFrames);
 
  private:
-  double bitRate_ = 0;
-  double frameRate_ = 0;
-  int vbvBufferSize_ = 0;
-  double decodingTime_ = 0;
-  double nextIpDelay_ = 0;
-  uint64_t endOfPictureBits_ = 0;
+  double perFrame_ = 0;
+  double cap_ = 0;
+  double buffer_ = 0;
+  int previousHold_ = -1;
 };
 
 }  // namespace quendrolix

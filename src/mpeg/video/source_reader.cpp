@@ -11,18 +11,29 @@
 namespace quendrolix {
 namespace {
 
-// The coefficients are multiples of 1/256, so the floating-point sums are exact and the
-// conversion is integer arithmetic on the 1/256 scale: Y = (29 B + 150 G + 77 R) / 256,
-// Cb = (131 B - 87 G - 44 R) / 256 + 128, Cr = (-21 B - 110 G + 131 R) / 256 + 128.
+// BT.601 in video range, as MPEG-1 decoders display it: Y 16..235, Cb and Cr 16..240.
+// Fixed point on a 1/65536 scale, rounded; the chroma weights of each row add up to 0 so
+// that every grey has Cb = Cr = 128 exactly, and the luma weights to 219/255 so that
+// white is 235.
+constexpr int kScale = 16;
+constexpr int Weight(double w) {
+  return static_cast<int>(w * 65536.0 / 255.0 + (w < 0 ? -0.5 : 0.5));
+}
+constexpr int kYr = Weight(65.481), kYg = Weight(128.553), kYb = Weight(24.966);
+constexpr int kCbB = Weight(112.0), kCbR = Weight(-37.797), kCbG = -kCbB - kCbR;
+constexpr int kCrR = Weight(112.0), kCrG = Weight(-93.786), kCrB = -kCrR - kCrG;
+
 struct ColourTables {
-  int y[3][256];   // blue, green, red parts of 256 x Y
-  int cb[3][256];  // ... of 256 x (Cb - 128)
+  int y[3][256];  // blue, green, red parts of 65536 x Y, offset and rounding included
+  int cb[3][256];
   int cr[3][256];
   ColourTables() {
+    const int yBase = (16 << kScale) + (1 << (kScale - 1));
+    const int cBase = (128 << kScale) + (1 << (kScale - 1));
     for (int v = 0; v < 256; ++v) {
-      y[0][v] = 29 * v, y[1][v] = 150 * v, y[2][v] = 77 * v;
-      cb[0][v] = 131 * v, cb[1][v] = -87 * v, cb[2][v] = -44 * v;
-      cr[0][v] = -21 * v, cr[1][v] = -110 * v, cr[2][v] = 131 * v;
+      y[0][v] = kYb * v + yBase, y[1][v] = kYg * v, y[2][v] = kYr * v;
+      cb[0][v] = kCbB * v + cBase, cb[1][v] = kCbG * v, cb[2][v] = kCbR * v;
+      cr[0][v] = kCrB * v + cBase, cr[1][v] = kCrG * v, cr[2][v] = kCrR * v;
     }
   }
 };
@@ -31,11 +42,10 @@ const ColourTables& Tables() {
   return tables;
 }
 
-inline uint8_t Chroma(int scaled) {
-  // Truncation toward zero of scaled / 256 + 128, then limited to 0..255: for the values
-  // that survive the limit this is the floor, which the arithmetic shift gives.
-  int v = (scaled + 128 * 256) >> 8;
-  return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+// Every sum lies inside the 8-bit range by construction (the weights are convex), so a
+// shift is all that is left to do.
+inline uint8_t Sample(int scaled) {
+  return static_cast<uint8_t>(scaled >> kScale);
 }
 
 struct Rgb {
@@ -57,30 +67,29 @@ struct FrameJob {
   size_t scratchBytes;
 };
 
-// One output row: Y into its plane, full-resolution Cb and Cr into the work rows.
-void ConvertRow(const FrameJob& job, int row, uint8_t* yRow, uint8_t* cbRow, uint8_t* crRow) {
+// One output row: Y into its plane, the pixels as blue, green, red into the work row
+// (borders black) for the chroma.
+void ConvertRow(const FrameJob& job, int row, uint8_t* yRow, uint8_t* rgbRow) {
   const Placement& pl = job.place;
   const int width = job.p->codedWidth;
   if (row < pl.topBorder || row >= pl.topBorder + pl.rows) {
-    std::memset(yRow, 0, width);
-    std::memset(cbRow, 128, width);
-    std::memset(crRow, 128, width);
+    std::memset(yRow, kBlackY, width);
+    std::memset(rgbRow, 0, 3 * static_cast<size_t>(width));
     return;
   }
   int y = row - pl.topBorder;
   int memoryRow = job.bottomUp ? job.height - pl.topCrop - y - 1 : pl.topCrop + y;
   const uint8_t* src = job.pixels + job.stride * static_cast<size_t>(memoryRow);
-  std::memset(yRow, 0, pl.leftBorder);
-  std::memset(cbRow, 128, pl.leftBorder);
-  std::memset(crRow, 128, pl.leftBorder);
+  std::memset(yRow, kBlackY, pl.leftBorder);
+  std::memset(rgbRow, 0, 3 * static_cast<size_t>(pl.leftBorder));
   const ColourTables& t = Tables();
   uint8_t* yo = yRow + pl.leftBorder;
-  uint8_t* cbo = cbRow + pl.leftBorder;
-  uint8_t* cro = crRow + pl.leftBorder;
+  uint8_t* po = rgbRow + 3 * static_cast<size_t>(pl.leftBorder);
   auto put = [&](int i, int b, int g, int r) {
-    yo[i] = static_cast<uint8_t>((t.y[0][b] + t.y[1][g] + t.y[2][r]) >> 8);
-    cbo[i] = Chroma(t.cb[0][b] + t.cb[1][g] + t.cb[2][r]);
-    cro[i] = Chroma(t.cr[0][b] + t.cr[1][g] + t.cr[2][r]);
+    yo[i] = Sample(t.y[0][b] + t.y[1][g] + t.y[2][r]);
+    po[3 * i] = static_cast<uint8_t>(b);
+    po[3 * i + 1] = static_cast<uint8_t>(g);
+    po[3 * i + 2] = static_cast<uint8_t>(r);
   };
   const int n = pl.columns;
   switch (job.bits) {
@@ -112,29 +121,32 @@ void ConvertRow(const FrameJob& job, int row, uint8_t* yRow, uint8_t* cbRow, uin
       break;
     }
   }
-  std::memset(yo + n, 0, pl.rightBorder);
-  std::memset(cbo + n, 128, pl.rightBorder);
-  std::memset(cro + n, 128, pl.rightBorder);
+  std::memset(yo + n, kBlackY, pl.rightBorder);
+  std::memset(po + 3 * static_cast<size_t>(n), 0, 3 * static_cast<size_t>(pl.rightBorder));
 }
 
-// Chroma rows [first, last): two luma rows each, then the 2x2 average.
+// Chroma rows [first, last): two luma rows each, then Cb and Cr of each 2x2 block's mean
+// colour. The matrix is linear, so this is the mean of the four exact chroma values,
+// rounded once.
 void ConvertRows(const FrameJob& job, int first, int last, uint8_t* scratch) {
   const int width = job.p->codedWidth;
   const int cw = job.p->chromaWidth;
-  uint8_t* cb0 = scratch;
-  uint8_t* cb1 = scratch + width;
-  uint8_t* cr0 = scratch + 2 * width;
-  uint8_t* cr1 = scratch + 3 * width;
+  uint8_t* upper = scratch;
+  uint8_t* lower = scratch + 3 * static_cast<size_t>(width);
+  constexpr int kBase = ((128 << kScale) + (1 << (kScale - 1))) << 2;
   for (int j = first; j < last; ++j) {
-    ConvertRow(job, 2 * j, job.store->y + static_cast<size_t>(2 * j) * width, cb0, cr0);
-    ConvertRow(job, 2 * j + 1, job.store->y + static_cast<size_t>(2 * j + 1) * width, cb1, cr1);
+    ConvertRow(job, 2 * j, job.store->y + static_cast<size_t>(2 * j) * width, upper);
+    ConvertRow(job, 2 * j + 1, job.store->y + static_cast<size_t>(2 * j + 1) * width, lower);
     uint8_t* cb = job.store->cb + static_cast<size_t>(j) * cw;
     uint8_t* cr = job.store->cr + static_cast<size_t>(j) * cw;
     for (int i = 0; i < cw; ++i) {
-      cb[i] =
-          static_cast<uint8_t>((cb0[2 * i] + cb0[2 * i + 1] + cb1[2 * i] + cb1[2 * i + 1]) >> 2);
-      cr[i] =
-          static_cast<uint8_t>((cr0[2 * i] + cr0[2 * i + 1] + cr1[2 * i] + cr1[2 * i + 1]) >> 2);
+      const uint8_t* a = upper + 6 * i;
+      const uint8_t* c = lower + 6 * i;
+      const int b = a[0] + a[3] + c[0] + c[3];
+      const int g = a[1] + a[4] + c[1] + c[4];
+      const int r = a[2] + a[5] + c[2] + c[5];
+      cb[i] = static_cast<uint8_t>((kCbB * b + kCbG * g + kCbR * r + kBase) >> (kScale + 2));
+      cr[i] = static_cast<uint8_t>((kCrB * b + kCrG * g + kCrR * r + kBase) >> (kScale + 2));
     }
   }
 }
@@ -145,9 +157,22 @@ constexpr int kChromaRowsPerItem = 8;
 
 YCbCr ConvertPixel(int blue, int green, int red) {
   const ColourTables& t = Tables();
-  return {(t.y[0][blue] + t.y[1][green] + t.y[2][red]) >> 8,
-          Chroma(t.cb[0][blue] + t.cb[1][green] + t.cb[2][red]),
-          Chroma(t.cr[0][blue] + t.cr[1][green] + t.cr[2][red])};
+  return {Sample(t.y[0][blue] + t.y[1][green] + t.y[2][red]),
+          Sample(t.cb[0][blue] + t.cb[1][green] + t.cb[2][red]),
+          Sample(t.cr[0][blue] + t.cr[1][green] + t.cr[2][red])};
+}
+
+Bgr ConvertToRgb(int y, int cb, int cr) {
+  // The inverse of the matrix above, as a player applies it.
+  double l = 255.0 / 219.0 * (y - 16);
+  double u = 255.0 / 224.0 * (cb - 128), v = 255.0 / 224.0 * (cr - 128);
+  double r = l + 1.402 * v;
+  double g = l - 0.344136286 * u - 0.714136286 * v;
+  double b = l + 1.772 * u;
+  auto clip = [](double x) {
+    return static_cast<uint8_t>(x < 0 ? 0 : x > 255 ? 255 : static_cast<int>(x + 0.5));
+  };
+  return {clip(b), clip(g), clip(r)};
 }
 
 Placement PlaceSource(int width, int height, const EncodingParameters& p) {
@@ -169,7 +194,7 @@ Placement PlaceSource(int width, int height, const EncodingParameters& p) {
 }
 
 size_t ConversionScratchBytes(const EncodingParameters& p) {
-  return 4 * static_cast<size_t>(p.codedWidth);
+  return 6 * static_cast<size_t>(p.codedWidth);  // two rows of blue, green, red
 }
 
 DibConversion ConvertDibToFrame(const DibBlock& dib, const EncodingParameters& p, FrameStore& store,

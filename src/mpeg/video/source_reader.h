@@ -20,11 +20,19 @@ struct Placement {
 };
 Placement PlaceSource(int width, int height, const EncodingParameters& p);
 
-// The colour conversion of one pixel (full-range Y, no offset; Cb and Cr limited to 0..255).
+// The colour conversion of one pixel: BT.601 in video range (Y 16..235, Cb and Cr
+// 16..240), the range MPEG-1 decoders show. Black borders are Y 16, Cb = Cr = 128.
 struct YCbCr {
   int y, cb, cr;
 };
 YCbCr ConvertPixel(int blue, int green, int red);
+constexpr uint8_t kBlackY = 16;
+
+// The way back, for whatever reads our pictures again: what a player shows for a sample.
+struct Bgr {
+  uint8_t b, g, r;
+};
+Bgr ConvertToRgb(int y, int cb, int cr);
 
 enum class DibConversion {
   kConverted,   // the frame store holds the picture

@@ -246,18 +246,27 @@ bool QuantNonIntra(const int16_t* src, int16_t* dst, int mquant) {
     std::memset(dst, 0, 64 * sizeof(int16_t));
     return false;
   }
-  // Division by mquant through a multiply: exact for |x| <= 32768 (error term < 2^32).
-  const uint64_t reciprocal = (uint64_t{1} << 32) / static_cast<unsigned>(mquant) + 1;
-  int any = 0;
-  for (int i = 0; i < 64; ++i) {
-    int x = src[i];
-    unsigned magnitude = static_cast<unsigned>(x >= 0 ? x : -x);
-    int y = static_cast<int>((magnitude * reciprocal) >> 32);
-    if (y > 255) y = 255;
-    dst[i] = static_cast<int16_t>(x >= 0 ? y : -y);
-    any |= y;
+  // |x| / mquant in single precision, eight at a time: the quotient of |x| <= 32768 by
+  // mquant <= 62 is off an integer by at least 1/62 unless it is one, far more than the
+  // rounding of the division (below 2^-10), so truncation gives the integer quotient.
+  const __m128 divisor = _mm_set1_ps(static_cast<float>(mquant));
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i limit = _mm_set1_epi16(255);
+  __m128i any = zero;
+  for (int i = 0; i < 64; i += 8) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    __m128i sign = _mm_srai_epi16(v, 15);
+    __m128i magnitude = _mm_sub_epi16(_mm_xor_si128(v, sign), sign);  // -32768 reads 32768
+    __m128 low = _mm_cvtepi32_ps(_mm_unpacklo_epi16(magnitude, zero));
+    __m128 high = _mm_cvtepi32_ps(_mm_unpackhi_epi16(magnitude, zero));
+    __m128i y = _mm_packs_epi32(_mm_cvttps_epi32(_mm_div_ps(low, divisor)),
+                                _mm_cvttps_epi32(_mm_div_ps(high, divisor)));
+    y = _mm_min_epi16(y, limit);
+    any = _mm_or_si128(any, y);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i),
+                     _mm_sub_epi16(_mm_xor_si128(y, sign), sign));
   }
-  return any != 0;
+  return _mm_movemask_epi8(_mm_cmpeq_epi8(any, zero)) != 0xFFFF;
 }
 
 void DequantIntra(const int16_t* src, int16_t* dst, int mquant) {

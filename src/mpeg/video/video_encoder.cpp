@@ -78,7 +78,7 @@ void VideoEncoder::AllocateReference(Reference& r) {
 }
 
 VideoEncoder::VideoEncoder(const EncodingParameters& p, MpegFrameSource* source, ThreadPool& pool)
-    : p_(p), pool_(pool), observer_(MpegPictureObserver()) {
+    : p_(p), pool_(pool), observer_(MpegPictureObserver()), source_(source) {
   macroblocks_ = p.mbWidth * p.mbHeight;
   lumaBytes_ = static_cast<size_t>(p.codedWidth) * p.codedHeight;
   chromaBytes_ = static_cast<size_t>(p.chromaWidth) * p.chromaHeight;
@@ -96,14 +96,26 @@ VideoEncoder::VideoEncoder(const EncodingParameters& p, MpegFrameSource* source,
   coefficients_ = EngineAllocArray<int16_t>(static_cast<size_t>(macroblocks_) * 6 * 64);
   levels_ = EngineAllocArray<int16_t>(static_cast<size_t>(macroblocks_) * 6 * 64);
   reader_.Setup(p, source, &pool);
+  coded_.reserve(static_cast<size_t>(std::min(p.frames, 1 << 20)));
 }
 
 void VideoEncoder::EncodeSequence(VideoBitWriter& out) {
   rc_.InitSequence(p_);
-  vbv_.Init(p_);
+  coded_.clear();
+  unitMarked_ = true;
+  unitStart_ = 0;
   PutSequenceHeader(out, p_);
   if (p_.userData.size() > 1) PutUserData(out, p_.userData);
+  if (p_.slideshow)
+    EncodeSlideshow(out);
+  else
+    EncodeFixedPattern(out);
+  PutSequenceEnd(out);
+  out.Flush();
+  SettleHeaders(out);
+}
 
+void VideoEncoder::EncodeFixedPattern(VideoBitWriter& out) {
   const int N = p_.N, M = p_.M, frames = p_.frames;
   for (int i = 0; i < frames; ++i) {
     ReportFrame(static_cast<unsigned>(i));
@@ -124,6 +136,7 @@ void VideoEncoder::EncodeSequence(VideoBitWriter& out) {
         int np = i == 0 ? (n + 2 * (M - 1)) / M - 1 : (n + M - 1) / M - 1;
         int nb = n - np - 1;
         rc_.InitGop(np, nb);
+        MarkUnitStart(out);
         PutGopHeader(out, p_, f0, i == 0);
       } else {
         type = kPictureP;
@@ -140,12 +153,131 @@ void VideoEncoder::EncodeSequence(VideoBitWriter& out) {
     ReportPercent(static_cast<int>(int64_t{i} * 100 / std::max(1, frames)));
     EncodePicture(out, f, f0, type, row, *source, *recon);
   }
-  PutSequenceEnd(out);
-  out.Flush();
 }
 
-void VideoEncoder::EncodePicture(VideoBitWriter& out, int f, int f0, int type, int row,
-                                 FrameStore& source, Reference& recon) {
+int VideoEncoder::PictureIdentity(int f) const {
+  if (!source_) return f;
+  return source_->PictureIdentity(f / std::max(1, p_.replication));
+}
+
+void VideoEncoder::EncodeSlideshow(VideoBitWriter& out) {
+  const int frames = p_.frames;
+  SlideshowRate budget;
+  // Room for the largest picture the buffer field can describe, less a little for the
+  // repeats that follow it.
+  budget.Init(p_.bitRate, p_.frameRate, 0.97 * kMaxVbvBufferSize * 16384.0);
+  // Every repeat costs its picture header, a slice header, two macroblocks and the
+  // address escapes between them.
+  const double repeatBits = 160.0 + 11.0 * (macroblocks_ / 33 + 1);
+  int guess = 8;
+  for (int f = 0; f < frames;) {
+    const int identity = PictureIdentity(f);
+    int hold = 1;
+    while (f + hold < frames && PictureIdentity(f + hold) == identity) ++hold;
+
+    ReportFrame(static_cast<unsigned>(f));
+    ReportPercent(static_cast<int>(int64_t{f} * 100 / std::max(1, frames)));
+    const uint64_t gopStart = out.BitCount();
+    MarkUnitStart(out);
+    PutGopHeader(out, p_, f, true);
+    PreparePicture(f, kPictureI, 0, newSource_);
+    const double target = budget.Budget(hold) - repeatBits * (hold - 1) - 200.0;
+    const int mquant = ChooseIntraQuantiser(target, guess);
+    guess = mquant;
+    BeginPicture(out, 0, kPictureI, 0, 0);
+    CodeSlices(out, kPictureI, 0, mquant);
+    if (observer_) {
+      Reconstruct(newRef_);
+      observer_->PictureCoded(f, kPictureI, newSource_, newRef_.frame, p_);
+    }
+    reader_.Release();
+    for (int r = 1; r < hold; ++r) {
+      ReportFrame(static_cast<unsigned>(f + r));
+      PutRepeatPicture(out, r);
+      if (observer_) observer_->PictureCoded(f + r, kPictureP, newSource_, newRef_.frame, p_);
+    }
+    budget.Spent(static_cast<double>(out.BitCount() - gopStart), hold);
+    f += hold;
+  }
+}
+
+int VideoEncoder::ChooseIntraQuantiser(double bits, int guess) {
+  // Bits fall as the quantiser grows: find the finest scale whose picture fits.
+  auto cost = [&](int scale) {
+    trial_.Reset();
+    CodeSlices(trial_, kPictureI, 0, 2 * scale);
+    return static_cast<double>(trial_.BitCount());
+  };
+  int low = 1, high = 31;  // quantiser_scale; the answer lies in [low, high]
+  int scale = std::clamp(guess / 2, low, high);
+  if (cost(scale) <= bits)
+    high = scale;
+  else
+    low = std::min(scale + 1, high);
+  while (low < high) {
+    int mid = (low + high) / 2;
+    if (cost(mid) <= bits)
+      high = mid;
+    else
+      low = mid + 1;
+  }
+  return 2 * low;
+}
+
+void VideoEncoder::PutRepeatPicture(VideoBitWriter& out, int temporalReference) {
+  BeginPicture(out, temporalReference, kPictureP, 1, 0);
+  PutSliceHeader(out, 0, 2);
+  int pmv[2] = {0, 0};
+  auto sendEmpty = [&](int increment) {
+    PutAddressIncrement(out, increment);
+    PutMacroblockType(out, kPictureP, kMbForward);
+    PutMotionComponent(out, 0, pmv[0], 1);
+    PutMotionComponent(out, 0, pmv[1], 1);
+  };
+  sendEmpty(1);
+  if (macroblocks_ > 1) sendEmpty(macroblocks_ - 1);
+}
+
+void VideoEncoder::MarkUnitStart(VideoBitWriter& out) {
+  out.AlignBits();
+  if (unitMarked_) return;
+  unitStart_ = out.BitCount();
+  unitMarked_ = true;
+}
+
+void VideoEncoder::BeginPicture(VideoBitWriter& out, int temporalReference, int pictureType,
+                                int forwardFCode, int backwardFCode) {
+  MarkUnitStart(out);
+  CodedPictureBits bits;
+  bits.start = unitStart_;
+  const uint64_t at = out.BitCount();
+  bits.startCodeEnd = at + 32;
+  bits.vbvDelayAt = at + 32 + 10 + 3;
+  bits.type = pictureType;
+  coded_.push_back(bits);
+  unitMarked_ = false;
+  // The delay is known once the whole stream is: SettleHeaders writes it.
+  PutPictureHeader(out, temporalReference, pictureType, kVariableVbvDelay, forwardFCode,
+                   backwardFCode);
+}
+
+void VideoEncoder::SettleHeaders(VideoBitWriter& out) {
+  vbv_ = AnalyseVbv(coded_, out.BitCount(), p_.bitRate, p_.frameRate, p_.slideshow);
+  for (size_t k = 0; k < coded_.size(); ++k)
+    if (vbv_.vbvDelays[k] != kVariableVbvDelay)
+      out.Patch(coded_[k].vbvDelayAt, static_cast<uint32_t>(vbv_.vbvDelays[k]), 16);
+  // A slideshow's rate is variable by design: its bit_rate says so (0x3FFFF) rather than
+  // name a rate it never keeps.
+  const int bitRateField = p_.slideshow ? 0x3FFFF : p_.BitRateField();
+  constrained_ = p_.constrainedParameters && bitRateField <= 4640 && vbv_.bufferSize <= 20;
+  // bit_rate (18), marker, vbv_buffer_size (10), constrained_parameters_flag, and the two
+  // matrix flags: the 32 bits after the sizes, rate code and aspect.
+  const uint32_t word = (static_cast<uint32_t>(bitRateField) << 14) | (1u << 13) |
+                        (static_cast<uint32_t>(vbv_.bufferSize) << 3) | (constrained_ ? 4u : 0u);
+  out.Patch(64, word, 32);
+}
+
+void VideoEncoder::PreparePicture(int f, int type, int row, FrameStore& source) {
   reader_.Read(f, source);
   forwardRef_ = &oldRef_;
   forwardSource_ = &oldSource_;
@@ -155,12 +287,12 @@ void VideoEncoder::EncodePicture(VideoBitWriter& out, int f, int f0, int type, i
   backwardSums_ = newSums_;
   // Motion estimation, prediction and transform of every macroblock: each depends only on
   // the pictures, never on another macroblock, so the rows go to the pool. An I or P
-  // picture is the integer search's reference for the next three: its block sums are
-  // made alongside.
+  // picture of the fixed pattern is the integer search's reference for the next three:
+  // its block sums are made alongside.
   const FrameStore& src = source;
   const int W = p_.codedWidth, H = p_.codedHeight;
   constexpr int kSumRows = 16;
-  const int sumItems = type != kPictureB ? (H + kSumRows - 1) / kSumRows : 0;
+  const int sumItems = type != kPictureB && !p_.slideshow ? (H + kSumRows - 1) / kSumRows : 0;
   pool_.ParallelFor(p_.mbHeight + sumItems, [&](int item, int) {
     if (item >= p_.mbHeight) {
       int first = (item - p_.mbHeight) * kSumRows;
@@ -174,18 +306,26 @@ void VideoEncoder::EncodePicture(VideoBitWriter& out, int f, int f0, int type, i
       TransformMacroblock(k, src);
     }
   });
+}
 
+void VideoEncoder::EncodePicture(VideoBitWriter& out, int f, int f0, int type, int row,
+                                 FrameStore& source, Reference& recon) {
+  PreparePicture(f, type, row, source);
   CodePicture(out, type, f - f0, row);
 
   // A B picture is never referenced: its reconstruction only matters to an observer.
   if (type != kPictureB || observer_) {
-    pool_.ParallelFor(p_.mbHeight, [&](int mbRow, int) {
-      for (int c = 0; c < p_.mbWidth; ++c) ReconstructMacroblock(mbRow * p_.mbWidth + c, recon);
-    });
+    Reconstruct(recon);
     if (type != kPictureB) BuildHalfPlanes(recon);
   }
   if (observer_) observer_->PictureCoded(f, type, source, recon.frame, p_);
   reader_.Release();
+}
+
+void VideoEncoder::Reconstruct(Reference& recon) {
+  pool_.ParallelFor(p_.mbHeight, [&](int mbRow, int) {
+    for (int c = 0; c < p_.mbWidth; ++c) ReconstructMacroblock(mbRow * p_.mbWidth + c, recon);
+  });
 }
 
 void VideoEncoder::AnalyseMacroblock(int k, int type, int row, const FrameStore& source) {
@@ -320,13 +460,18 @@ void VideoEncoder::TransformMacroblock(int k, const FrameStore& source) {
 
 void VideoEncoder::CodePicture(VideoBitWriter& out, int type, int temporalReference, int row) {
   const MotionTableRow& table = kMotionTable[row];
+  rc_.InitPicture(type, out.BitCount());
+  BeginPicture(out, temporalReference, type, type == kPictureI ? 0 : table.forwardHorizontalFCode,
+               type == kPictureB ? table.backwardHorizontalFCode : 0);
+  CodeSlices(out, type, row, 0);
+  rc_.UpdatePicture(out.BitCount());
+}
+
+void VideoEncoder::CodeSlices(VideoBitWriter& out, int type, int row, int fixedQuantiser) {
+  const MotionTableRow& table = kMotionTable[row];
   const int forwardFCode = table.forwardHorizontalFCode;
   const int backwardFCode = table.backwardHorizontalFCode;
-
-  rc_.InitPicture(type, out.BitCount());
-  PutPictureHeader(out, temporalReference, type, vbv_.PictureDelay(type),
-                   type == kPictureI ? 0 : forwardFCode, type == kPictureB ? backwardFCode : 0);
-  int lastSent = rc_.StartQuantiser();
+  int lastSent = fixedQuantiser ? fixedQuantiser : rc_.StartQuantiser();
 
   int dcPredictor[3] = {0, 0, 0};
   int pmv[2][2] = {{0, 0}, {0, 0}};
@@ -341,7 +486,8 @@ void VideoEncoder::CodePicture(VideoBitWriter& out, int type, int temporalRefere
         pmv[0][0] = pmv[0][1] = pmv[1][0] = pmv[1][1] = 0;
         increment = i + 1;
       }
-      const int mquant = rc_.MacroblockQuantiser(k, mb.activity, out.BitCount());
+      const int mquant =
+          fixedQuantiser ? fixedQuantiser : rc_.MacroblockQuantiser(k, mb.activity, out.BitCount());
       mb.mquant = mquant;
       int flags = mb.type;
       const int16_t* coefficients = coefficients_ + static_cast<size_t>(k) * 6 * 64;
@@ -416,8 +562,6 @@ void VideoEncoder::CodePicture(VideoBitWriter& out, int type, int temporalRefere
         pmv[0][0] = pmv[0][1] = pmv[1][0] = pmv[1][1] = 0;
     }
   }
-  rc_.UpdatePicture(out.BitCount());
-  vbv_.EndOfPicture(out.BitCount());
 }
 
 void VideoEncoder::ReconstructMacroblock(int k, Reference& recon) {

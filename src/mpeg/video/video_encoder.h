@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "mpeg/video/bit_writer.h"
 #include "mpeg/video/encoding_parameters.h"
@@ -9,6 +10,7 @@
 #include "mpeg/video/motion_estimation.h"
 #include "mpeg/video/rate_control.h"
 #include "mpeg/video/source_reader.h"
+#include "mpeg/video/vbv_analysis.h"
 
 namespace quendrolix {
 
@@ -45,10 +47,14 @@ PictureObserver* MpegPictureObserver();
 class VideoEncoder {
  public:
   VideoEncoder(const EncodingParameters& p, MpegFrameSource* source, ThreadPool& pool);
-  // Writes the whole sequence.
+  // Writes the whole sequence, then settles the headers that depend on all of it: the
+  // vbv_delay of every picture, vbv_buffer_size, the bit_rate of a variable-rate stream
+  // and constrained_parameters_flag.
   void EncodeSequence(VideoBitWriter& out);
 
   const RateControl& rateControl() const { return rc_; }
+  const VbvOutcome& vbv() const { return vbv_; }
+  bool constrained() const { return constrained_; }
 
  private:
   struct Reference {
@@ -61,21 +67,51 @@ class VideoEncoder {
 
   void AllocateFrame(FrameStore& f);
   void AllocateReference(Reference& r);
+  // The fixed I/P/B pattern with TM5 rate control.
+  void EncodeFixedPattern(VideoBitWriter& out);
+  // One closed GOP per picture of the list: an I picture at a quantiser that spends what
+  // the picture's time on screen has earned, then its repeats as pictures that send
+  // nothing.
+  void EncodeSlideshow(VideoBitWriter& out);
   void EncodePicture(VideoBitWriter& out, int f, int f0, int pictureType, int row,
                      FrameStore& source, Reference& recon);
+  // Reads display frame f and runs motion estimation, prediction and transform.
+  void PreparePicture(int f, int pictureType, int row, FrameStore& source);
   void AnalyseMacroblock(int k, int pictureType, int row, const FrameStore& source);
   void PredictMacroblock(int k, int pictureType, const MacroblockInfo& mb);
   void TransformMacroblock(int k, const FrameStore& source);
   void CodePicture(VideoBitWriter& out, int pictureType, int temporalReference, int row);
+  // The slices of the current picture; with fixedQuantiser (mquant) every macroblock uses
+  // it and rate control is left alone.
+  void CodeSlices(VideoBitWriter& out, int pictureType, int row, int fixedQuantiser);
+  void Reconstruct(Reference& recon);
   void ReconstructMacroblock(int k, Reference& recon);
   void BuildHalfPlanes(Reference& r);
+  // The intra quantiser (mquant) whose picture comes closest to `bits` without passing it.
+  int ChooseIntraQuantiser(double bits, int guess);
+  // A repeat in a slideshow: one slice whose first and last macroblocks are sent with no
+  // coefficients and a zero vector, everything between skipped.
+  void PutRepeatPicture(VideoBitWriter& out, int temporalReference);
+  // Where the next picture's data begins (before its GOP header) and its picture header.
+  void MarkUnitStart(VideoBitWriter& out);
+  void BeginPicture(VideoBitWriter& out, int temporalReference, int pictureType, int forwardFCode,
+                    int backwardFCode);
+  void SettleHeaders(VideoBitWriter& out);
+  // The picture shown at display frame f: equal numbers are the same picture.
+  int PictureIdentity(int f) const;
 
   const EncodingParameters& p_;
   ThreadPool& pool_;
   SourceFrameReader reader_;
   PictureObserver* observer_;
+  MpegFrameSource* source_;
   RateControl rc_;
-  VbvModel vbv_;
+  std::vector<CodedPictureBits> coded_;
+  uint64_t unitStart_ = 0;
+  bool unitMarked_ = true;  // the first picture's data begins with the sequence header
+  VbvOutcome vbv_;
+  bool constrained_ = false;
+  VideoBitWriter trial_;  // counts the bits of trial codings
 
   FrameStore oldSource_, newSource_, bSource_;
   uint16_t* oldSums_ = nullptr;  // BlockSums8 of the reference source pictures

@@ -103,6 +103,16 @@ class AviReadStream : public AviStream {
     return static_cast<LONG>(std::min<uint32_t>(d().header.dwStart, INT32_MAX));
   }
   LONG Length() override { return ClampLong(d().Length()); }
+  LONG DeclaredLength() override {
+    // Sound whose chunks end before the header's length (a file cut short); video keeps
+    // the frames it has.
+    const AviStreamData& s = d();
+    if (s.header.fccType != streamtypeAUDIO || !s.sampleSize || !s.header.dwSampleSize)
+      return Length();
+    // The header counts in its own sample size, which may be bytes rather than blocks.
+    const uint64_t declared = uint64_t{s.header.dwLength} * s.header.dwSampleSize / s.sampleSize;
+    return ClampLong(std::max<uint64_t>(declared, s.Length()));
+  }
   HRESULT ReadFormat(std::vector<uint8_t>& format) override {
     format = d().header.fccType == streamtypeAUDIO ? PlainPcmFormat(d().format) : d().format;
     return AVIERR_OK;
@@ -814,6 +824,10 @@ LONG AVIStreamStart(PAVISTREAM pavi) {
 
 LONG AVIStreamLength(PAVISTREAM pavi) {
   return pavi ? pavi->Length() : -1;
+}
+
+LONG AVIStreamDeclaredLength(PAVISTREAM pavi) {
+  return pavi ? pavi->DeclaredLength() : -1;
 }
 
 HRESULT AVIStreamReadFormat(PAVISTREAM pavi, LONG, void* format, LONG* size) {

@@ -40,6 +40,8 @@ class AviStream {
   virtual HRESULT Info(AVISTREAMINFO& info) = 0;
   virtual LONG Start() = 0;
   virtual LONG Length() = 0;
+  // The length the stream's header claims, when it claims more than the file holds.
+  virtual LONG DeclaredLength() { return Length(); }
   virtual HRESULT ReadFormat(std::vector<uint8_t>& format) = 0;
   // The stored bytes of one sample of a stream of varying sample size (video).
   virtual HRESULT ReadSample(LONG pos, std::vector<uint8_t>& bytes) {

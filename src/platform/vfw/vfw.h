@@ -207,6 +207,9 @@ ULONG AVIStreamRelease(PAVISTREAM pavi);
 HRESULT AVIStreamInfo(PAVISTREAM pavi, AVISTREAMINFO* info, LONG size);
 LONG AVIStreamStart(PAVISTREAM pavi);   // first sample, -1 for a bad handle
 LONG AVIStreamLength(PAVISTREAM pavi);  // samples, -1 for a bad handle
+// The length the stream's header claims: for sound cut short, more than AVIStreamLength;
+// reads past what the file holds deliver nothing.
+LONG AVIStreamDeclaredLength(PAVISTREAM pavi);
 // The stream format: BITMAPINFOHEADER plus colour table (or bit masks) for video,
 // WAVEFORMATEX and its extra bytes for audio. With `format` null, *size receives the
 // size. Otherwise up to *size bytes are copied and *size receives the format's size;

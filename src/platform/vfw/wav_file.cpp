@@ -72,6 +72,7 @@ std::unique_ptr<WavFile> WavFile::Open(const std::string& path, std::string* err
     } else if (std::memcmp(head, "data", 4) == 0 && !haveData) {
       wav->dataOffset_ = static_cast<uint64_t>(body);
       wav->dataBytes_ = std::min(size, available);
+      wav->declaredDataBytes_ = size;
       haveData = true;
       if (size > available) break;
     }
@@ -108,6 +109,11 @@ bool WavFile::IsPcm() const {
 
 uint64_t WavFile::lengthInBlocks() const {
   return dataBytes_ / format_.nBlockAlign;
+}
+
+uint64_t WavFile::declaredLengthInBlocks() const {
+  if (declaredDataBytes_ == 0 || declaredDataBytes_ >= 0x7FFFF000u) return lengthInBlocks();
+  return std::max(declaredDataBytes_, dataBytes_) / format_.nBlockAlign;
 }
 
 int64_t WavFile::Read(uint64_t start, uint64_t count, void* buffer, size_t bufferBytes) {

@@ -31,6 +31,9 @@ class WavFile {
   uint64_t dataBytes() const { return dataBytes_; }
   // Whole sample frames (blocks) in the data chunk.
   uint64_t lengthInBlocks() const;
+  // Whole sample frames the data chunk's header claims; what is there when the header
+  // holds one of the placeholders that streaming writers leave (0, or near 4 GB).
+  uint64_t declaredLengthInBlocks() const;
 
   // Reads up to `count` blocks starting at block `start` into `buffer` (at most
   // `bufferBytes`). Returns the blocks read (0 at or past the end, -1 on a read error).
@@ -43,6 +46,7 @@ class WavFile {
   std::vector<uint8_t> formatBytes_;
   uint64_t dataOffset_ = 0;
   uint64_t dataBytes_ = 0;
+  uint64_t declaredDataBytes_ = 0;
 };
 
 // Writes a WAV file as it streams in and fixes the chunk sizes at Close(). The file is

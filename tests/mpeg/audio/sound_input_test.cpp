@@ -281,3 +281,97 @@ TEST(SoundToMp2Test, AviWithoutSoundIsRefusedWithAReason) {
 
 }  // namespace
 }  // namespace quendrolix
+
+namespace quendrolix {
+namespace {
+
+// The lines a conversion logged, and the frames of the MP2 it wrote.
+struct Converted {
+  std::vector<std::string> lines;
+  size_t frames = 0;
+  uint64_t zeroFilled = 0;
+};
+
+Converted Convert(const std::string& source, const std::string& mp2) {
+  Converted c;
+  RecordingConversionLog log;
+  ScopedConversionLog scope(log);
+  std::string reason;
+  EXPECT_TRUE(ConvertSoundToMp2(source, mp2, &reason)) << reason;
+  c.lines = log.lines;
+  c.zeroFilled = Mp2Engine().zeroFilledFrames;
+  std::vector<testing::Mp2Frame> frames;
+  std::string error;
+  EXPECT_TRUE(testing::ParseMp2(testing::ReadBytes(mp2), frames, &error)) << error;
+  c.frames = frames.size();
+  return c;
+}
+
+bool Said(const Converted& c, const std::string& line) {
+  return std::find(c.lines.begin(), c.lines.end(), line) != c.lines.end();
+}
+
+TEST(ShortSoundTest, AWavShorterThanItsHeaderSaysIsPaddedWithSilenceAndCounted) {
+  testing::TempDir dir;
+  const std::string wav = dir.File("cut.wav");
+  // One second of 22.05 kHz mono: 44100 bytes of data after a 44-byte header, then half
+  // of the data lost.
+  testing::WritePcm16Wav(wav, 22050, 1,
+                         testing::MakeSignal(testing::Signal::kChord, 22050, 1, 22050));
+  std::vector<uint8_t> bytes = testing::ReadBytes(wav);
+  ASSERT_GT(bytes.size(), 44100u);
+  const size_t data = bytes.size() - 44100;  // where the samples start
+  ASSERT_EQ(std::string(bytes.begin() + data - 8, bytes.begin() + data - 4), "data");
+  bytes.resize(data + 22050);
+  testing::WriteBytes(wav, bytes);
+  const Converted cut = Convert(wav, dir.File("cut.mp2"));
+  EXPECT_EQ(cut.frames, 39u);  // as long as the header says, like the whole file
+  EXPECT_EQ(cut.zeroFilled, 11025u);
+  EXPECT_TRUE(Said(cut, "Warning: 11025 audio samples set to 0 length"));
+
+  // A streaming writer's placeholder length is no claim: the sound is what is there.
+  bytes[data - 4] = bytes[data - 3] = bytes[data - 2] = bytes[data - 1] = 0xFF;
+  testing::WriteBytes(dir.File("stream.wav"), bytes);
+  const Converted streamed = Convert(dir.File("stream.wav"), dir.File("stream.mp2"));
+  EXPECT_EQ(streamed.zeroFilled, 0u);
+  EXPECT_EQ(streamed.frames, 20u);  // 22050 samples at 44.1 kHz: 19 full frames and one padded
+  EXPECT_FALSE(Said(streamed, "Warning: 0 audio samples set to 0 length"));
+}
+
+TEST(ShortSoundTest, AnAviSoundCutShortIsPaddedWithSilenceAndCounted) {
+  testing::TempDir dir;
+  const std::string avi = dir.File("cut.avi");
+  const std::vector<int16_t> samples =
+      testing::MakeSignal(testing::Signal::kChord, 22050, 1, 22050);
+  {
+    ScopedAviFile file;
+    ASSERT_EQ(AVIFileOpen(file.out(), avi, OF_WRITE | OF_CREATE), AVIERR_OK);
+    const WAVEFORMATEX format = PcmFormat(22050, 1, 16);
+    AVISTREAMINFO info{};
+    info.fccType = streamtypeAUDIO;
+    info.dwScale = format.nBlockAlign;
+    info.dwRate = format.nAvgBytesPerSec;
+    info.dwSampleSize = format.nBlockAlign;
+    ScopedAviStream stream;
+    ASSERT_EQ(AVIFileCreateStream(file.get(), stream.out(), &info), AVIERR_OK);
+    ASSERT_EQ(AVIStreamSetFormat(stream.get(), 0, &format, sizeof format), AVIERR_OK);
+    // Ten chunks of a tenth of a second each.
+    for (int k = 0; k < 10; ++k)
+      ASSERT_EQ(AVIStreamWrite(stream.get(), k * 2205, 2205, samples.data() + k * 2205, 4410,
+                               AVIIF_KEYFRAME, nullptr, nullptr),
+                AVIERR_OK);
+  }
+  // The end of the file (some chunks and the index) lost.
+  std::vector<uint8_t> bytes = testing::ReadBytes(avi);
+  bytes.resize(bytes.size() * 6 / 10);
+  testing::WriteBytes(avi, bytes);
+  const Converted cut = Convert(avi, dir.File("cut.mp2"));
+  EXPECT_EQ(cut.frames, 39u);
+  EXPECT_GT(cut.zeroFilled, 0u);
+  EXPECT_EQ(cut.zeroFilled % 2205, 0u);  // whole chunks missing
+  EXPECT_TRUE(
+      Said(cut, "Warning: " + std::to_string(cut.zeroFilled) + " audio samples set to 0 length"));
+}
+
+}  // namespace
+}  // namespace quendrolix

@@ -28,10 +28,18 @@ TEST(Avi2MpgCliTest, BadArgumentsAreUsageErrors) {
        std::vector<std::vector<std::string>>{{},
                                              {"--size", "64", "a.avi"},
                                              {"--size", "0x48", "a.avi"},
+                                             {"--size", "4096x48", "a.avi"},
+                                             {"--size", "64x2802", "a.avi"},
                                              {"--fps-code", "9", "a.avi"},
                                              {"--total-rate", "lots", "a.avi"},
                                              {"--out-dir", dir.File("nowhere"), "a.avi"},
                                              {"--loud", "a.avi"},
+                                             {"--video-rate", "10", "a.avi"},
+                                             {"--video-rate", "fast", "a.avi"},
+                                             {"--video-rate", "0", "a.avi"},
+                                             {"--layer", "3", "a.avi"},
+                                             {"--audio-rate", "100", "a.avi"},
+                                             {"--layer", "1", "--audio-rate", "48", "a.avi"},
                                              {"--mpeg"}}) {
     auto r = testing::RunCli([&] {
       std::vector<std::string> all{"avi2mpg"};

@@ -54,7 +54,8 @@ TEST(MpgOutputOptionsTest, OkWritesTheThreeKeysAndSavesAtOnce) {
   options.frameRateIndex = 6;
   EXPECT_TRUE(options.Accept(store));
   EXPECT_EQ(testing::ReadText(ini),
-            "[General]\r\nFPS=15\r\n[MPEG]\r\nLayer=1\r\nBitrate=12\r\nFPS=6\r\n");
+            "[General]\r\nFPS=15\r\n[MPEG]\r\nLayer=1\r\nBitrate=12\r\nFPS=6\r\n"
+            "VideoBitrate=0\r\n");
   MpgOutputOptions again = MpgOutputOptions::FromStore(store);
   EXPECT_EQ(again.AudioRateKbps(), 320);
 
@@ -67,7 +68,39 @@ TEST(MpgOutputOptionsTest, OkWritesTheThreeKeysAndSavesAtOnce) {
   EXPECT_EQ(odd.AudioLayer(), 2);
   EXPECT_EQ(odd.AudioRateKbps(), 128);
   EXPECT_TRUE(odd.Accept(store));
-  EXPECT_EQ(testing::ReadText(ini), "[MPEG]\r\nLayer=1\r\nBitrate=7\r\nFPS=3\r\n");
+  EXPECT_EQ(testing::ReadText(ini),
+            "[MPEG]\r\nLayer=1\r\nBitrate=7\r\nFPS=3\r\nVideoBitrate=0\r\n");
+}
+
+TEST(MpgOutputOptionsTest, VideoBitRateIsAutomaticUnlessChosen) {
+  SettingsStore store;
+  MpgOutputOptions options = MpgOutputOptions::FromStore(store);
+  EXPECT_EQ(options.VideoRateText(), "automatic");
+  VideoCoding coding = options.ProjectVideoCoding();
+  EXPECT_EQ(coding.videoRateKbps, kAutomaticVideoRate);
+  EXPECT_TRUE(coding.slideshow);
+
+  EXPECT_TRUE(options.SetVideoRateText("2500"));
+  EXPECT_EQ(options.ProjectVideoCoding().videoRateKbps, 2500);
+  for (const char* bad : {"31", "104857", "-5", "1.5", "fast", ""}) {
+    EXPECT_FALSE(options.SetVideoRateText(bad)) << bad;
+    EXPECT_EQ(options.videoRateKbps, 2500) << bad;
+  }
+  EXPECT_TRUE(options.SetVideoRateText("104856"));
+  EXPECT_TRUE(options.SetVideoRateText("auto"));
+  EXPECT_EQ(options.videoRateKbps, 0);
+
+  // A value edited by hand that is no rate reads as automatic; OK writes what it shows.
+  store.SetString("MPEG", "VideoBitrate", "lots");
+  EXPECT_EQ(MpgOutputOptions::FromStore(store).videoRateKbps, 0);
+  store.SetString("MPEG", "VideoBitrate", "900");
+  options = MpgOutputOptions::FromStore(store);
+  EXPECT_EQ(options.VideoRateText(), "900");
+  options.videoRateKbps = 5;  // out of range: written as automatic
+  options.Accept(store);
+  std::string stored;
+  EXPECT_TRUE(store.GetString("MPEG", "VideoBitrate", stored));
+  EXPECT_EQ(stored, "0");
 }
 
 TEST(AviToMpgRequestTest, ChoosingFilesAndFoldersAndNamingOutputs) {

@@ -175,6 +175,8 @@ TEST_F(MergeTest, RefusedInputsLeaveThePreviousOutputAndNoTemporaryFiles) {
   std::vector<uint8_t> badAudio = Audio();
   badAudio[1] = 0x00;  // no sync word
   std::vector<uint8_t> systemStream = {0x00, 0x00, 0x01, 0xBA, 0x21, 0x00, 0x01, 0x00, 0x01};
+  const std::vector<uint8_t> audio = Audio();
+  const std::vector<uint8_t> partFrame(audio.begin(), audio.begin() + 500);
   const std::vector<Refusal> cases = {
       {"missing video", {}, Audio(), "Error: %s/anim.mpg not found"},
       {"missing sound", Video(), {}, "Error: %s/tune.mp2 not found"},
@@ -182,6 +184,10 @@ TEST_F(MergeTest, RefusedInputsLeaveThePreviousOutputAndNoTemporaryFiles) {
       {"zero marker bit", testing::MakeVideoStream({{0, 1, 500, true}}, noMarker), Audio(),
        "Error: MPEG stream at 82l: marker bit not found"},
       {"system stream", systemStream, Audio(), "Error: invalid MPG header"},
+      {"no complete audio frame", Video(), partFrame,
+       "Error: the audio stream holds no complete frame"},
+      {"no picture", testing::MakeVideoStream({}), Audio(),
+       "Error: the video stream holds no complete picture"},
   };
   for (const Refusal& c : cases) {
     SCOPED_TRACE(c.name);
@@ -201,6 +207,27 @@ TEST_F(MergeTest, RefusedInputsLeaveThePreviousOutputAndNoTemporaryFiles) {
       EXPECT_TRUE(name == "anim.mpg" || name == "tune.mp2" || name == "out.mpg") << name;
     EXPECT_TRUE(temporaries.Left().empty());
   }
+}
+
+TEST_F(MergeTest, EveryPictureAndFrameIsMultiplexedWithOrWithoutEndCodeAndWhateverTheBitRate) {
+  // A lone picture without an end code, and sound whose bit rate halves after 40 frames.
+  testing::TestVideoOptions noEnd;
+  noEnd.sequenceEnd = false;
+  const std::vector<uint8_t> video = testing::MakeVideoStream({{0, 1, 5000, true}}, noEnd);
+  testing::TestAudioOptions high, low;
+  high.bitrateIndex = 12;
+  low.bitrateIndex = 8;
+  std::vector<uint8_t> audio = testing::MakeAudioStream(40, high);
+  const std::vector<uint8_t> rest = testing::MakeAudioStream(40, low);
+  audio.insert(audio.end(), rest.begin(), rest.end());
+  testing::WriteBytes(dir.File("one.m1v"), video);
+  testing::WriteBytes(dir.File("tune.mp2"), audio);
+  ASSERT_TRUE(Merge(dir.File("one.m1v"), dir.File("tune.mp2"), dir.File("out.mpg")))
+      << said.log.Joined();
+  auto parsed = testing::ParseSystemStream(testing::ReadBytes(dir.File("out.mpg")));
+  ASSERT_TRUE(parsed.error.empty()) << parsed.error;
+  EXPECT_EQ(parsed.Payload(0xE0), video);
+  EXPECT_EQ(parsed.Payload(0xC0), audio);
 }
 
 TEST(MergeCliTest, MergeMpgWritesTheSystemStreamAndFailsWithStatus1) {

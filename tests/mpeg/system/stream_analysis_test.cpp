@@ -120,16 +120,49 @@ TEST(VideoAnalysisTest, IbbpGroupGetsDecodeAndPresentationTimesAndTheStartupTime
   EXPECT_EQ(scan.info.vbvBufferSize, 20u);
 }
 
-TEST(VideoAnalysisTest, WithoutSequenceEndTheLastPictureIsNotRecorded) {
+TEST(VideoAnalysisTest, WithoutSequenceEndTheLastPictureRunsToTheEndOfTheStream) {
   std::vector<TestPicture> pictures = {{0, 1, 800, true}, {1, 2, 400}, {2, 2, 450}};
   TestVideoOptions options;
   options.sequenceEnd = false;
   std::vector<uint8_t> stream = MakeVideoStream(pictures, options);
   VideoScan scan = ScanVideo(stream);
   EXPECT_EQ(scan.info.pictures, 3u);
-  ASSERT_EQ(scan.units.size(), 2u);
-  EXPECT_EQ(scan.info.streamLength, testing::PictureOffsets(stream)[2]);
-  EXPECT_EQ(scan.info.recordedPictures, 2u);
+  ASSERT_EQ(scan.units.size(), 3u);
+  EXPECT_EQ(scan.info.recordedPictures, 3u);
+  EXPECT_EQ(scan.info.streamLength, stream.size());
+  EXPECT_EQ(scan.units[2].length, stream.size() - testing::PictureOffsets(stream)[2]);
+  // The same pictures with an end code: the same units, the last one 4 bytes longer.
+  options.sequenceEnd = true;
+  VideoScan ended = ScanVideo(MakeVideoStream(pictures, options));
+  ASSERT_EQ(ended.units.size(), 3u);
+  EXPECT_EQ(ended.units[2].length, scan.units[2].length + 4);
+  EXPECT_EQ(ended.units[2].pts, scan.units[2].pts);
+
+  // A single picture without an end code is still a picture.
+  options.sequenceEnd = false;
+  VideoScan single = ScanVideo(MakeVideoStream({{0, 1, 600, true}}, options));
+  ASSERT_EQ(single.units.size(), 1u);
+  EXPECT_EQ(single.info.streamLength, single.units[0].length);
+  EXPECT_DOUBLE_EQ(single.startupTime, 3600);  // one picture period at 25 pictures/s
+
+  // A last picture that broke off inside its header has no coded data: it is left out,
+  // and its time does not move the start-up time.
+  std::vector<uint8_t> broken = MakeVideoStream({{5, 1, 800, true}, {0, 3, 400}}, options);
+  broken.resize(testing::PictureOffsets(broken)[1] + 6);
+  VideoScan cut = ScanVideo(broken);
+  ASSERT_EQ(cut.units.size(), 1u);
+  EXPECT_EQ(cut.info.pictures, 2u);
+  EXPECT_DOUBLE_EQ(cut.startupTime, 6 * 3600);
+}
+
+TEST(VideoAnalysisTest, AStreamWithoutACompletePictureIsAnError) {
+  TestVideoOptions noEnd;
+  noEnd.sequenceEnd = false;
+  const std::string expected = "Error: the video stream holds no complete picture";
+  EXPECT_EQ(RefusalOf([&] { ScanVideo(MakeVideoStream({}, noEnd)); }), expected);
+  EXPECT_EQ(RefusalOf([&] { ScanVideo(MakeVideoStream({})); }), expected);
+  // Only a picture header, no slice.
+  EXPECT_EQ(RefusalOf([&] { ScanVideo(MakeVideoStream({{0, 1, 8, true}}, noEnd)); }), expected);
 }
 
 TEST(VideoAnalysisTest, GroupHeadersRestartTheTemporalReferenceAndPicturesCarryOn) {
@@ -233,6 +266,49 @@ TEST(AudioAnalysisTest, CutOrTrailedStreamsKeepOnlyWholeFrames) {
   AudioScan scanTagged = ScanAudio(tagged, 0);
   EXPECT_EQ(scanTagged.units.size(), 10u);
   EXPECT_EQ(scanTagged.info.streamLength, stream.size());
+}
+
+TEST(AudioAnalysisTest, EachFrameIsMeasuredByItsOwnHeader) {
+  // 256 kbit/s, then 128 kbit/s: 835/836-byte frames, then 417/418-byte ones.
+  TestAudioOptions high, low;
+  high.bitrateIndex = 12;
+  low.bitrateIndex = 8;
+  std::vector<uint8_t> stream = MakeAudioStream(5, high);
+  const std::vector<uint8_t> second = MakeAudioStream(5, low);
+  stream.insert(stream.end(), second.begin(), second.end());
+  AudioScan scan = ScanAudio(stream, 1000);
+  ASSERT_EQ(scan.units.size(), 10u);
+  EXPECT_EQ(scan.info.streamLength, stream.size());
+  uint64_t sum = 0;
+  for (size_t k = 0; k < 10; ++k) {
+    sum += scan.units[k].length;
+    EXPECT_TRUE(k < 5 ? scan.units[k].length >= 835 && scan.units[k].length <= 836
+                      : scan.units[k].length >= 417 && scan.units[k].length <= 418);
+    // Time runs on at 1152 samples a frame whatever the bit rate.
+    EXPECT_EQ(scan.units[k].pts, TimeStampFromTicks(k * (1152 / 44.1 * 90) + 1000));
+  }
+  EXPECT_EQ(sum, stream.size());
+  // The info record keeps the first header.
+  EXPECT_EQ(scan.info.bitrateIndex, 12u);
+  EXPECT_EQ(scan.info.frameLength, 835u);
+
+  // A layer I frame after layer II ones: its 384 samples take less time.
+  TestAudioOptions layerOne;
+  layerOne.layerCode = 3;
+  layerOne.bitrateIndex = 12;
+  std::vector<uint8_t> mixed = MakeAudioStream(2);
+  const std::vector<uint8_t> tail = MakeAudioStream(2, layerOne);
+  mixed.insert(mixed.end(), tail.begin(), tail.end());
+  AudioScan scanMixed = ScanAudio(mixed, 0);
+  ASSERT_EQ(scanMixed.units.size(), 4u);
+  EXPECT_EQ(scanMixed.units[3].pts, TimeStampFromTicks(2 * (1152 / 44.1 * 90) + 384 / 44.1 * 90));
+}
+
+TEST(AudioAnalysisTest, AStreamWithoutACompleteFrameIsAnError) {
+  std::vector<uint8_t> stream = MakeAudioStream(1);
+  stream.resize(300);
+  EXPECT_EQ(RefusalOf([&] { ScanAudio(stream, 0); }),
+            "Error: the audio stream holds no complete frame");
 }
 
 TEST(AudioAnalysisTest, LayerOneFramesAreCountedInFourByteSlots) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "mpeg/video/encoding_parameters.h"
 #include "mpeg/video/engine_memory.h"
 #include "platform/host/conversion_log.h"
@@ -133,6 +135,28 @@ TEST(EncodingParametersTest, ConstrainedParametersFlag) {
   EXPECT_FALSE(constrained(640, 480, 25));  // 1200 macroblocks
 }
 
+TEST(EncodingParametersTest, AutomaticVideoRateFollowsThePixelsPerSecond) {
+  EXPECT_DOUBLE_EQ(AutomaticVideoBitRate(352, 288, 25), 1150000);
+  EXPECT_DOUBLE_EQ(AutomaticVideoBitRate(704, 576, 25), 4600000);
+  EXPECT_DOUBLE_EQ(AutomaticVideoBitRate(352, 288, 50), 2300000);
+  EXPECT_DOUBLE_EQ(AutomaticVideoBitRate(32, 32, 24), 150000);  // the floor
+  EXPECT_DOUBLE_EQ(AutomaticVideoBitRate(4080, 2800, 60), kMaxBitRate);
+  EXPECT_EQ(std::fmod(AutomaticVideoBitRate(720, 576, 30000.0 / 1001), 400.0), 0.0);
+
+  RecordingConversionLog log;
+  ScopedConversionLog scope(log);
+  EngineSettings settings;
+  settings.automaticVideoRate = true;  // whatever the total and the sound
+  EncodingParameters p;
+  ASSERT_TRUE(DeriveEncodingParameters(Source(704, 576, 25, 1), settings, p));
+  EXPECT_DOUBLE_EQ(p.bitRate, 4600000);
+  settings = EngineSettings{};
+  settings.videoRate = 2000000;
+  ASSERT_TRUE(DeriveEncodingParameters(Source(352, 288, 25, 1), settings, p));
+  EXPECT_DOUBLE_EQ(p.bitRate, 2000000);
+  EXPECT_EQ(p.BitRateField(), 5000);
+}
+
 TEST(EncodingParametersTest, RangeErrorsAreFatal) {
   RecordingConversionLog log;
   ScopedConversionLog scope(log);
@@ -142,15 +166,21 @@ TEST(EncodingParametersTest, RangeErrorsAreFatal) {
   settings.requestedWidth = 4096;
   settings.requestedHeight = 240;
   EncodingParameters p;
-  EXPECT_THROW(DeriveEncodingParameters(Source(320, 240, 25, 1), settings, p), EngineAbort);
-  EXPECT_EQ(log.fatals,
-            std::vector<std::string>{"horizontal_size must be less than 4096 (MPEG-1)"});
-
-  log.fatals.clear();
-  settings.requestedWidth = 320;
-  settings.requestedHeight = 5000;
-  EXPECT_THROW(DeriveEncodingParameters(Source(320, 240, 25, 1), settings, p), EngineAbort);
-  EXPECT_EQ(log.fatals, std::vector<std::string>{"vertical size must be less than 4096 (MPEG-1)"});
+  // Sizes the bitstream cannot hold are refused with a message, not a fatal error.
+  EXPECT_FALSE(DeriveEncodingParameters(Source(320, 240, 25, 1), settings, p));
+  EXPECT_EQ(log.fatals, std::vector<std::string>{});
+  EXPECT_EQ(log.lines, (std::vector<std::string>{
+                           "Error: frame is too big (4096x240 pixels)",
+                           "MPEG-1 pictures are at most 4095 pixels wide and 2800 lines high"}));
+  log.lines.clear();
+  settings.requestedWidth = 4094;   // the widest requested size: 256 macroblocks
+  settings.requestedHeight = 2800;  // 175 slices, the last start code 0xAF
+  EXPECT_TRUE(DeriveEncodingParameters(Source(320, 240, 25, 1), settings, p));
+  EXPECT_EQ(p.mbWidth, 256);
+  EXPECT_EQ(p.mbHeight, 175);
+  settings.requestedHeight = 2802;
+  EXPECT_FALSE(DeriveEncodingParameters(Source(320, 240, 25, 1), settings, p));
+  EXPECT_EQ(log.fatals, std::vector<std::string>{});
 
   log.fatals.clear();
   settings = EngineSettings{};

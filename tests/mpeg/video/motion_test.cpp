@@ -40,6 +40,12 @@ TEST(PixelKernelsTest, VectorRoutinesMatchThePlainOnesOnTheSameBuffers) {
       }
     }
     ASSERT_EQ(Sse16Sse2(pa, strideA, pb, 64), Sse16Plain(pa, strideA, pb, 64));
+    // The activity measure: s2 / 64 - (s / 64)^2 of the 8x8 block, exactly.
+    double s = 0, s2 = 0;
+    for (int r = 0; r < 8; ++r)
+      for (int c = 0; c < 8; ++c)
+        s += pa[r * strideA + c], s2 += pa[r * strideA + c] * pa[r * strideA + c];
+    ASSERT_EQ(BlockVariance8(pa, strideA), s2 / 64.0 - (s / 64.0) * (s / 64.0));
   }
   std::vector<uint8_t> white(16 * 16, 255), black(16 * 16, 0);
   EXPECT_EQ(Sad16Sse2(white.data(), 16, black.data(), 16, 1 << 30), 255 * 256);

@@ -2,6 +2,7 @@
 
 #include "mpeg/video/bitstream.h"
 #include "mpeg/video/rate_control.h"
+#include "mpeg/video/vbv_analysis.h"
 
 namespace quendrolix {
 namespace {
@@ -87,19 +88,82 @@ TEST(RateControlTest, PictureUpdateMovesTheModel) {
   EXPECT_DOUBLE_EQ(rc.avgAct, 123.0);
 }
 
-TEST(VbvTest, FirstPictureWaitsForASevenEighthsBuffer) {
-  VbvModel vbv;
-  vbv.Init(Params(1064960, 4));
-  EXPECT_EQ(vbv.PictureDelay(kPictureI), 65535);  // 7340032 x 90000 / 1064960 = 620307
-  vbv.EndOfPicture(7000000 - 3);                  // rounded up to whole bytes: 7000000
-  // Each later picture is decoded one period (3003.003 ticks) after the one before.
-  const double first = 7340032 * 90000.0 / 1064960, period = 90000 / (30000.0 / 1001.0);
-  EXPECT_EQ(vbv.PictureDelay(kPictureP),
-            static_cast<int>(first + period - 7000000 * 90000.0 / 1064960));  // 34589
-  EXPECT_EQ(vbv.PictureDelay(kPictureB),
-            static_cast<int>(first + 2 * period - 7000000 * 90000.0 / 1064960));
-  vbv.EndOfPicture(uint64_t{100} << 30);  // far past the buffer: limited to 0
-  EXPECT_EQ(vbv.PictureDelay(kPictureB), 0);
+// Pictures back to back, each `bits` long (headers included), the picture start code at
+// the start of each.
+std::vector<CodedPictureBits> Pictures(const std::vector<uint64_t>& bits) {
+  std::vector<CodedPictureBits> out;
+  uint64_t at = 0;
+  for (uint64_t b : bits) {
+    CodedPictureBits p;
+    p.start = at;
+    p.startCodeEnd = at + 32;
+    p.vbvDelayAt = at + 45;
+    out.push_back(p);
+    at += b;
+  }
+  return out;
+}
+
+TEST(VbvTest, ConstantRateDelaysFollowTheStream) {
+  // 100 kbit/s at 25 frames/s: 4000 bits arrive per period. A 12000-bit picture first,
+  // then 4000-bit ones: the first leaves when it has arrived (0.12 s), every later one a
+  // period after the one before, and the buffer never holds more than the first.
+  std::vector<uint64_t> sizes = {12000, 4000, 4000, 4000};
+  auto pictures = Pictures(sizes);
+  VbvOutcome v = AnalyseVbv(pictures, 24000, 100000, 25);
+  ASSERT_TRUE(v.constantRate);
+  EXPECT_DOUBLE_EQ(v.startupSeconds, 0.12);
+  ASSERT_EQ(v.vbvDelays.size(), 4u);
+  for (size_t k = 0; k < 4; ++k) {
+    // From the end of its start code to its decoding, in 90 kHz ticks.
+    double expected = (0.12 + 0.04 * k - pictures[k].startCodeEnd / 100000.0) * 90000;
+    EXPECT_NEAR(v.vbvDelays[k], expected, 1.0) << k;
+  }
+  EXPECT_EQ(v.bufferBits, 12000u);
+  EXPECT_EQ(v.bufferSize, 1);
+
+  // A picture that arrives late moves the start: nothing may be late.
+  sizes = {4000, 4000, 20000, 4000};
+  v = AnalyseVbv(Pictures(sizes), 32000, 100000, 25);
+  ASSERT_TRUE(v.constantRate);
+  EXPECT_NEAR(v.startupSeconds, 0.28 - 2 * 0.04, 1e-12);  // 28000 bits by the third decode
+  EXPECT_EQ(v.bufferSize, 2);                             // 24000 bits held before it
+}
+
+TEST(VbvTest, StreamsTheRateCannotCarryAreVariable) {
+  // Tiny pictures after a big one: at a constant rate the buffer would have to keep what
+  // the stream never takes (or the delays overflow 16 bits): variable rate, every
+  // vbv_delay 0xFFFF, and the smallest buffer in which the decoder never waits.
+  std::vector<uint64_t> sizes = {400000};
+  for (int i = 0; i < 99; ++i) sizes.push_back(500);
+  auto pictures = Pictures(sizes);
+  uint64_t end = 400000 + 99 * 500;
+  VbvOutcome v = AnalyseVbv(pictures, end, 100000, 25);
+  EXPECT_FALSE(v.constantRate);
+  for (int d : v.vbvDelays) ASSERT_EQ(d, kVariableVbvDelay);
+  EXPECT_EQ(v.bufferSize, (400000 + 16383) / 16384);
+  EXPECT_DOUBLE_EQ(v.startupSeconds, 4.0);
+  // A slideshow is variable by design, whatever its sizes.
+  VbvOutcome slides = AnalyseVbv(Pictures({4000, 4000}), 8000, 100000, 25, true);
+  EXPECT_FALSE(slides.constantRate);
+  // Larger than the field can describe: the largest it can.
+  VbvOutcome huge = AnalyseVbv(Pictures({40000000}), 40000000, 100000, 25);
+  EXPECT_EQ(huge.bufferSize, kMaxVbvBufferSize);
+}
+
+TEST(SlideshowRateTest, EachPictureTakesWhatArrivedWhileTheOneBeforeWasShown) {
+  SlideshowRate rate;
+  rate.Init(1000000, 25, 300000);  // 40000 bits a frame, buffer capped at 300000
+  // The first picture waits for its own share: 5 frames.
+  EXPECT_DOUBLE_EQ(rate.Budget(5), 200000);
+  rate.Spent(150000, 5);
+  // The second gets the 5 frames the first was shown, plus what the first left.
+  EXPECT_DOUBLE_EQ(rate.Budget(50), 250000);
+  rate.Spent(100000, 50);
+  // 50 frames would bring 2 Mbit: the buffer holds no more than its cap.
+  EXPECT_DOUBLE_EQ(rate.Budget(1), 300000);
+  rate.Spent(400000, 1);  // an overrun leaves the buffer empty, not negative
+  EXPECT_DOUBLE_EQ(rate.Budget(1), 40000);
 }
 
 }  // namespace

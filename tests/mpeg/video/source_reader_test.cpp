@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -43,21 +46,73 @@ struct Frame {
   FrameStore store;
 };
 
-TEST(ColourConversionTest, KnownColours) {
+TEST(ColourConversionTest, VideoRangeBt601) {
   YCbCr white = ConvertPixel(255, 255, 255);
-  EXPECT_EQ(white.y, 255);
+  EXPECT_EQ(white.y, 235);
   EXPECT_EQ(white.cb, 128);
   EXPECT_EQ(white.cr, 128);
   YCbCr black = ConvertPixel(0, 0, 0);
-  EXPECT_EQ(black.y, 0);
+  EXPECT_EQ(black.y, 16);
   EXPECT_EQ(black.cb, 128);
   EXPECT_EQ(black.cr, 128);
-  EXPECT_EQ(ConvertPixel(255, 0, 0).cb, 255);  // pure blue: 258 limited
-  EXPECT_EQ(ConvertPixel(0, 255, 255).cb, 0);  // yellow: -2 limited
-  EXPECT_EQ(ConvertPixel(0, 0, 255).cr, 255);
-  YCbCr grey = ConvertPixel(100, 150, 200);  // (2900 + 22500 + 15400) / 256 = 159.4
-  EXPECT_EQ(grey.y, 159);
-  EXPECT_EQ(grey.cb, (131 * 100 - 87 * 150 - 44 * 200 + 32768) / 256);
+  EXPECT_EQ(ConvertPixel(255, 0, 0).cb, 240);   // pure blue
+  EXPECT_EQ(ConvertPixel(0, 255, 255).cb, 16);  // yellow
+  EXPECT_EQ(ConvertPixel(0, 0, 255).cr, 240);   // pure red
+  EXPECT_EQ(ConvertPixel(255, 255, 0).cr, 16);  // cyan
+  // Every colour within half a level of the exact matrix, and every grey with neutral
+  // chroma (a tint on greys is the first thing people notice).
+  for (int b = 0; b < 256; b += 15)
+    for (int g = 0; g < 256; g += 15)
+      for (int r = 0; r < 256; r += 15) {
+        YCbCr c = ConvertPixel(b, g, r);
+        double y = 16 + (65.481 * r + 128.553 * g + 24.966 * b) / 255;
+        double cb = 128 + (-37.797 * r - 74.203 * g + 112.0 * b) / 255;
+        double cr = 128 + (112.0 * r - 93.786 * g - 18.214 * b) / 255;
+        ASSERT_NEAR(c.y, y, 0.5 + 1e-3) << b << " " << g << " " << r;
+        ASSERT_NEAR(c.cb, cb, 0.5 + 1e-3) << b << " " << g << " " << r;
+        ASSERT_NEAR(c.cr, cr, 0.5 + 1e-3) << b << " " << g << " " << r;
+      }
+  for (int v = 0; v < 256; ++v) {
+    YCbCr grey = ConvertPixel(v, v, v);
+    ASSERT_EQ(grey.cb, 128) << v;
+    ASSERT_EQ(grey.cr, 128) << v;
+  }
+}
+
+TEST(ColourConversionTest, WhatAPlayerShowsIsTheSourceWithinTwoLevels) {
+  int worst = 0;
+  for (int b = 0; b < 256; b += 5)
+    for (int g = 0; g < 256; g += 5)
+      for (int r = 0; r < 256; r += 5) {
+        YCbCr c = ConvertPixel(b, g, r);
+        Bgr back = ConvertToRgb(c.y, c.cb, c.cr);
+        worst = std::max({worst, std::abs(back.b - b), std::abs(back.g - g), std::abs(back.r - r)});
+      }
+  EXPECT_LE(worst, 2);
+  Bgr white = ConvertToRgb(235, 128, 128), black = ConvertToRgb(16, 128, 128);
+  EXPECT_EQ(white.r + white.g + white.b, 3 * 255);
+  EXPECT_EQ(black.r + black.g + black.b, 0);
+}
+
+TEST(ColourConversionTest, ChromaIsThatOfEachBlocksMeanColour) {
+  // Red, green / blue, white in the top-left 2x2 block: its Cb and Cr are the exact
+  // matrix on the mean colour, rounded once.
+  EncodingParameters p = Coded(16, 16);
+  Frame f(p);
+  const Rgb block[2][2] = {{{255, 0, 0}, {0, 255, 0}}, {{0, 0, 255}, {255, 255, 255}}};
+  HDIB dib = MakeDib(16, 16, 24, [&](int x, int y) {
+    return x < 2 && y < 2 ? block[y][x] : Rgb{90, 90, 90};
+  });
+  ASSERT_EQ(ConvertDibToFrame(*dib, p, f.store, f.scratch.data(), nullptr),
+            DibConversion::kConverted);
+  double r = (255 + 0 + 0 + 255) / 4.0, g = (0 + 255 + 0 + 255) / 4.0,
+         b = (0 + 0 + 255 + 255) / 4.0;
+  double cb = 128 + (-37.797 * r - 74.203 * g + 112.0 * b) / 255;
+  double cr = 128 + (112.0 * r - 93.786 * g - 18.214 * b) / 255;
+  EXPECT_EQ(f.cb[0], static_cast<int>(std::floor(cb + 0.5)));
+  EXPECT_EQ(f.cr[0], static_cast<int>(std::floor(cr + 0.5)));
+  EXPECT_EQ(f.cb[1], 128);  // grey
+  EXPECT_EQ(f.cr[1], 128);
 }
 
 TEST(ColourConversionTest, SixteenBitPixelsSetTheLowBits) {
@@ -73,12 +128,12 @@ TEST(ColourConversionTest, SixteenBitPixelsSetTheLowBits) {
     ASSERT_EQ(ConvertDibToFrame(*dib, p, f.store, f.scratch.data(), nullptr),
               DibConversion::kConverted);
     // 0x7FFF (and 0xFFFF, whose top bit is ignored) is white; 0x0000 is (7, 7, 7).
-    int expected = word & 0x7FFF ? 255 : ConvertPixel(7, 7, 7).y;
+    int expected = word & 0x7FFF ? 235 : ConvertPixel(7, 7, 7).y;
     EXPECT_EQ(f.Y(5, 5), expected) << std::hex << word;
     EXPECT_EQ(f.cb[0], 128);
     EXPECT_EQ(f.cr[0], 128);
   }
-  EXPECT_EQ(ConvertPixel(7, 7, 7).y, 7);  // the weights add up to 256
+  EXPECT_EQ(ConvertPixel(7, 7, 7).y, 22);  // 16 + 7 x 219 / 255
 }
 
 TEST(ColourConversionTest, EveryDepthGivesTheSamePicture) {
@@ -129,12 +184,12 @@ TEST(PlacementTest, OddSizesAreCentredOnBlack) {
   Frame f(p);
   ASSERT_EQ(ConvertDibToFrame(*dib, p, f.store, f.scratch.data(), nullptr),
             DibConversion::kConverted);
-  EXPECT_EQ(f.Y(6, 0), 0);
-  EXPECT_EQ(f.Y(7, 0), 255);
-  EXPECT_EQ(f.Y(327, 240), 255);
-  EXPECT_EQ(f.Y(328, 240), 0);
-  EXPECT_EQ(f.Y(100, 241), 0);
-  EXPECT_EQ(f.Y(100, 255), 0);
+  EXPECT_EQ(f.Y(6, 0), 16);
+  EXPECT_EQ(f.Y(7, 0), 235);
+  EXPECT_EQ(f.Y(327, 240), 235);
+  EXPECT_EQ(f.Y(328, 240), 16);
+  EXPECT_EQ(f.Y(100, 241), 16);
+  EXPECT_EQ(f.Y(100, 255), 16);
   EXPECT_EQ(f.cb[10], 128);
 
   // 320 x 240 into 352 x 240: 16 black columns each side.

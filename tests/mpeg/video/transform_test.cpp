@@ -203,7 +203,7 @@ namespace {
 
 TEST(QuantisationTest, NonIntraFastPathMatchesPlainDivisionEverywhere) {
   for (int mquant = 2; mquant <= 62; mquant += 2) {
-    for (int base = -2048; base < 2048; base += 64) {
+    for (int base = -32768; base < 32768; base += 64) {
       int16_t in[64], out[64];
       for (int i = 0; i < 64; ++i) in[i] = static_cast<int16_t>(base + i);
       QuantNonIntra(in, out, mquant);
