@@ -11,7 +11,7 @@ PACKAGES := $(shell cat deps/*.txt 2>/dev/null | sed -e 's/\#.*//' | tr -s ' \n'
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all deps configure build demo test test-unit test-interop test-sanitize fuzz bench \
-        format install clean
+        format install clean screenshots
 
 all: build
 
@@ -71,6 +71,15 @@ format:
 
 install: build
 	cmake --install $(BUILD)
+
+# Pictures of the main window with a project and of every dialog, drawn by the program
+# itself under Xvfb, into out/screenshots/; the manual's copies in app/help/images/ are
+# refreshed from them.
+screenshots: build
+	mkdir -p out/screenshots app/help/images
+	QUENDROLIX_SCREENSHOTS=$(CURDIR)/out/screenshots QT_QPA_PLATFORM=xcb \
+	  xvfb-run -a -s "-screen 0 1280x800x24" $(BUILD)/bin/quendrolix_gui_tests ScreenshotTour
+	cp out/screenshots/*.png app/help/images/
 
 clean:
 	rm -rf $(BUILD) build-fuzz $(SANITIZE_BUILD)

@@ -29,6 +29,7 @@ ConversionLogWindow::ConversionLogWindow(QWidget* parent) : QDialog(parent) {
   text_->setFont(fixed);
   frame_ = new QLabel(this);
   frame_->setObjectName("frame");
+  frame_->setMinimumWidth(frame_->fontMetrics().horizontalAdvance("Frame 000000") + 4);
   state_ = new QLabel(this);
   state_->setObjectName("state");
   fileLabel_ = new QLabel(this);
@@ -85,6 +86,7 @@ void ConversionLogWindow::ReportLine(const std::string& line) {
   bool wasHidden = isHidden();
   if (wasHidden) show();
   text_->appendPlainText(text);
+  if (text.startsWith("Error")) failed_ = true;
   KeepDrawn(wasHidden);
 }
 
@@ -109,6 +111,7 @@ void ConversionLogWindow::ReportPercent(int percent) {
 }
 
 void ConversionLogWindow::ReportFatal(const std::string& text) {
+  failed_ = true;
   Prompts().ShowMessage(text, {}, PromptIcon::kStop);
   Prompts().ShowMessage(kRecoveryFailed, {}, PromptIcon::kStop);
 }
@@ -121,8 +124,12 @@ void ConversionLogWindow::SetBusy(bool busy) {
   if (busy) {
     frame_->clear();
     progress_->setValue(0);
+    failed_ = false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
   } else {
+    // The engines report their share in whole steps and stop short of the end; a
+    // conversion that ran to its end without an error is done.
+    if (!failed_ && progress_->value() > 0) progress_->setValue(100);
     QApplication::restoreOverrideCursor();
   }
   KeepDrawn(true);

@@ -62,6 +62,7 @@ class ConversionLogWindow : public QDialog, public ConversionLog {
   QString file_;
   bool busy_ = false;
   QElapsedTimer sinceDrawn_;
+  bool failed_ = false;  // an error was reported since the conversion began
 };
 
 }  // namespace quendrolix::app

@@ -4,8 +4,11 @@
 #include <QFileInfo>
 
 #include "command_table.h"
+#include "help_topics.h"
 #include "main_frame.h"
 #include "platform/host/program_folder.h"
+#include "platform/host/user_prompts.h"
+#include "project/edited_pictures.h"
 
 namespace quendrolix::app {
 
@@ -52,6 +55,7 @@ CFramewrightApp::~CFramewrightApp() {
 bool CFramewrightApp::InitInstance(const CommandLineInfo& info) {
   if (!info.home.isEmpty()) ProgramFolder::SetOverride(info.home.toStdString());
   recent_.Load();
+  InstallDialogHelp();
 
   frame_ = std::make_unique<CMainFrame>(*this);
   guiPrompts_.SetWindow(frame_.get());
@@ -63,7 +67,7 @@ bool CFramewrightApp::InitInstance(const CommandLineInfo& info) {
   if (info.file.isEmpty()) {
     doc_.NewProject(frameState_);
     frame_->OnDocumentChanged();
-  } else if (!OpenDocumentFile(info.file)) {
+  } else if (!OpenDocumentFiles({info.file})) {
     return false;
   }
 
@@ -81,6 +85,36 @@ bool CFramewrightApp::OpenDocumentFile(const QString& path) {
     frame_->RebuildRecentFileMenu();
   }
   return outcome != OpenOutcome::kProjectFailed;
+}
+
+bool CFramewrightApp::OpenDocumentFiles(const QStringList& paths) {
+  bool opened = true;
+  for (const QString& path : KeepOnlyPictures(paths)) opened = OpenDocumentFile(path) && opened;
+  return opened;
+}
+
+QStringList KeepOnlyPictures(const QStringList& paths, bool everyFile) {
+  QStringList kept;
+  std::vector<std::string> refused;
+  bool checked = false;
+  for (const QString& path : paths) {
+    std::string full = QFileInfo(path).absoluteFilePath().toStdString();
+    if (!everyFile && !IsImageExtension(full)) {
+      kept << path;
+      continue;
+    }
+    // Large photographs take a moment each to decode: say which one is being looked at.
+    Prompts().ShowStatus("Checking " + DisplayNameOf(full) + "...");
+    checked = true;
+    if (DecodesAsPicture(full))
+      kept << path;
+    else
+      refused.push_back(full);
+  }
+  if (checked) Prompts().ShowStatus("Ready");
+  if (!refused.empty())
+    Prompts().ShowMessage(RefusedPicturesMessage(refused), {}, PromptIcon::kWarning);
+  return kept;
 }
 
 void CFramewrightApp::OnFileOpen() {

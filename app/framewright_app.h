@@ -41,6 +41,11 @@ struct CommandLineInfo {
   static bool Parse(const QStringList& arguments, CommandLineInfo& info, QString& error);
 };
 
+// The files among `paths` that may go into the list: pictures that decode and, unless
+// `everyFile`, files not named as pictures (projects, settings files), which open their
+// own way. The others are listed in one message.
+QStringList KeepOnlyPictures(const QStringList& paths, bool everyFile = false);
+
 // The application: one project document with its frame list, the remembered dialog
 // folders, the recent-file list and the main window, created in that order and released
 // in reverse.
@@ -61,6 +66,10 @@ class CFramewrightApp {
   // the recent-file list). A project that was read joins the recent-file list. False when
   // the file was tried as a project and refused.
   bool OpenDocumentFile(const QString& path);
+  // Several files at once (a drop, the command line): those named as pictures that do
+  // not decode are listed in one message and left out; the rest open one by one. False
+  // when a project among them was refused.
+  bool OpenDocumentFiles(const QStringList& paths);
   // "Open Project...": the file dialog, then OpenDocumentFile.
   void OnFileOpen();
   // An entry of the recent-file list; one that cannot be opened leaves the list.

@@ -1,5 +1,6 @@
 #include "framewright_view.h"
 
+#include <QFileInfo>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
@@ -119,7 +120,20 @@ void CFramewrightView::paintEvent(QPaintEvent* event) {
     return;
   }
   if (!editorOn_) LoadSelectedPicture();
-  if (editorOn_ || !picture_.IsValid()) return;
+  if (editorOn_) return;
+  if (!picture_.IsValid()) {
+    // Rather than an empty screen: say why the selected picture is not shown.
+    if (!picturePath_.empty()) {
+      QString path = QString::fromStdString(picturePath_);
+      painter.setPen(BackgroundColour().lightness() < 128 ? Qt::white : Qt::black);
+      painter.drawText(rect().adjusted(12, 12, -12, -12), Qt::AlignCenter | Qt::TextWordWrap,
+                       (QFileInfo::exists(path) ? "This file is not a picture the program can "
+                                                  "read:\n"
+                                                : "The picture is missing:\n") +
+                           path);
+    }
+    return;
+  }
   source_->StampLogo(picture_, doc_);
   QImage shown = RenderPicture(picture_, BackgroundColour());
   if (shown.isNull()) return;

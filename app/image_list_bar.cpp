@@ -66,6 +66,7 @@ ImageListBar::ImageListBar(FrameList& list, QWidget* parent) : QDockWidget("Imag
                                                   QHeaderView::ResizeToContents);
   grid_->horizontalHeader()->setHighlightSections(false);
   grid_->setWordWrap(false);
+  grid_->setItemDelegateForColumn(FrameList::kFramesColumn, new FrameCountDelegate(grid_));
 
   connect(grid_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& current) { OnCurrentChanged(current); });

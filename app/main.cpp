@@ -1,5 +1,6 @@
 // quendrolix: the desktop program.
 #include <QApplication>
+#include <QIcon>
 #include <cstdio>
 
 #include "framewright_app.h"
@@ -9,6 +10,12 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(quendrolix::app::kAppTitle);
   QApplication::setOrganizationName(quendrolix::app::kRegistryKey);
   QApplication::setApplicationVersion(quendrolix::app::kVersion);
+  // The desktop matches the window with its launcher and icon by these.
+  QApplication::setDesktopFileName("org.quendrolix.MediaEditor");
+  QIcon icon;
+  icon.addFile(":/icons/icons/32/quendrolix.png");
+  icon.addFile(":/icons/icons/256/quendrolix.png");
+  QApplication::setWindowIcon(icon);
 
   quendrolix::app::CommandLineInfo info;
   QString error;

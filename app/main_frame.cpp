@@ -15,6 +15,7 @@
 #include "command_icons.h"
 #include "command_table.h"
 #include "conversion_log_window.h"
+#include "desk_commands.h"
 #include "framewright_app.h"
 #include "framewright_view.h"
 #include "gif_output_settings_dlg.h"
@@ -227,6 +228,8 @@ void CMainFrame::RunCommand(int id) {
   if (found->enabled && !found->enabled()) return;
   CommandHandler handler = *found;  // the body may rewire commands
   handler.run();
+  // Whatever a command said while it ran ("Merging...", "Checking ..."), it is done now.
+  SetStatusText("Ready");
   UpdateCommandUi();
 }
 
@@ -286,12 +289,17 @@ void CMainFrame::WireCommands() {
   Wire(kIdWavToMp2, {[this] { OnWavToMp2(); }});
   Wire(kIdWavToMp3, {[this] { OnWavToMp3(); }});
   Wire(kIdRecorder, {[this] { OnRecorder(); }});
+  // The image editor and processor (app/desk_commands.cpp)
+  DeskCommands desk = MakeDeskCommands(*this, app_);
+  Wire(kIdImageEditor, desk.imageEditor);
+  Wire(kIdImageProcessor, desk.imageProcessor);
   // Help
   Wire(kIdHelpContents, help(kHelpContents));
   Wire(kIdTroubleshooting, help(kHelpTroubleshooting));
   Wire(kIdTutorialFirst, help(kHelpFirstAnimation));
   Wire(kIdTutorialAutoPaste, help(kHelpAutoPaste));
   Wire(kIdTutorialWeb, help(kHelpWebPages));
+  Wire(kIdWebSite, desk.webSite);
   Wire(kIdAbout, {[this] { OnAbout(); }});
 }
 
@@ -371,13 +379,13 @@ void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CMainFrame::dropEvent(QDropEvent* event) {
-  bool any = false;
-  for (const QUrl& url : event->mimeData()->urls()) {
-    if (!url.isLocalFile()) continue;
-    app_.OpenDocumentFile(url.toLocalFile());
-    any = true;
-  }
-  if (any) event->acceptProposedAction();
+  QStringList files;
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile()) files << url.toLocalFile();
+  if (files.isEmpty()) return;
+  // Together, so that the files that are not pictures are named in one message.
+  app_.OpenDocumentFiles(files);
+  event->acceptProposedAction();
 }
 
 }  // namespace quendrolix::app

@@ -112,6 +112,8 @@ void CMainFrame::OnImport() {
   QStringList files = app_.fileChooser().ChooseImageFiles(
       this, "Import Images", QString::fromStdString(app_.folders().ImportFolder()), kImageFilter,
       true);
+  // Files that are not pictures are named in one message and stay out of the list.
+  files = KeepOnlyPictures(files, true);
   if (!files.isEmpty()) ImportFiles(files);
 }
 

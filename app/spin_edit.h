@@ -1,36 +1,25 @@
 #pragma once
 
 #include <QLineEdit>
-#include <QToolButton>
-#include <QWidget>
+#include <QSpinBox>
 
 namespace quendrolix::app {
 
-// An edit box with a spin control beside it. The box holds free text, as the dialog
-// rules read it (a leading integer, not clamped); only the arrows keep to the range:
-// they step the number in the box, taken into the range first, and write it back.
-class SpinEdit : public QWidget {
+// A number box with arrows that holds only whole numbers within its range: letters and
+// numbers outside it cannot be typed, so a dialog's rules always read a number. Values
+// that come from the settings or a project are taken into the range when shown.
+class SpinEdit : public QSpinBox {
   Q_OBJECT
 
  public:
   SpinEdit(int minimum, int maximum, QWidget* parent = nullptr);
 
-  QString text() const { return edit_->text(); }
-  void setText(const QString& text) { edit_->setText(text); }
-  QLineEdit* edit() const { return edit_; }
-  QToolButton* upButton() const { return up_; }
-  QToolButton* downButton() const { return down_; }
-  void Step(int delta);
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
- private:
-  int minimum_;
-  int maximum_;
-  QLineEdit* edit_;
-  QToolButton* up_;
-  QToolButton* down_;
+  // The number as the dialog rules read it ("%d").
+  QString text() const { return QString::number(value()); }
+  // Shows the leading integer of `text` (0 when it has none), taken into the range.
+  void setText(const QString& text);
+  QLineEdit* edit() const { return lineEdit(); }
+  void Step(int delta) { stepBy(delta); }
 };
 
 }  // namespace quendrolix::app

@@ -2,10 +2,13 @@
 
 // One run of the desktop program as the GUI tests drive it.
 #include <QAbstractItemModel>
+#include <QApplication>
 #include <QList>
 #include <QStringList>
 #include <QTableView>
+#include <QTimer>
 #include <QtTest>
+#include <functional>
 #include <memory>
 
 #include "file_chooser.h"
@@ -19,6 +22,22 @@
 namespace quendrolix::gui_testing {
 
 using namespace quendrolix::app;
+
+// Answers the next modal dialog of type T, once it shows, as the user would. The answer
+// must end the dialog (accept, reject or a button that does).
+template <typename T>
+void WhenModal(std::function<void(T*)> answer) {
+  auto* timer = new QTimer(qApp);
+  auto tries = std::make_shared<int>(0);
+  QObject::connect(timer, &QTimer::timeout, [timer, answer, tries] {
+    auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+    if (!dialog && ++*tries < 500) return;
+    timer->stop();
+    timer->deleteLater();
+    if (dialog) answer(dialog);
+  });
+  timer->start(10);
+}
 
 // Answers the file dialogs in place of the user.
 struct ScriptedChooser : FileChooser {

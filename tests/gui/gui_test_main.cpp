@@ -7,10 +7,12 @@
 #include <cstring>
 #include <vector>
 
+#include "desk_test.h"
 #include "image_tools_test.h"
 #include "main_window_test.h"
 #include "media_tools_test.h"
 #include "production_test.h"
+#include "screenshot_tour.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -21,7 +23,9 @@ int main(int argc, char** argv) {
   MediaToolsTest mediaTools;
   ProductionTest production;
   ImageToolsTest imageTools;
-  QObject* classes[] = {&mainWindow, &mediaTools, &production, &imageTools};
+  DeskTest desk;
+  ScreenshotTour screenshots;
+  QObject* classes[] = {&mainWindow, &mediaTools, &production, &imageTools, &desk, &screenshots};
 
   // A first argument naming a class picks it; the rest go to QTest.
   std::vector<char*> args(argv, argv + argc);

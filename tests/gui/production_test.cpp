@@ -27,6 +27,7 @@
 using namespace quendrolix;
 using namespace quendrolix::app;
 using quendrolix::gui_testing::Session;
+using quendrolix::gui_testing::WhenModal;
 using quendrolix::testing::FfprobeStreams;
 using quendrolix::testing::ReadBytes;
 using quendrolix::testing::WritePatternBmp;
@@ -35,22 +36,6 @@ using quendrolix::testing::WriteText;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Answers the next modal dialog of type T, once it shows, as the user would. The answer
-// must end the dialog (accept, reject or a button that does).
-template <typename T>
-void WhenModal(std::function<void(T*)> answer) {
-  auto* timer = new QTimer(qApp);
-  auto tries = std::make_shared<int>(0);
-  QObject::connect(timer, &QTimer::timeout, [timer, answer, tries] {
-    auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
-    if (!dialog && ++*tries < 500) return;
-    timer->stop();
-    timer->deleteLater();
-    if (dialog) answer(dialog);
-  });
-  timer->start(10);
-}
 
 // With QUENDROLIX_GUI_SHOTS set, saves a picture of the window there, for a person to look
 // at.
