@@ -9,7 +9,7 @@ namespace quendrolix::app {
 namespace {
 const QString kAviFilter = QStringLiteral("AVI Files (*.avi)|*.avi||");
 const QString kOutputFilter =
-    QStringLiteral("AVI Files (*.avi)|*.avi|MPEG Files (*.mpg,*.mpeg)|*.mpg;*.mpeg||");
+    QStringLiteral("AVI Files (*.avi)|*.avi|MPEG Files (*.mpg,*.mpeg)|*.mpg;*.mpeg|MP4 Files (*.mp4)|*.mp4||");
 }  // namespace
 
 JoinAvisDlg::JoinAvisDlg(FileChooser& chooser, const QString& folder, Runner run, QWidget* parent)

@@ -33,7 +33,8 @@ namespace {
 const QString kAviOrMpgFilter = QStringLiteral("AVI Files|*.avi|MPG Files|*.mpg;*.mpeg||");
 const QString kTiffFilter = QStringLiteral("TIFF Files (*.tif,*.tiff,*.cri)|*.cri;*.tif;*.tiff||");
 const QString kMovieFilter =
-    QStringLiteral("AVI Files (*.avi)|*.avi|MPEG Files (*.mpg,*.mpeg)|*.mpg;*.mpeg||");
+    QStringLiteral(
+        "AVI Files (*.avi)|*.avi|MPEG Files (*.mpg,*.mpeg)|*.mpg;*.mpeg|MP4 Files (*.mp4)|*.mp4||");
 
 const QString kSoundToMp2Filter = QStringLiteral("Sound Files (*.avi, *.wav)|*.avi;*.wav||");
 const QString kSoundToMp3Filter = QStringLiteral("Sound Files (*.wav)|*.wav||");

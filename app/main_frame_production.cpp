@@ -30,9 +30,9 @@ namespace {
 
 // The Create dialog offers GIF beside AVI and MPG: a ".gif" name goes to the GIF writer.
 const QString kCreateFilter =
-    QStringLiteral("AVI Files|*.avi|MPG Files|*.mpg;*.mpeg|GIF Files|*.gif||");
+    QStringLiteral("AVI Files|*.avi|MPG Files|*.mpg;*.mpeg|GIF Files|*.gif|MP4 Files|*.mp4||");
 const QString kAnimationFilter =
-    QStringLiteral("Animations (*.avi, *.mpg, *.gif)|*.avi;*.mpg;*.mpeg;*.gif|All Files (*.*)|*||");
+    QStringLiteral("Animations (*.avi, *.mpg, *.gif, *.mp4)|*.avi;*.mpg;*.mpeg;*.gif;*.mp4|All Files (*.*)|*||");
 constexpr const char* kNoPlayback =
     "The animation cannot be played: no multimedia support is available on this desktop.";
 

@@ -26,7 +26,7 @@ class QuickCreateDlg : public QDialog {
   QPushButton* soundButton() const { return sound_; }
   QPushButton* createButton() const { return create_; }
 
-  static constexpr const char* kOutputFilter = "AVI Files|*.avi|MPG Files|*.mpg;*.mpeg||";
+  static constexpr const char* kOutputFilter = "AVI Files|*.avi|MPG Files|*.mpg;*.mpeg|MP4 Files|*.mp4||";
   static constexpr const char* kSoundFilter =
       "Sound Files (*.wav, *.avi, *.mp2)|*.wav;*.avi;*.mp2||";
 

@@ -24,7 +24,8 @@ const char kCreateUsage[] =
     "file); a settings file takes Clipora.ini's place and its \"Images\" and \"Sound\" make\n"
     "the project. A name holding \".avi\" anywhere is written as an AVI (frames per second\n"
     "and colour depth of the project, the compressor of AVI.codec, the sound merged in);\n"
-    "a name holding \".gif\" as an animated GIF (the \"Gif Settings\" options: see\n"
+    "a name ending in \".mp4\" as an MP4 (H.264 and AAC, for browsers and players; the\n"
+    "project's frame rate and sound); a name holding \".gif\" as an animated GIF (the \"Gif Settings\" options: see\n"
     "gif-settings); any other name is written as an MPG (the \"MPEG\" options of the\n"
     "settings). The path of the finished movie is printed.\n"
     "  --codec FOURCC   compressor for this build (quendrolix-cli codec --list)\n"
@@ -36,8 +37,9 @@ const char kQuickUsage[] =
     "\n"
     "Builds every picture file of FOLDER (hidden files, folders and files of other kinds\n"
     "are passed over), in byte order of the names, each held for the default frame count\n"
-    "(\"Replicate\" of Clipora.ini, else 1), as \"Quick AVI / MPG Create...\" does: an MPG\n"
-    "when OUTPUT holds \".mpg\" or \".mpeg\", an AVI otherwise. FILE, a WAV or AVI sound, is\n"
+    "(\"Replicate\" of Clipora.ini, else 1), as \"Quick AVI / MPG Create...\" does: an MP4\n"
+    "when OUTPUT ends in \".mp4\", an MPG when it holds \".mpg\" or \".mpeg\", an AVI\n"
+    "otherwise. FILE, a sound file, is\n"
     "merged in; without it an MPG carries the project's sound (\"Sound\" of Clipora.ini),\n"
     "as the program's Quick create does. The path of the finished movie is printed.";
 

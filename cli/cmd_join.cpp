@@ -19,8 +19,8 @@ const char kJoinUsage[] =
     "\n"
     "Writes every frame of FIRST followed by every frame of SECOND into OUTPUT, as \"Join 2\n"
     "AVI-s Together...\" does: the frames are laid out in the program folder's Temp folder\n"
-    "and built by Quick create (an MPG when OUTPUT holds \".mpg\" or \".mpeg\", an AVI\n"
-    "otherwise) at the frames per second, colour depth and default frame count of\n"
+    "and built by Quick create (an MP4 when OUTPUT ends in \".mp4\", an MPG when it holds\n"
+    "\".mpg\" or \".mpeg\", an AVI otherwise) at the frames per second, colour depth and default frame count of\n"
     "Clipora.ini. The path of the finished movie is printed. Exits with 1 when nothing was\n"
     "made.";
 
@@ -29,8 +29,8 @@ const char kTiffUsage[] =
     "\n"
     "Writes the pages of a multi-page TIFF file into OUTPUT, as \"Multi-page TIFF->AVI/MPEG\n"
     "Converter...\" does: the pages are laid out in the program folder's Temp folder and\n"
-    "built by Quick create (an MPG when OUTPUT holds \".mpg\" or \".mpeg\", an AVI\n"
-    "otherwise). The path of the finished movie is printed. Exits with 1 when nothing was\n"
+    "built by Quick create (an MP4 when OUTPUT ends in \".mp4\", an MPG when it holds\n"
+    "\".mpg\" or \".mpeg\", an AVI otherwise). The path of the finished movie is printed. Exits with 1 when nothing was\n"
     "made.";
 
 bool NonEmpty(const std::vector<std::string>& args) {

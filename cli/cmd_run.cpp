@@ -22,8 +22,8 @@ const char* const kUsage =
     "sections. A project file is opened after start-up; an image is added to the list.\n"
     "The project is then printed as \"project show\" prints it.\n"
     "A settings file with \"Auto\" = 1 is a build job instead: the project is built into\n"
-    "its \"Output\" with its \"Sound\", as an MPG when the name holds \".mpg\" or \".mpeg\"\n"
-    "(and not \".avi\"), as an AVI otherwise. Exit status 0 when the file was made.";
+    "its \"Output\" with its \"Sound\": an AVI when the name holds \".avi\", an MP4 when it\n"
+    "ends in \".mp4\", an MPG when it holds \".mpg\" or \".mpeg\", an AVI otherwise. Exit status 0 when the file was made.";
 
 int RunStartup(const std::vector<std::string>& args) {
   if (args.size() != 1) return UsageError("run", "run needs one file");

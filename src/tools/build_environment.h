@@ -14,7 +14,7 @@
 
 namespace quendrolix {
 
-enum class OutputKind { kAvi, kMpg, kGif };
+enum class OutputKind { kAvi, kMpg, kGif, kMp4 };
 
 // The playback of a finished movie, which the fronts implement (the GUI opens a player
 // window; the CLI prints the path or does nothing).

@@ -2,12 +2,14 @@
 
 #include "tools/create_avi.h"
 #include "tools/create_gif.h"
+#include "tools/create_mp4.h"
 #include "tools/create_mpg.h"
 
 namespace quendrolix {
 
 OutputKind CreateOutputKind(const std::string& name) {
   if (NameHolds(name, ".avi")) return OutputKind::kAvi;
+  if (IsMp4Name(name)) return OutputKind::kMp4;
   if (NameHolds(name, ".gif")) return OutputKind::kGif;
   return OutputKind::kMpg;
 }
@@ -28,6 +30,9 @@ BuildResult CreateFromProject(CFramewrightDoc& doc, const std::string& outputNam
       break;
     case OutputKind::kMpg:
       ok = BuildMpg(doc, entries, outputName, doc.soundFile(), env);
+      break;
+    case OutputKind::kMp4:
+      ok = BuildMp4(doc, entries, outputName, doc.soundFile(), env);
       break;
   }
   result.status = ok ? BuildStatus::kBuilt : BuildStatus::kFailed;

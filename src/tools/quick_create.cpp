@@ -7,12 +7,14 @@
 #include "platform/host/user_prompts.h"
 #include "project/framewright_doc.h"
 #include "tools/create_avi.h"
+#include "tools/create_mp4.h"
 #include "tools/create_mpg.h"
 
 namespace quendrolix {
 namespace fs = std::filesystem;
 
 OutputKind QuickCreateOutputKind(const std::string& name) {
+  if (IsMp4Name(name)) return OutputKind::kMp4;
   return NameHolds(name, ".mpg") || NameHolds(name, ".mpeg") ? OutputKind::kMpg : OutputKind::kAvi;
 }
 
@@ -54,6 +56,8 @@ BuildResult QuickCreate(CFramewrightDoc& doc, const QuickCreateRequest& request,
   bool ok;
   if (result.kind == OutputKind::kAvi) {
     ok = BuildAvi(doc, entries, request.output, request.soundFile, env, false);
+  } else if (result.kind == OutputKind::kMp4) {
+    ok = BuildMp4(doc, entries, request.output, request.soundFile, env, false);
   } else if (!request.soundFile.empty()) {
     // Only the folder's own sound: merging the project's sound first would leave a system
     // stream that cannot take a second sound.

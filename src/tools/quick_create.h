@@ -1,6 +1,6 @@
 #pragma once
 
-// Quick create: every picture of a folder into an AVI or MPG.
+// Quick create: every picture of a folder into an AVI, MPG or MP4.
 
 #include <string>
 #include <vector>
@@ -9,7 +9,8 @@
 
 namespace quendrolix {
 
-// Quick create: ".mpg" or ".mpeg" anywhere gives MPG; anything else is AVI.
+// Quick create: a name ending in ".mp4" gives MP4, ".mpg" or ".mpeg" anywhere MPG, anything
+// else AVI.
 OutputKind QuickCreateOutputKind(const std::string& name);
 
 // Quick create: every picture file of the folder (regular, not hidden, with a picture

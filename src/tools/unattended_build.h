@@ -8,8 +8,8 @@
 
 namespace quendrolix {
 
-// The unattended build: MPG when the name holds ".mpg" or ".mpeg" and not ".avi", as
-// Create would build it; AVI otherwise.
+// The unattended build: AVI when the name holds ".avi"; MP4 when it ends in ".mp4"; MPG
+// when it holds ".mpg" or ".mpeg"; AVI otherwise.
 OutputKind UnattendedOutputKind(const std::string& name);
 
 // The unattended build of a settings file with "Auto" = 1: the project into the document's

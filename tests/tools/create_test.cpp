@@ -83,6 +83,11 @@ TEST(OutputKindTest, NamesDecideTheRoad) {
   EXPECT_EQ(CreateOutputKind("clip.gif.avi"), OutputKind::kAvi);
   EXPECT_EQ(CreateOutputKind("clip.mpeg"), OutputKind::kMpg);
   EXPECT_EQ(CreateOutputKind("clip"), OutputKind::kMpg);
+  EXPECT_EQ(CreateOutputKind("/web/Clip.MP4"), OutputKind::kMp4);
+  EXPECT_EQ(CreateOutputKind("clip.mp4.avi"), OutputKind::kAvi);
+  EXPECT_EQ(CreateOutputKind("clip.mp4.mpg"), OutputKind::kMpg);  // only the ending counts
+  EXPECT_EQ(QuickCreateOutputKind("clip.mp4"), OutputKind::kMp4);
+  EXPECT_EQ(UnattendedOutputKind("job.mp4"), OutputKind::kMp4);
   EXPECT_EQ(QuickCreateOutputKind("clip.gif"), OutputKind::kAvi);
   EXPECT_EQ(QuickCreateOutputKind("clip.MPEG"), OutputKind::kMpg);
   EXPECT_EQ(QuickCreateOutputKind("clip.mpg.avi"), OutputKind::kMpg);

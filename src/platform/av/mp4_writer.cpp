@@ -1,5 +1,7 @@
 #include "platform/av/mp4_writer.h"
 
+#include <cstring>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -7,12 +9,13 @@
 #include <vector>
 
 #include "platform/av/av_internal.h"
+#include "platform/host/atomic_file.h"
 #include "platform/vfw/pixel_convert.h"
 
 namespace quendrolix::av {
 
 struct Mp4Writer::State {
-  std::string path, tempPath;
+  AtomicFile file;  // the temporary file the library writes; put in place by Finish
   AVFormatContext* output = nullptr;
   bool headerWritten = false, finished = false;
   // Video.
@@ -40,7 +43,6 @@ struct Mp4Writer::State {
       if (!(output->oformat->flags & AVFMT_NOFILE)) avio_closep(&output->pb);
       avformat_free_context(output);
     }
-    if (!finished && !tempPath.empty()) std::remove(tempPath.c_str());
   }
 };
 
@@ -77,9 +79,11 @@ std::unique_ptr<Mp4Writer> Mp4Writer::Create(const std::string& path, const Mp4S
     return nullptr;
   }
   auto s = std::make_unique<State>();
-  s->path = path;
-  s->tempPath = path + ".part";
-  int rc = avformat_alloc_output_context2(&s->output, nullptr, "mp4", s->tempPath.c_str());
+  if (!s->file.Open(path, AtomicFile::TempName::kPartSuffix)) {
+    Fail(error, "cannot write " + path);
+    return nullptr;
+  }
+  int rc = avformat_alloc_output_context2(&s->output, nullptr, "mp4", s->file.tempPath().c_str());
   if (rc < 0 || !s->output) {
     Fail(error, "the MP4 writer did not start", rc);
     return nullptr;
@@ -168,9 +172,9 @@ std::unique_ptr<Mp4Writer> Mp4Writer::Create(const std::string& path, const Mp4S
     s->channels = settings.channels;
   }
 
-  rc = avio_open(&s->output->pb, s->tempPath.c_str(), AVIO_FLAG_WRITE);
+  rc = avio_open(&s->output->pb, s->file.tempPath().c_str(), AVIO_FLAG_WRITE);
   if (rc < 0) {
-    Fail(error, "cannot write " + s->tempPath, rc);
+    Fail(error, "cannot write " + s->file.tempPath(), rc);
     return nullptr;
   }
   // The index goes first, so that browsers start playing before the whole file is there.
@@ -315,13 +319,9 @@ bool Mp4Writer::Finish() {
   if (s.output && !(s.output->oformat->flags & AVFMT_NOFILE)) {
     if (avio_closep(&s.output->pb) < 0) ok = ok && Fail(&s.error, "the MP4 could not be closed");
   }
-  if (ok) {
-    std::error_code ec;
-    std::filesystem::rename(s.tempPath, s.path, ec);
-    if (ec) ok = Fail(&s.error, "cannot write " + s.path + ": " + ec.message());
-  }
-  s.finished = ok;
-  if (!ok) std::remove(s.tempPath.c_str());
+  if (ok && !s.file.Commit())
+    ok = Fail(&s.error, "cannot write " + s.file.path() + ": " + std::strerror(s.file.error()));
+  if (!ok) s.file.Discard();
   s.finished = true;
   return ok;
 }

@@ -10,8 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/av/audio_decoder.h"
-#include "platform/av/mp4_writer.h"
+#include "support/avi_fixtures.h"
 #include "support/sound_fixtures.h"
 #include "support/test_support.h"
 #include "support/vfw_fixtures.h"
@@ -60,32 +59,22 @@ TEST(Mp4BrowserTest, AProjectWithSoundPlaysInAVideoElement) {
   QUENDROLIX_REQUIRE_TOOL(chromium, "chromium");
   TempDir dir;
   // The project: four pictures held 5, 10, 5 and 11 frames at 10 frames/s (3.1 s), and a
-  // sound of 3.1 s at 22.05 kHz that reaches the movie as 44.1 kHz stereo.
+  // sound of 3.1 s at 22.05 kHz, built by Create as a user builds it.
   const int counts[] = {5, 10, 5, 11};
   WriteToneWav(dir.File("tone.wav"), 22050, 1, 3.1);
-  av::Mp4Settings s;
-  s.width = 320;
-  s.height = 240;
-  s.rateNumerator = 10;
-  s.rateDenominator = 1;
-  s.sound = true;
-  s.sampleRate = 44100;
-  s.channels = 2;
-  const std::string movie = dir.File("movie.mp4");
-  std::string error;
-  auto writer = av::Mp4Writer::Create(movie, s, &error);
-  ASSERT_TRUE(writer) << error;
+  std::vector<std::string> args = {
+      "--home", dir.File("home"), "project",           "new", dir.File("show.qdx"), "--fps",
+      "10",     "--sound",        dir.File("tone.wav")};
   for (int i = 0; i < 4; ++i) {
-    HDIB picture = MakeTestFrame(320, 240, 24, 9 * i);
-    ASSERT_TRUE(writer->AddPicture(*picture, counts[i])) << writer->error();
+    const std::string picture = dir.File("p" + std::to_string(i) + ".bmp");
+    WritePatternBmp(picture, 320, 240, 9 * i);
+    args.push_back(picture + "," + std::to_string(counts[i]));
   }
-  auto sound = av::AudioDecoder::OpenFile(dir.File("tone.wav"), &error);
-  ASSERT_TRUE(sound) << error;
-  ASSERT_TRUE(sound->SetOutput(44100, 2));
-  std::vector<int16_t> block(4096 * 2);
-  for (size_t got; (got = sound->Read(block.data(), 4096)) > 0;)
-    ASSERT_TRUE(writer->AddSound(block.data(), got)) << writer->error();
-  ASSERT_TRUE(writer->Finish()) << writer->error();
+  ASSERT_EQ(RunCli(args).status, 0);
+  const std::string movie = dir.File("movie.mp4");
+  const CommandResult made =
+      RunCli({"--home", dir.File("home"), "create", dir.File("show.qdx"), movie});
+  ASSERT_EQ(made.status, 0) << made.errors;
 
   const CommandResult probe =
       RunCommand(ShellQuote(ffprobe) + " -v error -show_entries " +
@@ -93,7 +82,7 @@ TEST(Mp4BrowserTest, AProjectWithSoundPlaysInAVideoElement) {
                  "-of csv=p=0 " + ShellQuote(movie));
   EXPECT_EQ(probe.errors, "");
   EXPECT_NE(probe.output.find("h264,320,240"), std::string::npos) << probe.output;
-  EXPECT_NE(probe.output.find("aac,44100,2"), std::string::npos) << probe.output;
+  EXPECT_NE(probe.output.find("aac,22050,1"), std::string::npos) << probe.output;
   const std::string lastLine =
       probe.output.substr(probe.output.rfind('\n', probe.output.size() - 2) + 1);
   EXPECT_NEAR(std::atof(lastLine.c_str()), 3.1, 0.05) << probe.output;
