@@ -5,6 +5,7 @@
 
 #include "mpeg/audio/mp2_engine.h"
 #include "platform/host/conversion_log.h"
+#include "platform/vfw/wave_format.h"
 
 namespace quendrolix {
 
@@ -75,7 +76,7 @@ size_t PcmSource::ReadBlock(int16_t* left, int16_t* right) {
   for (size_t i = 0; i < sourceSamples; ++i) {
     int16_t value;
     if (bitsPerSample_ == 8) {
-      value = static_cast<int16_t>((transfer_[i] - 128) * 256);
+      value = WidenPcm8(transfer_[i]);
     } else {
       value = static_cast<int16_t>(static_cast<uint16_t>(transfer_[2 * i]) |
                                    static_cast<uint16_t>(transfer_[2 * i + 1]) << 8);

@@ -9,6 +9,7 @@
 #include "platform/vfw/avi_sound.h"
 #include "platform/vfw/vfw.h"
 #include "platform/vfw/wav_file.h"
+#include "platform/vfw/wave_format.h"
 
 namespace quendrolix {
 namespace {
@@ -220,10 +221,6 @@ void SetError(std::string* error, const std::string& text) {
   if (error) *error = text;
 }
 
-// The PCM sub-format GUID of WAVE_FORMAT_EXTENSIBLE.
-constexpr uint8_t kPcmSubFormat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-                                       0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-
 }  // namespace
 
 WAVEFORMATEX SoundStreamReader::Format() const {
@@ -235,13 +232,7 @@ WAVEFORMATEX SoundStreamReader::Format() const {
 }
 
 bool SoundStreamReader::IsPcm() const {
-  const std::vector<uint8_t>& bytes = FormatBytes();
-  const WAVEFORMATEX format = Format();
-  if (format.wFormatTag == WAVE_FORMAT_PCM) return true;
-  // Extensible: valid bits (2), channel mask (4), then the sub-format GUID (16).
-  return format.wFormatTag == WAVE_FORMAT_EXTENSIBLE && format.cbSize >= 22 &&
-         bytes.size() >= sizeof(WAVEFORMATEX) + 22 &&
-         std::memcmp(bytes.data() + sizeof(WAVEFORMATEX) + 6, kPcmSubFormat, 16) == 0;
+  return IsPcmFormat(FormatBytes());
 }
 
 void SetAviSoundOpener(AviSoundOpener opener) {

@@ -41,35 +41,19 @@ AudioDecoder::AudioDecoder(std::unique_ptr<State> state) : state_(std::move(stat
 AudioDecoder::~AudioDecoder() = default;
 
 std::unique_ptr<AudioDecoder> AudioDecoder::OpenFile(const std::string& path, std::string* error) {
-  QuietLibraryLog();
   auto state = std::make_unique<State>();
-  AVFormatContext* raw = nullptr;
-  int rc = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
-  if (rc < 0) {
-    Fail(error, path + " cannot be opened", rc);
-    return nullptr;
-  }
-  state->input.reset(raw);
-  rc = avformat_find_stream_info(raw, nullptr);
-  if (rc < 0) {
-    Fail(error, path + " cannot be read", rc);
-    return nullptr;
-  }
   const AVCodec* codec = nullptr;
-  rc = av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
-  if (rc < 0 || !codec) {
-    Fail(error, path + " has no sound that can be decoded");
-    return nullptr;
-  }
-  state->stream = rc;
-  AVStream* stream = raw->streams[rc];
+  const int found = OpenBestStream(path, AVMEDIA_TYPE_AUDIO, "sound", state->input, codec, error);
+  if (found < 0) return nullptr;
+  state->stream = found;
+  AVStream* stream = state->input->streams[found];
   state->codec.reset(avcodec_alloc_context3(codec));
   if (!state->codec || !state->packet || !state->frame) {
     Fail(error, "out of memory");
     return nullptr;
   }
   AVCodecContext* c = state->codec.get();
-  rc = avcodec_parameters_to_context(c, stream->codecpar);
+  int rc = avcodec_parameters_to_context(c, stream->codecpar);
   if (rc >= 0) rc = avcodec_open2(c, codec, nullptr);
   if (rc < 0) {
     Fail(error, std::string("the ") + codec->name + " decoder did not start", rc);
@@ -81,8 +65,8 @@ std::unique_ptr<AudioDecoder> AudioDecoder::OpenFile(const std::string& path, st
   }
   if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
     state->duration = stream->duration * av_q2d(stream->time_base);
-  else if (raw->duration != AV_NOPTS_VALUE && raw->duration > 0)
-    state->duration = static_cast<double>(raw->duration) / AV_TIME_BASE;
+  else if (state->input->duration != AV_NOPTS_VALUE && state->input->duration > 0)
+    state->duration = static_cast<double>(state->input->duration) / AV_TIME_BASE;
   std::unique_ptr<AudioDecoder> decoder(new AudioDecoder(std::move(state)));
   decoder->SetOutput(std::clamp(c->sample_rate, 1000, 384000),
                      c->ch_layout.nb_channels == 1 ? 1 : 2);

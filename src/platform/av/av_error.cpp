@@ -34,4 +34,21 @@ int DecoderThreads() {
   return static_cast<int>(cores == 0 ? 1 : cores > 8 ? 8 : cores);
 }
 
+int OpenBestStream(const std::string& path, AVMediaType type, const char* noun, InputFormat& input,
+                   const AVCodec*& codec, std::string* error) {
+  QuietLibraryLog();
+  AVFormatContext* raw = nullptr;
+  int rc = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
+  if (rc < 0) return Fail(error, path + " cannot be opened", rc), -1;
+  input.reset(raw);
+  rc = avformat_find_stream_info(raw, nullptr);
+  if (rc < 0) return Fail(error, path + " cannot be read", rc), -1;
+  codec = nullptr;
+  rc = av_find_best_stream(raw, type, -1, -1, &codec, 0);
+  if (rc < 0 || !codec) {
+    return Fail(error, path + " has no " + noun + " that can be decoded"), -1;
+  }
+  return rc;
+}
+
 }  // namespace quendrolix::av

@@ -69,6 +69,12 @@ void QuietLibraryLog();
 // The number of decoding threads: the machine's cores, capped.
 int DecoderThreads();
 
+// Opens the file and finds its best stream of `type` and that stream's decoder. The
+// stream's index, or -1 with `error` set ("PATH has no NOUN that can be decoded" when the
+// file holds none).
+int OpenBestStream(const std::string& path, AVMediaType type, const char* noun, InputFormat& input,
+                   const AVCodec*& codec, std::string* error);
+
 }  // namespace quendrolix::av
 
 namespace quendrolix::av {

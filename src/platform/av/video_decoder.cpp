@@ -271,28 +271,12 @@ FileVideoDecoder::~FileVideoDecoder() = default;
 
 std::unique_ptr<FileVideoDecoder> FileVideoDecoder::Open(const std::string& path,
                                                          std::string* error) {
-  QuietLibraryLog();
   auto state = std::make_unique<State>();
-  AVFormatContext* raw = nullptr;
-  int rc = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
-  if (rc < 0) {
-    Fail(error, path + " cannot be opened", rc);
-    return nullptr;
-  }
-  state->input.reset(raw);
-  rc = avformat_find_stream_info(raw, nullptr);
-  if (rc < 0) {
-    Fail(error, path + " cannot be read", rc);
-    return nullptr;
-  }
   const AVCodec* codec = nullptr;
-  rc = av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
-  if (rc < 0 || !codec) {
-    Fail(error, path + " has no video that can be decoded");
-    return nullptr;
-  }
-  state->stream = rc;
-  AVStream* stream = raw->streams[rc];
+  const int found = OpenBestStream(path, AVMEDIA_TYPE_VIDEO, "video", state->input, codec, error);
+  if (found < 0) return nullptr;
+  state->stream = found;
+  AVStream* stream = state->input->streams[found];
   state->timeBase = stream->time_base;
   state->codec.reset(avcodec_alloc_context3(codec));
   if (!state->codec || !state->packet || !state->frame) {
@@ -300,7 +284,7 @@ std::unique_ptr<FileVideoDecoder> FileVideoDecoder::Open(const std::string& path
     return nullptr;
   }
   AVCodecContext* c = state->codec.get();
-  rc = avcodec_parameters_to_context(c, stream->codecpar);
+  int rc = avcodec_parameters_to_context(c, stream->codecpar);
   if (rc < 0 || c->width <= 0 || c->height <= 0 || c->width > kMaxImageDimension ||
       c->height > kMaxImageDimension || int64_t{c->width} * c->height > DibPixelLimit()) {
     Fail(error, path + ": the video size is damaged or too large");

@@ -4,6 +4,7 @@
 #include "platform/host/conversion_log.h"
 #include "platform/sound/sound_backend.h"
 #include "platform/vfw/wav_file.h"
+#include "platform/vfw/wave_format.h"
 
 namespace quendrolix {
 namespace {
@@ -28,7 +29,7 @@ class WavCapture : public CaptureStream {
         // A mono file feeds every channel; extra channels of the file are dropped.
         const unsigned from = std::min<unsigned>(c, have.nChannels - 1u);
         const uint8_t* in = raw_.data() + f * have.nBlockAlign + from * haveBytes;
-        int value = haveBytes == 1 ? (in[0] - 128) * 256 : static_cast<int16_t>(in[0] | in[1] << 8);
+        int value = haveBytes == 1 ? WidenPcm8(in[0]) : static_cast<int16_t>(in[0] | in[1] << 8);
         uint8_t* o = out + f * want_.nBlockAlign + c * wantBytes;
         if (wantBytes == 1) {
           o[0] = static_cast<uint8_t>((value >> 8) + 128);

@@ -796,13 +796,24 @@ ULONG AVIFileRelease(PAVIFILE pfile) {
   return pfile ? pfile->Release() : 0;
 }
 
-HRESULT AVIFileInfo(PAVIFILE pfile, AVIFILEINFO* info, LONG size) {
-  if (!pfile) return AVIERR_BADHANDLE;
+namespace {
+
+// The file's or stream's information record, copied into the caller's `size` bytes (a
+// caller built against a shorter record gets its leading part).
+template <class Object, class Info>
+HRESULT CopyInfo(Object* object, Info* info, LONG size) {
+  if (!object) return AVIERR_BADHANDLE;
   if (!info || size < 0) return AVIERR_BADPARAM;
-  AVIFILEINFO full{};
-  const HRESULT hr = pfile->Info(full);
+  Info full{};
+  const HRESULT hr = object->Info(full);
   std::memcpy(info, &full, std::min<size_t>(static_cast<size_t>(size), sizeof full));
   return hr;
+}
+
+}  // namespace
+
+HRESULT AVIFileInfo(PAVIFILE pfile, AVIFILEINFO* info, LONG size) {
+  return CopyInfo(pfile, info, size);
 }
 
 HRESULT AVIFileGetStream(PAVIFILE pfile, PAVISTREAM* ppavi, FOURCC fccType, LONG index) {
@@ -828,12 +839,7 @@ ULONG AVIStreamRelease(PAVISTREAM pavi) {
 }
 
 HRESULT AVIStreamInfo(PAVISTREAM pavi, AVISTREAMINFO* info, LONG size) {
-  if (!pavi) return AVIERR_BADHANDLE;
-  if (!info || size < 0) return AVIERR_BADPARAM;
-  AVISTREAMINFO full{};
-  const HRESULT hr = pavi->Info(full);
-  std::memcpy(info, &full, std::min<size_t>(static_cast<size_t>(size), sizeof full));
-  return hr;
+  return CopyInfo(pavi, info, size);
 }
 
 LONG AVIStreamStart(PAVISTREAM pavi) {

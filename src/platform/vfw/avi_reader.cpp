@@ -44,10 +44,6 @@ bool ReadOnlyFile::ReadAt(uint64_t offset, void* buffer, size_t bytes) const {
 
 namespace {
 
-// The PCM sub-format of WAVE_FORMAT_EXTENSIBLE: 00000001-0000-0010-8000-00aa00389b71.
-constexpr uint8_t kPcmSubFormat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-                                       0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-
 uint32_t Le32(const uint8_t* p) {
   uint32_t v;
   std::memcpy(&v, p, 4);
@@ -425,20 +421,6 @@ class Parser {
 HRESULT ParseAviFile(const ReadOnlyFile& file, AviFileData& out) {
   out = AviFileData{};
   return Parser(file, out).Run();
-}
-
-std::vector<uint8_t> PlainPcmFormat(const std::vector<uint8_t>& format) {
-  if (format.size() < 18 + 22) return format;
-  WAVEFORMATEX w;
-  std::memcpy(&w, format.data(), sizeof w);
-  if (w.wFormatTag != WAVE_FORMAT_EXTENSIBLE || w.cbSize < 22 ||
-      std::memcmp(format.data() + 18 + 6, kPcmSubFormat, 16) != 0)
-    return format;
-  w.wFormatTag = WAVE_FORMAT_PCM;
-  w.cbSize = 0;
-  std::vector<uint8_t> plain(sizeof w);
-  std::memcpy(plain.data(), &w, sizeof w);
-  return plain;
 }
 
 }  // namespace quendrolix

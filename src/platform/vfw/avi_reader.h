@@ -67,8 +67,4 @@ constexpr uint32_t kMaxFormatBytes = 1 << 20;
 // AVIERR_MEMORY when the index cannot be held.
 HRESULT ParseAviFile(const ReadOnlyFile& file, AviFileData& out);
 
-// Presents PCM sound kept as WAVE_FORMAT_EXTENSIBLE as plain PCM (tag 1, cbSize 0), so
-// that callers checking for PCM take it; other formats are returned as they are.
-std::vector<uint8_t> PlainPcmFormat(const std::vector<uint8_t>& format);
-
 }  // namespace quendrolix

@@ -22,10 +22,6 @@ bool SetError(std::string* error, const char* text) {
   return false;
 }
 
-// The PCM sub-format GUID of WAVE_FORMAT_EXTENSIBLE: 00000001-0000-0010-8000-00aa00389b71.
-constexpr uint8_t kPcmSubFormat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-                                       0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-
 }  // namespace
 
 std::unique_ptr<WavFile> WavFile::Open(const std::string& path, std::string* error) {
@@ -99,12 +95,7 @@ WavFile::~WavFile() {
 }
 
 bool WavFile::IsPcm() const {
-  if (format_.wFormatTag == WAVE_FORMAT_PCM) return true;
-  // Extensible: cbSize >= 22, then valid bits (2), channel mask (4), sub-format GUID (16).
-  if (format_.wFormatTag == WAVE_FORMAT_EXTENSIBLE && formatBytes_.size() >= 18 + 22 &&
-      format_.cbSize >= 22)
-    return std::memcmp(formatBytes_.data() + 18 + 6, kPcmSubFormat, 16) == 0;
-  return false;
+  return IsPcmFormat(formatBytes_);
 }
 
 uint64_t WavFile::lengthInBlocks() const {
@@ -127,18 +118,6 @@ int64_t WavFile::Read(uint64_t start, uint64_t count, void* buffer, size_t buffe
   size_t got = std::fread(buffer, 1, bytes, file_);
   if (got != bytes) return -1;
   return static_cast<int64_t>(count);
-}
-
-WAVEFORMATEX PcmFormat(uint32_t samplesPerSec, uint16_t channels, uint16_t bitsPerSample) {
-  WAVEFORMATEX f{};
-  f.wFormatTag = WAVE_FORMAT_PCM;
-  f.nChannels = channels;
-  f.nSamplesPerSec = samplesPerSec;
-  f.nBlockAlign = static_cast<uint16_t>(channels * ((bitsPerSample + 7) / 8));
-  f.nAvgBytesPerSec = samplesPerSec * f.nBlockAlign;
-  f.wBitsPerSample = bitsPerSample;
-  f.cbSize = 0;
-  return f;
 }
 
 WavWriter::~WavWriter() = default;  // an unfinished file is discarded with out_

@@ -8,6 +8,7 @@
 
 #include "platform/host/atomic_file.h"
 #include "platform/vfw/mmreg.h"
+#include "platform/vfw/wave_format.h"
 
 namespace quendrolix {
 
@@ -77,8 +78,5 @@ class WavWriter {
   uint32_t factSamples_ = 0;
   bool failed_ = false;
 };
-
-// A PCM format record for the given layout.
-WAVEFORMATEX PcmFormat(uint32_t samplesPerSec, uint16_t channels, uint16_t bitsPerSample);
 
 }  // namespace quendrolix

@@ -10,6 +10,7 @@
 #include "platform/host/atomic_file.h"
 #include "platform/host/conversion_log.h"
 #include "platform/vfw/wav_file.h"
+#include "platform/vfw/wave_format.h"
 
 namespace quendrolix {
 namespace fs = std::filesystem;
@@ -191,8 +192,7 @@ bool Mp3EncoderJob::ConvertOne(const Source& source) {
     } else if (bytesPerSample == 1) {
       got = wav->Read(position, want, inputBytes, samples);
       // Unsigned 8-bit to signed 16-bit, from the end so the bytes are not overrun.
-      for (size_t i = samples; i-- > 0;)
-        input_[i] = static_cast<int16_t>((int{inputBytes[i]} - 128) * 256);
+      for (size_t i = samples; i-- > 0;) input_[i] = WidenPcm8(inputBytes[i]);
     } else {
       got = wav->Read(position, want, wide_.data(), wide_.size());
       // Wider samples keep their two most significant bytes.
