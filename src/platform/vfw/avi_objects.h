@@ -2,7 +2,10 @@
 
 // The objects behind the handles of vfw.h. Internal to the AVI services.
 
+#include <algorithm>
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/vfw/vfw.h"
@@ -68,5 +71,22 @@ class AviStream {
 
 // Copies `size` bytes of `format` into a caller's buffer by the AVIStreamReadFormat rule.
 HRESULT CopyFormat(const std::vector<uint8_t>& format, void* out, LONG* size);
+
+// A file-type or stream name, cut to fit and zero-filled.
+void SetName(char (&dest)[64], const std::string& name);
+
+inline void SetOut(LONG* p, LONG v) {
+  if (p) *p = v;
+}
+
+inline LONG ClampLong(uint64_t v) {
+  return static_cast<LONG>(std::min<uint64_t>(v, INT32_MAX));
+}
+
+class WavFile;
+// A WAV file opened for reading as a file of one audio stream.
+AviFile* NewWavReadFile(std::unique_ptr<WavFile> wav);
+// A WAV file to be written at `path` once its stream's format is set. Null without memory.
+AviFile* NewWavWriteFile(const std::string& path);
 
 }  // namespace quendrolix
