@@ -303,7 +303,7 @@ class AviWriteFile : public AviFile {
   }
 };
 
-class AviWriteStream : public AviStream {
+class AviWriteStream : public WriteOnlyStream {
  public:
   AviWriteStream(AviWriteFile* file, int index) : file_(file), index_(index) { file_->AddRef(); }
   ~AviWriteStream() override { file_->Release(); }
@@ -319,12 +319,6 @@ class AviWriteStream : public AviStream {
     format = format_;
     return AVIERR_OK;
   }
-  HRESULT Read(LONG, LONG, void*, LONG, LONG* bytes, LONG* samples) override {
-    SetOut(bytes, 0);
-    SetOut(samples, 0);
-    return AVIERR_UNSUPPORTED;
-  }
-  bool Writable() const override { return true; }
   AviFile* WritableFile() override { return file_; }
   void SetHandler(FOURCC handler) override {
     file_->infos[index_].fccHandler = handler;
@@ -440,7 +434,7 @@ HRESULT AviWriteFile::CreateStream(PAVISTREAM* ppavi, const AVISTREAMINFO& info)
 
 // ---- Compressed streams ---------------------------------------------------------------
 
-class CompressedStream : public AviStream {
+class CompressedStream : public WriteOnlyStream {
  public:
   CompressedStream(AviStream* target, const AVICOMPRESSOPTIONS& options, FOURCC handler)
       : target_(target), options_(options), handler_(handler) {
@@ -456,12 +450,6 @@ class CompressedStream : public AviStream {
   LONG Start() override { return target_->Start(); }
   LONG Length() override { return target_->Length(); }
   HRESULT ReadFormat(std::vector<uint8_t>& format) override { return target_->ReadFormat(format); }
-  HRESULT Read(LONG, LONG, void*, LONG, LONG* bytes, LONG* samples) override {
-    SetOut(bytes, 0);
-    SetOut(samples, 0);
-    return AVIERR_UNSUPPORTED;
-  }
-  bool Writable() const override { return true; }
   AviFile* WritableFile() override { return target_->WritableFile(); }
 
   HRESULT SetFormat(LONG pos, const void* format, LONG size) override {

@@ -83,6 +83,17 @@ inline LONG ClampLong(uint64_t v) {
   return static_cast<LONG>(std::min<uint64_t>(v, INT32_MAX));
 }
 
+// A stream that is written and never read back.
+class WriteOnlyStream : public AviStream {
+ public:
+  HRESULT Read(LONG, LONG, void*, LONG, LONG* bytes, LONG* samples) override {
+    SetOut(bytes, 0);
+    SetOut(samples, 0);
+    return AVIERR_UNSUPPORTED;
+  }
+  bool Writable() const override { return true; }
+};
+
 class WavFile;
 // A WAV file opened for reading as a file of one audio stream.
 AviFile* NewWavReadFile(std::unique_ptr<WavFile> wav);

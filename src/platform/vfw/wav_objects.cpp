@@ -136,7 +136,7 @@ class WavWriteFile : public AviFile {
   void MarkFailed() override { failed = true; }
 };
 
-class WavWriteStream : public AviStream {
+class WavWriteStream : public WriteOnlyStream {
  public:
   explicit WavWriteStream(WavWriteFile* file) : file_(file) { file_->AddRef(); }
   ~WavWriteStream() override { file_->Release(); }
@@ -151,12 +151,6 @@ class WavWriteStream : public AviStream {
     format = file_->format;
     return AVIERR_OK;
   }
-  HRESULT Read(LONG, LONG, void*, LONG, LONG* bytes, LONG* samples) override {
-    SetOut(bytes, 0);
-    SetOut(samples, 0);
-    return AVIERR_UNSUPPORTED;
-  }
-  bool Writable() const override { return true; }
   AviFile* WritableFile() override { return file_; }
   HRESULT SetFormat(LONG, const void* format, LONG size) override {
     if (file_->opened) return AVIERR_UNSUPPORTED;
