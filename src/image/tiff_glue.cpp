@@ -159,35 +159,41 @@ uint64_t CodedBytes(TIFF* t, uint64_t fileBytes) {
   return std::min(sum, fileBytes);
 }
 
+// Numbers as the file stores them: "MM" files big-endian, "II" files little-endian.
+struct TiffByteOrder {
+  bool big;
+  uint32_t U16(const uint8_t* p) const {
+    return big ? uint32_t(p[0] << 8 | p[1]) : uint32_t(Le16(p));
+  }
+  uint32_t U32(const uint8_t* p) const {
+    return big ? (uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3])
+               : Le32(p);
+  }
+};
+
 // Looks at the directory's bit depth and compression before libtiff does: the library
 // refuses some of these directories outright, and the user should still learn why.
 int ProbeDirectory(std::FILE* f, uint32_t directoryOffset) {
   uint8_t head[8];
   if (std::fseek(f, 0, SEEK_SET) != 0 || !ReadExact(f, head, 8)) return kTiffStatusStart;
-  const bool big = head[0] == 'M' && head[1] == 'M';
-  auto u16 = [big](const uint8_t* p) {
-    return big ? uint32_t(p[0] << 8 | p[1]) : uint32_t(Le16(p));
-  };
-  auto u32 = [big](const uint8_t* p) {
-    return big ? (uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3])
-               : Le32(p);
-  };
-  uint32_t offset = directoryOffset ? directoryOffset : u32(head + 4);
+  const TiffByteOrder order{head[0] == 'M' && head[1] == 'M'};
+  uint32_t offset = directoryOffset ? directoryOffset : order.U32(head + 4);
   uint8_t count[2];
   if (std::fseek(f, static_cast<long>(offset), SEEK_SET) != 0 || !ReadExact(f, count, 2))
     return kTiffStatusStart;
   int status = kTiffStatusStart;
-  for (uint32_t i = 0, n = std::min<uint32_t>(u16(count), 4096); i < n; ++i) {
+  for (uint32_t i = 0, n = std::min<uint32_t>(order.U16(count), 4096); i < n; ++i) {
     uint8_t e[12];
     if (!ReadExact(f, e, 12)) break;
-    const uint32_t tag = u16(e), type = u16(e + 2), values = u32(e + 4);
+    const uint32_t tag = order.U16(e), type = order.U16(e + 2), values = order.U32(e + 4);
     if (type != 3 || values == 0) continue;  // both are SHORT tags
-    uint32_t first = u16(e + 8);
+    uint32_t first = order.U16(e + 8);
     if (values > 2) {  // the values are elsewhere in the file
       long here = std::ftell(f);
       uint8_t v[2];
-      if (std::fseek(f, static_cast<long>(u32(e + 8)), SEEK_SET) != 0 || !ReadExact(f, v, 2)) break;
-      first = u16(v);
+      if (std::fseek(f, static_cast<long>(order.U32(e + 8)), SEEK_SET) != 0 || !ReadExact(f, v, 2))
+        break;
+      first = order.U16(v);
       std::fseek(f, here, SEEK_SET);
     }
     if (tag == 258 && first == 0) status = kTiffStatusNoBits;
@@ -518,15 +524,8 @@ int64_t WalkDirectories(std::FILE* f, std::vector<uint32_t>& offsets, int64_t ma
   if (!f || maximum <= 0) return 0;
   uint8_t head[8];
   if (!ReadExact(f, head, sizeof head)) return 0;
-  const bool big = head[0] == 'M' && head[1] == 'M';
-  auto u16 = [big](const uint8_t* p) {
-    return big ? uint32_t(p[0] << 8 | p[1]) : uint32_t(Le16(p));
-  };
-  auto u32 = [big](const uint8_t* p) {
-    return big ? (uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3])
-               : Le32(p);
-  };
-  uint32_t offset = u32(head + 4);
+  const TiffByteOrder order{head[0] == 'M' && head[1] == 'M'};
+  uint32_t offset = order.U32(head + 4);
   offsets.push_back(offset);
   if (offset == 0) return 0;
   std::set<uint32_t> seen;
@@ -535,12 +534,12 @@ int64_t WalkDirectories(std::FILE* f, std::vector<uint32_t>& offsets, int64_t ma
     if (!seen.insert(offset).second) break;  // a chain that loops
     uint8_t n[2];
     if (std::fseek(f, static_cast<long>(offset), SEEK_SET) != 0 || !ReadExact(f, n, 2)) break;
-    uint32_t entries = u16(n);
+    uint32_t entries = order.U16(n);
     uint8_t next[4];
     if (std::fseek(f, static_cast<long>(entries) * 12, SEEK_CUR) != 0 || !ReadExact(f, next, 4))
       break;
     ++count;
-    offset = u32(next);
+    offset = order.U32(next);
     if (count < maximum) offsets.push_back(offset);
     if (offset == 0) break;
   }

@@ -22,6 +22,13 @@ void SetName(char (&dest)[64], const std::string& name) {
   std::memcpy(dest, name.data(), std::min<size_t>(name.size(), sizeof dest - 1));
 }
 
+bool EndsWithWav(const std::string& path) {
+  if (path.size() < 4) return false;
+  std::string tail = path.substr(path.size() - 4);
+  for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return tail == ".wav";
+}
+
 HRESULT CopyFormat(const std::vector<uint8_t>& format, void* out, LONG* size) {
   if (!size) return AVIERR_BADPARAM;
   const LONG full = static_cast<LONG>(format.size());
@@ -37,13 +44,6 @@ HRESULT CopyFormat(const std::vector<uint8_t>& format, void* out, LONG* size) {
 }
 
 namespace {
-
-bool EndsWithWav(const std::string& path) {
-  if (path.size() < 4) return false;
-  std::string tail = path.substr(path.size() - 4);
-  for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return tail == ".wav";
-}
 
 // ---- Reading AVI files ----------------------------------------------------------------
 

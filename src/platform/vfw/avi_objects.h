@@ -72,6 +72,9 @@ class AviStream {
 // Copies `size` bytes of `format` into a caller's buffer by the AVIStreamReadFormat rule.
 HRESULT CopyFormat(const std::vector<uint8_t>& format, void* out, LONG* size);
 
+// Whether the path ends in ".wav" (any letter case): such files are written as WAV.
+bool EndsWithWav(const std::string& path);
+
 // A file-type or stream name, cut to fit and zero-filled.
 void SetName(char (&dest)[64], const std::string& name);
 

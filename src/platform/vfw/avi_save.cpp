@@ -11,13 +11,6 @@
 namespace quendrolix {
 namespace {
 
-bool EndsWithWav(const std::string& path) {
-  if (path.size() < 4) return false;
-  std::string tail = path.substr(path.size() - 4);
-  for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return tail == ".wav";
-}
-
 // One source stream on its way into the target.
 struct Lane {
   PAVISTREAM source = nullptr;
