@@ -29,43 +29,57 @@ std::filesystem::path Mp3CommandHost::LibraryPath() const {
   return Mp3Library::DefaultPath();
 }
 
-bool ConvertWavFilesToMp3(const std::vector<std::string>& wavPaths, Mp3CommandHost* host,
-                          int* result) {
-  Mp3CommandHost& h = host ? *host : DefaultHost();
-  h.SetLogBusy(true);
+namespace {
+
+// Runs one MP3 job with the log busy: `add` gives it its sources, `report` says how it went
+// while the log is still busy.
+template <class Add, class Report>
+bool RunMp3Job(Mp3CommandHost& host, Add add, Report report) {
+  host.SetLogBusy(true);
   ReportLine("Starting Mp3 engine...");
   LogOwner owner;
   Mp3EncoderJob job(&owner);
-  job.SetLibraryPath(h.LibraryPath());
-  for (const auto& path : wavPaths) job.AddSource(path);
+  job.SetLibraryPath(host.LibraryPath());
+  add(job);
   const bool ok = job.Run();
-  if (ok) {
-    ReportLine("Conversion completed");
-    if (!wavPaths.empty()) h.RememberOutputFile(job.currentOutputPath());
-  } else {
-    ReportLine("Conversion stopped (%d)", job.lastResult());
-  }
-  if (result) *result = job.lastResult();
-  h.SetLogBusy(false);
+  report(job, ok);
+  host.SetLogBusy(false);
   return ok;
+}
+
+}  // namespace
+
+bool ConvertWavFilesToMp3(const std::vector<std::string>& wavPaths, Mp3CommandHost* host,
+                          int* result) {
+  Mp3CommandHost& h = host ? *host : DefaultHost();
+  return RunMp3Job(
+      h,
+      [&](Mp3EncoderJob& job) {
+        for (const auto& path : wavPaths) job.AddSource(path);
+      },
+      [&](Mp3EncoderJob& job, bool ok) {
+        if (ok) {
+          ReportLine("Conversion completed");
+          if (!wavPaths.empty()) h.RememberOutputFile(job.currentOutputPath());
+        } else {
+          ReportLine("Conversion stopped (%d)", job.lastResult());
+        }
+        if (result) *result = job.lastResult();
+      });
 }
 
 bool SaveRecordingAsMp3(const std::string& wavPath, const std::string& mp3Path, bool deleteSource,
                         Mp3CommandHost* host, int* result) {
   Mp3CommandHost& h = host ? *host : DefaultHost();
-  h.SetLogBusy(true);
-  ReportLine("Starting Mp3 engine...");
-  LogOwner owner;
-  Mp3EncoderJob job(&owner);
-  job.SetLibraryPath(h.LibraryPath());
-  job.AddSource(wavPath, mp3Path);
-  const bool ok = job.Run();
-  if (ok)
-    ReportLine("Save of %s completed", mp3Path.c_str());
-  else
-    ReportLine("Saving failed (%d)", job.lastResult());
-  if (result) *result = job.lastResult();
-  h.SetLogBusy(false);
+  const bool ok = RunMp3Job(
+      h, [&](Mp3EncoderJob& job) { job.AddSource(wavPath, mp3Path); },
+      [&](Mp3EncoderJob& job, bool saved) {
+        if (saved)
+          ReportLine("Save of %s completed", mp3Path.c_str());
+        else
+          ReportLine("Saving failed (%d)", job.lastResult());
+        if (result) *result = job.lastResult();
+      });
   if (deleteSource) std::remove(wavPath.c_str());
   h.HideLog();
   return ok;
