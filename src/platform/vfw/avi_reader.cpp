@@ -153,16 +153,27 @@ class Parser {
     }
   }
 
-  void WalkRiff(uint64_t pos, uint64_t end, bool first) {
+  // Calls visit(id, size, dataAt, chunkEnd) for each chunk between pos and end, chunkEnd
+  // cut to end; stops when visit returns false, at a header that cannot be read and after a
+  // chunk that reaches the end.
+  template <class Visit>
+  void ForEachChunk(uint64_t pos, uint64_t end, Visit visit) {
     while (pos + 8 <= end) {
       FOURCC id;
       uint32_t size;
       if (!ReadChunkHeader(pos, id, size)) return;
       const uint64_t dataAt = pos + 8;
-      const uint64_t chunkEnd = std::min<uint64_t>(dataAt + size, end);
+      if (!visit(id, size, dataAt, std::min<uint64_t>(dataAt + size, end))) return;
+      if (dataAt + uint64_t{size} >= end) return;
+      pos = dataAt + size + (size & 1);
+    }
+  }
+
+  void WalkRiff(uint64_t pos, uint64_t end, bool first) {
+    ForEachChunk(pos, end, [&](FOURCC id, uint32_t size, uint64_t dataAt, uint64_t chunkEnd) {
       if (id == kFccList && size >= 4) {
         FOURCC type = 0;
-        if (!f_.ReadAt(dataAt, &type, 4)) return;
+        if (!f_.ReadAt(dataAt, &type, 4)) return false;
         if (type == kFccHdrl && first && !haveHdrl_) {
           haveHdrl_ = true;
           WalkHdrl(dataAt + 4, chunkEnd);
@@ -178,18 +189,12 @@ class Parser {
         idx1Size_ = chunkEnd - dataAt;
         haveIdx1_ = true;
       }
-      if (dataAt + uint64_t{size} >= end) return;
-      pos = dataAt + size + (size & 1);
-    }
+      return true;
+    });
   }
 
   void WalkHdrl(uint64_t pos, uint64_t end) {
-    while (pos + 8 <= end) {
-      FOURCC id;
-      uint32_t size;
-      if (!ReadChunkHeader(pos, id, size)) return;
-      const uint64_t dataAt = pos + 8;
-      const uint64_t chunkEnd = std::min<uint64_t>(dataAt + size, end);
+    ForEachChunk(pos, end, [&](FOURCC id, uint32_t size, uint64_t dataAt, uint64_t chunkEnd) {
       if (id == kFccAvih) {
         f_.ReadAt(dataAt, &out_.mainHeader,
                   std::min<uint64_t>(sizeof(MainAVIHeader), chunkEnd - dataAt));
@@ -201,18 +206,13 @@ class Parser {
           WalkStrl(dataAt + 4, chunkEnd, strls_.back());
         }
       }
-      if (dataAt + uint64_t{size} >= end) return;
-      pos = dataAt + size + (size & 1);
-    }
+      return true;
+    });
   }
 
   void WalkStrl(uint64_t pos, uint64_t end, StrlInfo& s) {
-    while (pos + 8 <= end) {
-      FOURCC id;
-      uint32_t size;
-      if (!ReadChunkHeader(pos, id, size)) return;
-      const uint64_t dataAt = pos + 8;
-      const uint64_t avail = std::min<uint64_t>(dataAt + size, end) - dataAt;
+    ForEachChunk(pos, end, [&](FOURCC id, uint32_t, uint64_t dataAt, uint64_t chunkEnd) {
+      const uint64_t avail = chunkEnd - dataAt;
       if (id == kFccStrh && avail >= 48) {
         // Old writers stop before the frame rectangle.
         f_.ReadAt(dataAt, &s.data.header, std::min<uint64_t>(avail, sizeof(AVIStreamHeader)));
@@ -226,9 +226,8 @@ class Parser {
       } else if (id == kFccIndx && avail >= sizeof(AVISUPERINDEXHEADER) && avail <= (64u << 20)) {
         ReadBytes(dataAt, avail, s.indx);
       }
-      if (dataAt + uint64_t{size} >= end) return;
-      pos = dataAt + size + (size & 1);
-    }
+      return true;
+    });
   }
 
   static void DecideSampleSize(AviStreamData& d) {
