@@ -47,11 +47,7 @@ std::unique_ptr<AudioDecoder> AudioDecoder::OpenFile(const std::string& path, st
   if (found < 0) return nullptr;
   state->stream = found;
   AVStream* stream = state->input->streams[found];
-  state->codec.reset(avcodec_alloc_context3(codec));
-  if (!state->codec || !state->packet || !state->frame) {
-    Fail(error, "out of memory");
-    return nullptr;
-  }
+  if (!NewCodecContext(*state, codec, error)) return nullptr;
   AVCodecContext* c = state->codec.get();
   int rc = avcodec_parameters_to_context(c, stream->codecpar);
   if (rc >= 0) rc = avcodec_open2(c, codec, nullptr);
@@ -97,17 +93,10 @@ std::unique_ptr<AudioDecoder> AudioDecoder::OpenStream(const std::vector<uint8_t
     return nullptr;
   }
   const AVCodecID id = AudioCodecFor(format.data(), format.size());
-  const AVCodec* codec = id == AV_CODEC_ID_NONE ? nullptr : avcodec_find_decoder(id);
-  if (!codec) {
-    Fail(error, "no decoder for this sound");
-    return nullptr;
-  }
+  const AVCodec* codec = DecoderFor(id, "sound", error);
+  if (!codec) return nullptr;
   auto state = std::make_unique<State>();
-  state->codec.reset(avcodec_alloc_context3(codec));
-  if (!state->codec || !state->packet || !state->frame) {
-    Fail(error, "out of memory");
-    return nullptr;
-  }
+  if (!NewCodecContext(*state, codec, error)) return nullptr;
   AVCodecContext* c = state->codec.get();
   c->codec_tag = static_cast<unsigned>(tag);
   c->sample_rate = static_cast<int>(rate);

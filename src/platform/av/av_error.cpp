@@ -34,6 +34,12 @@ int DecoderThreads() {
   return static_cast<int>(cores == 0 ? 1 : cores > 8 ? 8 : cores);
 }
 
+const AVCodec* DecoderFor(AVCodecID id, const char* noun, std::string* error) {
+  const AVCodec* codec = id == AV_CODEC_ID_NONE ? nullptr : avcodec_find_decoder(id);
+  if (!codec) Fail(error, std::string("no decoder for this ") + noun);
+  return codec;
+}
+
 int OpenBestStream(const std::string& path, AVMediaType type, const char* noun, InputFormat& input,
                    const AVCodec*& codec, std::string* error) {
   QuietLibraryLog();

@@ -69,6 +69,18 @@ void QuietLibraryLog();
 // The number of decoding threads: the machine's cores, capped.
 int DecoderThreads();
 
+// The decoder for `id`; null with "no decoder for this NOUN" in `error` when there is none.
+const AVCodec* DecoderFor(AVCodecID id, const char* noun, std::string* error);
+
+// Gives state.codec a context for the codec; false (out of memory) when it, or the state's
+// packet or frame, could not be allocated.
+template <class State>
+bool NewCodecContext(State& state, const AVCodec* codec, std::string* error) {
+  state.codec.reset(avcodec_alloc_context3(codec));
+  if (!state.codec || !state.packet || !state.frame) return Fail(error, "out of memory");
+  return true;
+}
+
 // Opens the file and finds its best stream of `type` and that stream's decoder. The
 // stream's index, or -1 with `error` set ("PATH has no NOUN that can be decoded" when the
 // file holds none).

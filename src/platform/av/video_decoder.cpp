@@ -126,17 +126,10 @@ std::unique_ptr<SampleVideoDecoder> SampleVideoDecoder::Open(const std::vector<u
     return nullptr;
   }
   const AVCodecID id = VideoCodecFor(h.biCompression, handler);
-  const AVCodec* codec = id == AV_CODEC_ID_NONE ? nullptr : avcodec_find_decoder(id);
-  if (!codec) {
-    Fail(error, "no decoder for this video");
-    return nullptr;
-  }
+  const AVCodec* codec = DecoderFor(id, "video", error);
+  if (!codec) return nullptr;
   auto state = std::make_unique<State>();
-  state->codec.reset(avcodec_alloc_context3(codec));
-  if (!state->codec || !state->packet || !state->frame) {
-    Fail(error, "out of memory");
-    return nullptr;
-  }
+  if (!NewCodecContext(*state, codec, error)) return nullptr;
   AVCodecContext* c = state->codec.get();
   c->codec_tag = h.biCompression;
   c->width = h.biWidth;
@@ -278,11 +271,7 @@ std::unique_ptr<FileVideoDecoder> FileVideoDecoder::Open(const std::string& path
   state->stream = found;
   AVStream* stream = state->input->streams[found];
   state->timeBase = stream->time_base;
-  state->codec.reset(avcodec_alloc_context3(codec));
-  if (!state->codec || !state->packet || !state->frame) {
-    Fail(error, "out of memory");
-    return nullptr;
-  }
+  if (!NewCodecContext(*state, codec, error)) return nullptr;
   AVCodecContext* c = state->codec.get();
   int rc = avcodec_parameters_to_context(c, stream->codecpar);
   if (rc < 0 || c->width <= 0 || c->height <= 0 || c->width > kMaxImageDimension ||

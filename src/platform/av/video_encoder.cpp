@@ -131,11 +131,7 @@ std::unique_ptr<VideoEncoder> VideoEncoder::Open(uint32_t fourcc, int width, int
     return nullptr;
   }
   auto state = std::make_unique<State>();
-  state->codec.reset(avcodec_alloc_context3(codec));
-  if (!state->codec || !state->frame || !state->packet) {
-    Fail(error, "out of memory");
-    return nullptr;
-  }
+  if (!NewCodecContext(*state, codec, error)) return nullptr;
   AVCodecContext* c = state->codec.get();
   const int quality = settings.quality < 0 ? 7500 : std::min(settings.quality, 10000);
   const int num = settings.rateNumerator > 0 ? settings.rateNumerator : 15;
