@@ -81,16 +81,22 @@ HDIB NewDib(int width, int height, int bitCount, uint32_t colours) {
   size_t image = stride * static_cast<size_t>(height);
   HDIB dib = DibBlock::Allocate(sizeof(BITMAPINFOHEADER) + 4 * size_t{colours} + image);
   if (!dib) return nullptr;
-  BITMAPINFOHEADER& h = dib->header();
+  dib->header() = DibHeader(width, height, bitCount, BI_RGB, static_cast<uint32_t>(image), colours);
+  return dib;
+}
+
+BITMAPINFOHEADER DibHeader(int width, int height, int bitCount, uint32_t compression,
+                           uint32_t sizeImage, uint32_t colours) {
+  BITMAPINFOHEADER h{};
   h.biSize = sizeof(BITMAPINFOHEADER);
   h.biWidth = width;
   h.biHeight = height;
   h.biPlanes = 1;
   h.biBitCount = static_cast<uint16_t>(bitCount);
-  h.biCompression = BI_RGB;
-  h.biSizeImage = static_cast<uint32_t>(image);
+  h.biCompression = compression;
+  h.biSizeImage = sizeImage;
   h.biClrUsed = colours;
-  return dib;
+  return h;
 }
 
 bool DibIsConsistent(const DibBlock& dib) {

@@ -93,6 +93,10 @@ size_t DibBitsOffset(const DibBlock& dib);
 // entries (colours used = colours); null when the size is unreasonable or memory short.
 HDIB NewDib(int width, int height, int bitCount, uint32_t colours);
 
+// A header of the given layout (one plane; `colours` entries used).
+BITMAPINFOHEADER DibHeader(int width, int height, int bitCount, uint32_t compression,
+                           uint32_t sizeImage, uint32_t colours);
+
 // True when the block is long enough for its header, colour table and every pixel row
 // its header promises (uncompressed rows; compressed ones need biSizeImage bytes).
 // Readers of blocks from outside call this before touching pixels.

@@ -178,15 +178,8 @@ bool ParseFourCC(const std::string& text, FOURCC& code) {
 std::vector<uint8_t> MakeVideoFormat(int width, int height, int bitCount, uint32_t compression,
                                      uint32_t sizeImage, const std::vector<RGBQUAD>& colours) {
   std::vector<uint8_t> format(sizeof(BITMAPINFOHEADER) + 4 * colours.size());
-  BITMAPINFOHEADER h{};
-  h.biSize = sizeof(BITMAPINFOHEADER);
-  h.biWidth = width;
-  h.biHeight = height;
-  h.biPlanes = 1;
-  h.biBitCount = static_cast<uint16_t>(bitCount);
-  h.biCompression = compression;
-  h.biSizeImage = sizeImage;
-  h.biClrUsed = static_cast<uint32_t>(colours.size());
+  const BITMAPINFOHEADER h = DibHeader(width, height, bitCount, compression, sizeImage,
+                                       static_cast<uint32_t>(colours.size()));
   std::memcpy(format.data(), &h, sizeof h);
   if (!colours.empty()) std::memcpy(format.data() + sizeof h, colours.data(), 4 * colours.size());
   return format;
