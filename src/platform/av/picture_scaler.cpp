@@ -63,4 +63,50 @@ HDIB ScaleDib(const DibBlock& source, int width, int height) {
   return out;
 }
 
+HBITMAP ScaleBitmap(const Bitmap& source, int width, int height) {
+  const int w = source.width(), h = source.height();
+  if (!SaneSize(w, h) || !SaneSize(width, height)) return nullptr;
+  HBITMAP out = Bitmap::CreateForOverwrite(width, height);
+  if (!out) return nullptr;
+  if (w == width && h == height) {
+    for (int y = 0; y < h; ++y) std::copy_n(source.Row(y), w, out->Row(y));
+    return out;
+  }
+  // Planar green, blue, red in and out: the scaler then filters each colour on its own.
+  Scaler sws(sws_getContext(w, h, AV_PIX_FMT_GBRP, width, height, AV_PIX_FMT_GBRP,
+                            SWS_LANCZOS | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
+  if (!sws) return nullptr;
+  const size_t inPlane = static_cast<size_t>(w) * h;
+  const size_t outPlane = static_cast<size_t>(width) * height;
+  std::vector<uint8_t> in(3 * inPlane), scaled(3 * outPlane);
+  for (int y = 0; y < h; ++y) {
+    const Bgrx* row = source.Row(y);
+    uint8_t* g = in.data() + static_cast<size_t>(y) * w;
+    uint8_t* b = g + inPlane;
+    uint8_t* r = b + inPlane;
+    for (int x = 0; x < w; ++x) {
+      const Bgrx p = row[x];
+      b[x] = static_cast<uint8_t>(p);
+      g[x] = static_cast<uint8_t>(p >> 8);
+      r[x] = static_cast<uint8_t>(p >> 16);
+    }
+  }
+  const uint8_t* inPlanes[4] = {in.data(), in.data() + inPlane, in.data() + 2 * inPlane, nullptr};
+  int inLines[4] = {w, w, w, 0};
+  uint8_t* outPlanes[4] = {scaled.data(), scaled.data() + outPlane, scaled.data() + 2 * outPlane,
+                           nullptr};
+  int outLines[4] = {width, width, width, 0};
+  if (sws_scale(sws.get(), inPlanes, inLines, 0, h, outPlanes, outLines) != height) return nullptr;
+  for (int y = 0; y < height; ++y) {
+    Bgrx* row = out->Row(y);
+    const uint8_t* g = scaled.data() + static_cast<size_t>(y) * width;
+    const uint8_t* b = g + outPlane;
+    const uint8_t* r = b + outPlane;
+    for (int x = 0; x < width; ++x)
+      row[x] =
+          static_cast<Bgrx>(b[x]) | static_cast<Bgrx>(g[x]) << 8 | static_cast<Bgrx>(r[x]) << 16;
+  }
+  return out;
+}
+
 }  // namespace quendrolix::av
