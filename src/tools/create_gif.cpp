@@ -29,8 +29,9 @@ bool BuildGif(const CFramewrightDoc& doc, const FrameEntries& entries, const std
     return index == 0 ? GifFrameStatus::kFailed : GifFrameStatus::kEnd;
   };
   if (env.frame) env.frame->lastOutputFile = output;
-  const GifWriteResult written =
-      WriteAnimatedGif(output, rows.entries.paths.size(), provider, TheGifOutputSettings());
+  const GifWriteResult written = WriteAnimatedGif(
+      output, rows.entries.paths.size(), provider, TheGifOutputSettings(),
+      [&](std::vector<uint8_t>& rgb) { return SampleColours(rows, composer, rgb); });
   ReportLeftOut(env, rows.fitter->leftOut());
   if (written.ok) {
     // An animation that ended early (the fit "none" and a picture of another size) was

@@ -38,4 +38,18 @@ FittedRows FitRows(const CFramewrightDoc& doc, const BuildEnvironment& env,
   return rows;
 }
 
+bool SampleColours(const FittedRows& rows, const FrameComposer& composer,
+                   std::vector<uint8_t>& rgb) {
+  rgb.clear();
+  const size_t n = rows.entries.paths.size();
+  if (n == 0 || !rows.ok()) return false;
+  const size_t share = std::max<size_t>(1024, (size_t{1} << 18) / n);
+  for (size_t i = 0; i < n; ++i) {
+    HDIB dib = rows.fitter->scales() ? rows.fitter->Frame(rows.first + static_cast<int>(i), 24)
+                                     : composer.LoadFrame(rows.entries.paths[i], 24);
+    if (dib) SampleGifColours(*dib, share, rgb);
+  }
+  return !rgb.empty();
+}
+
 }  // namespace quendrolix

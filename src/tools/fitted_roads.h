@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "avi/picture_fitter.h"
+#include "image/gif/gif_writer.h"
 #include "tools/build_environment.h"
 
 namespace quendrolix {
@@ -33,5 +34,11 @@ struct FittedRows {
 // nothing is loaded here (ok, first 0, the rows as given): the road keeps its own rule.
 FittedRows FitRows(const CFramewrightDoc& doc, const BuildEnvironment& env,
                    const FrameEntries& entries, SizeRounding rounding, const char* rule);
+
+// Colours sampled evenly from every picture of the rows as the road shows them (about 2^18
+// samples in all, each picture an equal share), for one colour map that serves them all.
+// False when no picture gave any.
+bool SampleColours(const FittedRows& rows, const FrameComposer& composer,
+                   std::vector<uint8_t>& rgb);
 
 }  // namespace quendrolix
