@@ -36,8 +36,13 @@ FitPlacement PlaceForFit(int pictureWidth, int pictureHeight, int frameWidth, in
       place.height = std::max(place.height, frameHeight);
       break;
   }
-  place.x = (frameWidth - place.width) / 2;
-  place.y = (frameHeight - place.height) / 2;
+  // Centred; an odd pixel of border goes to the top and left, as ImageMagick's centre
+  // gravity places it.
+  auto centre = [](int frame, int side) {
+    return frame >= side ? (frame - side + 1) / 2 : (frame - side) / 2;
+  };
+  place.x = centre(frameWidth, place.width);
+  place.y = centre(frameHeight, place.height);
   return place;
 }
 

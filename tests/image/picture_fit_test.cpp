@@ -41,7 +41,7 @@ TEST(PictureFit, PlacementOfEachFit) {
   EXPECT_EQ(PlaceForFit(100, 50, 320, 240, PictureFit::kNone), (FitPlacement{100, 50, 110, 95}));
   EXPECT_EQ(PlaceForFit(400, 300, 320, 240, PictureFit::kNone), (FitPlacement{400, 300, -40, -30}));
   // A tiny picture is enlarged to the frame; no side ever becomes 0.
-  EXPECT_EQ(PlaceForFit(3, 1, 320, 240, PictureFit::kLetterbox), (FitPlacement{320, 107, 0, 66}));
+  EXPECT_EQ(PlaceForFit(3, 1, 320, 240, PictureFit::kLetterbox), (FitPlacement{320, 107, 0, 67}));
   EXPECT_EQ(PlaceForFit(10000, 1, 320, 240, PictureFit::kLetterbox).height, 1);
 }
 

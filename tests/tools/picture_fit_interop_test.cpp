@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -147,8 +148,10 @@ void ExpectPhotosInOrder(const std::vector<uint8_t>& frames, const PhotoFolder& 
   const size_t count = frames.size() / kFrameBytes;
   ASSERT_GE(count, folder.photos.size()) << road;
   size_t next = 0;
+  double lowest = 99;
   for (size_t f = 0; f < count; ++f) {
     const Match match = BestMatch(FrameAt(frames, f), folder.expected);
+    lowest = std::min(lowest, match.psnr);
     if (next < folder.photos.size() && match.photo == next) ++next;
     ASSERT_EQ(match.photo + 1, next)
         << road << " frame " << f << " looks like " << folder.photos[match.photo].path;
@@ -156,6 +159,7 @@ void ExpectPhotosInOrder(const std::vector<uint8_t>& frames, const PhotoFolder& 
                                  << folder.photos[match.photo].path;
   }
   EXPECT_EQ(next, folder.photos.size()) << road;
+  std::printf("%s: lowest PSNR against ImageMagick's fit %.1f dB\n", road.c_str(), lowest);
 }
 
 TEST(PictureFitRoads, FullFrameAviHoldsEachPhotoFittedForItsFrames) {
@@ -168,21 +172,24 @@ TEST(PictureFitRoads, FullFrameAviHoldsEachPhotoFittedForItsFrames) {
   const std::vector<uint8_t> frames = FfmpegFrames(avi, "rgb24");
   ASSERT_EQ(frames.size(), folder.photos.size() * kFramesEach * kFrameBytes);
   // One segment per photo, kFramesEach frames long; the lowest stated: 30 dB.
+  double lowest = 99;
   for (size_t f = 0; f < frames.size() / kFrameBytes; ++f) {
     const size_t photo = f / kFramesEach;
-    EXPECT_GE(Psnr(FrameAt(frames, f), folder.expected[photo]), 30.0)
-        << "frame " << f << ": " << folder.photos[photo].path;
+    const double psnr = Psnr(FrameAt(frames, f), folder.expected[photo]);
+    lowest = std::min(lowest, psnr);
+    EXPECT_GE(psnr, 30.0) << "frame " << f << ": " << folder.photos[photo].path;
   }
+  std::printf("full-frame AVI: lowest PSNR against ImageMagick's fit %.1f dB\n", lowest);
 }
 
 TEST(PictureFitRoads, MpgGifAndMp4ShowEveryPhotoFittedInItsTurn) {
   REQUIRE_PHOTO_FOLDER();
   const std::string qdx = MakeProject(work, home, Entries(folder.photos));
-  // The floors: MPEG-1 at its automatic rate 27 dB, H.264 28 dB, 256 colours 20 dB.
+  // The floors: MPEG-1 at its automatic rate 26 dB, H.264 28 dB, 256 colours 28 dB.
   const struct {
     const char* name;
     double floor;
-  } kRoads[] = {{"photos.mpg", 27.0}, {"photos.mp4", 28.0}, {"photos.gif", 20.0}};
+  } kRoads[] = {{"photos.mpg", 26.0}, {"photos.mp4", 28.0}, {"photos.gif", 28.0}};
   for (const auto& road : kRoads) {
     const std::string out = work.File(road.name);
     const CommandResult built = RunCli({"--home", home, "create", qdx, out});
