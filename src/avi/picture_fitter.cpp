@@ -32,9 +32,6 @@ void PictureFitter::SetFrameSize(int width, int height) {
     ReportLine("Output frame %dx%d rounded to %dx%d: %s", width, height, w, h, rule_.c_str());
   width_ = w;
   height_ = h;
-  if (scales())
-    ReportLine("Output frame: %dx%d, pictures fitted by %s (Lanczos filter)", w, h,
-               PictureFitName(format_.fit));
 }
 
 HBITMAP PictureFitter::Load(const std::string& path, std::string* why) {
