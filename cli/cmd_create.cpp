@@ -29,7 +29,10 @@ const char kCreateUsage[] =
     "project's frame rate and sound); a name holding \".gif\" as an animated GIF (the \"Gif "
     "Settings\" options: see\n"
     "gif-settings); any other name is written as an MPG (the \"MPEG\" options of the\n"
-    "settings). The path of the finished movie is printed.\n"
+    "settings). The path of the finished movie is printed. Every picture is turned upright\n"
+    "and fitted into the project's output frame (project new --size and --fit); a picture\n"
+    "that cannot be loaded is left out (the one before it holds its frames) and named at\n"
+    "the end, and the exit status is then 3.\n"
     "  --codec FOURCC   compressor for this build (quendrolix-cli codec --list)\n"
     "  --quality Q      0..10000 (10000 is best), for compressors with a quality setting\n"
     "  --keyframes N    a key frame every N frames; 0 = only the first";
