@@ -293,6 +293,15 @@ void DeskTest::countsAndRatesTakeOnlyNumbersInRange() {
     sizes.Rules().Apply(s.doc());
     QVERIFY(s.doc().output == (OutputFormat{1920, 1080, PictureFit::kCrop}));
   }
+  // Options > Output Size... opens the dialog on the project and OK stores its choice.
+  WhenModal<OutputSizeDlg>([](OutputSizeDlg* dialog) {
+    dialog->presetBox()->setCurrentIndex(OutputSizeDialog::k1280x720);
+    dialog->fitButton(PictureFit::kLetterbox)->setChecked(true);
+    dialog->accept();
+  });
+  s.frame()->Action(kIdOutputSize)->trigger();
+  QVERIFY(s.doc().output == (OutputFormat{1280, 720, PictureFit::kLetterbox}));
+
   // The view shows a picture larger than itself scaled down, its proportions kept; one
   // that fits at 1:1.
   QCOMPARE(CFramewrightView::ShownSize(QSize(800, 600), QSize(5640, 3172)), QSize(796, 448));
