@@ -1,6 +1,8 @@
 #include "platform/av/picture_scaler.h"
 
 #include <algorithm>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "platform/av/av_internal.h"
@@ -76,30 +78,43 @@ HBITMAP ScaleBitmap(const Bitmap& source, int width, int height) {
   Scaler sws(sws_getContext(w, h, AV_PIX_FMT_GBRP, width, height, AV_PIX_FMT_GBRP,
                             SWS_LANCZOS | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
   if (!sws) return nullptr;
-  const size_t inPlane = static_cast<size_t>(w) * h;
+  // The source goes in as slices of a few rows, so the planes of a large photograph are
+  // never held whole: only one slice and the (smaller) output.
+  constexpr int kSliceRows = 64;
+  const size_t slicePlane = static_cast<size_t>(w) * kSliceRows;
   const size_t outPlane = static_cast<size_t>(width) * height;
-  std::vector<uint8_t> in(3 * inPlane), scaled(3 * outPlane);
-  for (int y = 0; y < h; ++y) {
-    const Bgrx* row = source.Row(y);
-    uint8_t* g = in.data() + static_cast<size_t>(y) * w;
-    uint8_t* b = g + inPlane;
-    uint8_t* r = b + inPlane;
-    for (int x = 0; x < w; ++x) {
-      const Bgrx p = row[x];
-      b[x] = static_cast<uint8_t>(p);
-      g[x] = static_cast<uint8_t>(p >> 8);
-      r[x] = static_cast<uint8_t>(p >> 16);
-    }
-  }
-  const uint8_t* inPlanes[4] = {in.data(), in.data() + inPlane, in.data() + 2 * inPlane, nullptr};
+  std::unique_ptr<uint8_t[]> in(new (std::nothrow) uint8_t[3 * slicePlane]);
+  std::unique_ptr<uint8_t[]> scaled(new (std::nothrow) uint8_t[3 * outPlane]);
+  if (!in || !scaled) return nullptr;
+  const uint8_t* inPlanes[4] = {in.get(), in.get() + slicePlane, in.get() + 2 * slicePlane,
+                                nullptr};
   int inLines[4] = {w, w, w, 0};
-  uint8_t* outPlanes[4] = {scaled.data(), scaled.data() + outPlane, scaled.data() + 2 * outPlane,
+  uint8_t* outPlanes[4] = {scaled.get(), scaled.get() + outPlane, scaled.get() + 2 * outPlane,
                            nullptr};
   int outLines[4] = {width, width, width, 0};
-  if (sws_scale(sws.get(), inPlanes, inLines, 0, h, outPlanes, outLines) != height) return nullptr;
+  int written = 0;
+  for (int top = 0; top < h; top += kSliceRows) {
+    const int rows = std::min(kSliceRows, h - top);
+    for (int y = 0; y < rows; ++y) {
+      const Bgrx* row = source.Row(top + y);
+      uint8_t* g = in.get() + static_cast<size_t>(y) * w;
+      uint8_t* b = g + slicePlane;
+      uint8_t* r = b + slicePlane;
+      for (int x = 0; x < w; ++x) {
+        const Bgrx p = row[x];
+        b[x] = static_cast<uint8_t>(p);
+        g[x] = static_cast<uint8_t>(p >> 8);
+        r[x] = static_cast<uint8_t>(p >> 16);
+      }
+    }
+    const int done = sws_scale(sws.get(), inPlanes, inLines, top, rows, outPlanes, outLines);
+    if (done < 0) return nullptr;
+    written += done;
+  }
+  if (written != height) return nullptr;
   for (int y = 0; y < height; ++y) {
     Bgrx* row = out->Row(y);
-    const uint8_t* g = scaled.data() + static_cast<size_t>(y) * width;
+    const uint8_t* g = scaled.get() + static_cast<size_t>(y) * width;
     const uint8_t* b = g + outPlane;
     const uint8_t* r = b + outPlane;
     for (int x = 0; x < width; ++x)
