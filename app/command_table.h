@@ -27,6 +27,7 @@ enum CommandId : int {
   kIdStatusBar = 59393,
   kIdViewAnimation = 32772,
   kIdAviOutputSettings = 32797,
+  kIdOutputSize = 32817,
   kIdAviCodec = 32777,
   kIdMpgOutputSettings = 32798,
   kIdGifOutputSettings = 32814,

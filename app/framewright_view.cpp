@@ -1,10 +1,13 @@
 #include "framewright_view.h"
 
+#include <algorithm>
+
 #include <QFileInfo>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
 
+#include "image/edit/image_edit.h"
 #include "main_frame.h"
 #include "qt_bitmap.h"
 
@@ -82,6 +85,17 @@ QPoint CFramewrightView::PicturePosition(QSize client, QSize picture) {
   return QPoint(x > 0 ? x : 0, y > 0 ? y : 0);
 }
 
+QSize CFramewrightView::ShownSize(QSize client, QSize picture) {
+  // The etched frame takes two pixels on each side.
+  const int room = 4;
+  const int boxWidth = std::max(client.width() - room, 1);
+  const int boxHeight = std::max(client.height() - room, 1);
+  if (picture.width() <= boxWidth && picture.height() <= boxHeight) return picture;
+  int width = 0, height = 0;
+  edit::FitSize(picture.width(), picture.height(), boxWidth, boxHeight, width, height);
+  return QSize(width, height);
+}
+
 void CFramewrightView::DrawImageFrame(QPainter& painter, QPoint at, QSize picture) {
   // The rectangle from (x - 2, y - 2) to (x + w + 1, y + h + 1), its right and bottom edges
   // drawn one pixel inside (x + w, y + h): just outside the picture. White shifted one
@@ -137,10 +151,14 @@ void CFramewrightView::paintEvent(QPaintEvent* event) {
   source_->StampLogo(picture_, doc_);
   QImage shown = RenderPicture(picture_, BackgroundColour());
   if (shown.isNull()) return;
+  // The status pane shows the picture's own size, whatever size it is shown at.
+  state_.projectSize = ProjectSize{shown.width(), shown.height()};
+  const QSize fitted = ShownSize(size(), shown.size());
+  if (fitted != shown.size())
+    shown = shown.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
   QPoint at = PicturePosition(size(), shown.size());
   painter.drawImage(at, shown);
   if (settings_.frameImages) DrawImageFrame(painter, at, shown.size());
-  state_.projectSize = ProjectSize{shown.width(), shown.height()};
 }
 
 }  // namespace quendrolix::app

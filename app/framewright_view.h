@@ -60,6 +60,9 @@ class CFramewrightView : public QWidget {
   QColor BackgroundColour() const;
   // Top-left corner of a picture centred in the client area, 0 where it does not fit.
   static QPoint PicturePosition(QSize client, QSize picture);
+  // The size a picture is shown at: its own when it fits the client area (with the frame
+  // around it), else scaled down to fit, its proportions kept.
+  static QSize ShownSize(QSize client, QSize picture);
   // The etched frame around a w x h picture drawn at `at`.
   static void DrawImageFrame(QPainter& painter, QPoint at, QSize picture);
 

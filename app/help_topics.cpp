@@ -29,6 +29,7 @@ QPointer<HelpWindow>& TheHelpWindow() {
 const QHash<QString, QString>& DialogPages() {
   static const QHash<QString, QString> pages = {
       {"AviOutputOptionsDlg", "dialogs/avi_output_options.htm"},
+      {"OutputSizeDlg", "dialogs/output_size.htm"},
       {"FrameReplicationDlg", "dialogs/frame_replication.htm"},
       {"CompanyLogoDlg", "dialogs/company_logo.htm"},
       {"ColourPickerDlg", "dialogs/company_logo.htm"},

@@ -268,6 +268,7 @@ void CMainFrame::WireCommands() {
   Wire(kIdViewAnimation, {[this] { OnViewAnimation(); }});
   // Options
   Wire(kIdAviOutputSettings, {[this] { OnAviOutputSettings(); }});
+  Wire(kIdOutputSize, {[this] { OnOutputSize(); }});
   Wire(kIdAviCodec, {[this] { OnAviCodec(); }});
   Wire(kIdMpgOutputSettings, {[this] { OnMpgOutputSettings(); }});
   Wire(kIdGifOutputSettings, {[this] { GifOutputSettingsDlg::Run(this); }});

@@ -187,6 +187,7 @@ class CMainFrame : public QMainWindow, public DocumentListener {
 
   // View, options and help (main_frame_view.cpp).
   void OnAviOutputSettings();
+  void OnOutputSize();
   void OnFrameReplication();
   void OnScreenBackground();
   void OnFrameImages();

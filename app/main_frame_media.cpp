@@ -32,9 +32,8 @@ namespace {
 
 const QString kAviOrMpgFilter = QStringLiteral("AVI Files|*.avi|MPG Files|*.mpg;*.mpeg||");
 const QString kTiffFilter = QStringLiteral("TIFF Files (*.tif,*.tiff,*.cri)|*.cri;*.tif;*.tiff||");
-const QString kMovieFilter =
-    QStringLiteral(
-        "AVI Files (*.avi)|*.avi|MPEG Files (*.mpg,*.mpeg)|*.mpg;*.mpeg|MP4 Files (*.mp4)|*.mp4||");
+const QString kMovieFilter = QStringLiteral(
+    "AVI Files (*.avi)|*.avi|MPEG Files (*.mpg,*.mpeg)|*.mpg;*.mpeg|MP4 Files (*.mp4)|*.mp4||");
 
 const QString kSoundToMp2Filter = QStringLiteral("Sound Files (*.avi, *.wav)|*.avi;*.wav||");
 const QString kSoundToMp3Filter = QStringLiteral("Sound Files (*.wav)|*.wav||");
@@ -179,7 +178,8 @@ void CMainFrame::OnMorphing() {
   std::vector<std::string> names;
   const bool ok = Busy([&] {
     return MorphImages(names, rules.sourcePath, rules.targetPath, rules.folder, rules.steps,
-                       rules.start, FrameComposer::ForDocument(doc_));
+                       rules.start, FrameComposer::ForDocument(doc_), kScreenBitsPerPixel,
+                       doc_.output.fit);
   });
   if (!ok) return;
   PutImagesIntoProject(doc_, app_.frameState(), names, rules.disposition);

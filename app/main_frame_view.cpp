@@ -9,11 +9,17 @@
 #include "framewright_view.h"
 #include "image/picture_limits.h"
 #include "main_frame.h"
+#include "output_size_dlg.h"
 
 namespace quendrolix::app {
 
 void CMainFrame::OnAviOutputSettings() {
   AviOutputOptionsDlg dialog(AviOutputOptionsDialog::ForProject(doc_), this);
+  if (dialog.exec() == QDialog::Accepted) dialog.Rules().Apply(doc_);
+}
+
+void CMainFrame::OnOutputSize() {
+  OutputSizeDlg dialog(OutputSizeDialog::ForProject(doc_), this);
   if (dialog.exec() == QDialog::Accepted) dialog.Rules().Apply(doc_);
 }
 

@@ -32,7 +32,7 @@ const char* const kSettingsUsage =
     "--show (or nothing) prints the six options as KEY=VALUE lines.\n"
     "KEY=VALUE sets options as the \"Animated GIF output options\" dialog does and saves\n"
     "them as the default, then prints all six:\n"
-    "  GlobalColormap=0|1  use the first image's colour map for every frame\n"
+    "  GlobalColormap=0|1  one colour map for every frame, made from all the pictures\n"
     "  Interlaced=0|1      write interlaced images\n"
     "  Transparency=N      transparent palette entry; outside 0..255, or \"none\", means\n"
     "                      no transparency\n"
@@ -170,7 +170,17 @@ int RunGifWrite(const std::vector<std::string>& args) {
     }
     return GifFrameStatus::kFrame;
   };
-  GifWriteResult result = WriteAnimatedGif(out, entries.size(), provider, TheGifOutputSettings());
+  // One colour map for every frame is made from all the pictures.
+  GifColourSampler sampler = [&](std::vector<uint8_t>& rgb) {
+    const size_t share = std::max<size_t>(1024, (size_t{1} << 18) / entries.size());
+    for (const Entry& entry : entries) {
+      std::string ignored;
+      if (HDIB dib = LoadPicture(entry.path, ignored)) SampleGifColours(*dib, share, rgb);
+    }
+    return !rgb.empty();
+  };
+  GifWriteResult result =
+      WriteAnimatedGif(out, entries.size(), provider, TheGifOutputSettings(), sampler);
   if (!result.ok) {
     Prompts().ShowMessage(result.message);
     return kExitFailure;

@@ -8,6 +8,7 @@
 #include "cli_command.h"
 #include "console_log.h"
 #include "headless_build.h"
+#include "picture_arguments.h"
 #include "tools/join_avis.h"
 #include "tools/tiff_to_movie.h"
 
@@ -20,18 +21,25 @@ const char kJoinUsage[] =
     "Writes every frame of FIRST followed by every frame of SECOND into OUTPUT, as \"Join 2\n"
     "AVI-s Together...\" does: the frames are laid out in the program folder's Temp folder\n"
     "and built by Quick create (an MP4 when OUTPUT ends in \".mp4\", an MPG when it holds\n"
-    "\".mpg\" or \".mpeg\", an AVI otherwise) at the frames per second, colour depth and default frame count of\n"
-    "Clipora.ini. The path of the finished movie is printed. Exits with 1 when nothing was\n"
+    "\".mpg\" or \".mpeg\", an AVI otherwise) at the frames per second, colour depth and default "
+    "frame count of\n"
+    "Clipora.ini. SECOND's frames are fitted into FIRST's frame size (letterbox).\n"
+    "The path of the finished movie is printed. Exits with 1 when nothing was\n"
     "made.";
 
-const char kTiffUsage[] =
-    "Usage: quendrolix-cli tiff2movie TIFF OUTPUT\n"
+const char kTiffUsageText[] =
+    "Usage: quendrolix-cli tiff2movie TIFF OUTPUT [--fps N] [--frames N] [--size WxH]\n"
+    "                                 [--fit NAME]\n"
     "\n"
     "Writes the pages of a multi-page TIFF file into OUTPUT, as \"Multi-page TIFF->AVI/MPEG\n"
     "Converter...\" does: the pages are laid out in the program folder's Temp folder and\n"
     "built by Quick create (an MP4 when OUTPUT ends in \".mp4\", an MPG when it holds\n"
-    "\".mpg\" or \".mpeg\", an AVI otherwise). The path of the finished movie is printed. Exits with 1 when nothing was\n"
-    "made.";
+    "\".mpg\" or \".mpeg\", an AVI otherwise). Every page is fitted into the output frame.\n"
+    "The path of the finished movie is printed. Exits with 1 when nothing was made.\n";
+
+std::string TiffUsage() {
+  return std::string(kTiffUsageText) + kTimingHelp + "\n" + kSizeFitHelp;
+}
 
 bool NonEmpty(const std::vector<std::string>& args) {
   for (const std::string& a : args)
@@ -43,6 +51,7 @@ bool NonEmpty(const std::vector<std::string>& args) {
 // the console says it.
 int ToolExitStatus(const char* command, FrameToolStatus status, const std::string& nothing) {
   if (status == FrameToolStatus::kBuilt) return kExitOk;
+  if (status == FrameToolStatus::kIncomplete) return kExitIncomplete;
   if (status == FrameToolStatus::kNothingToJoin) {
     TheConsoleLog().ClearBar();
     std::fprintf(stderr, "quendrolix-cli %s: %s\n", command, nothing.c_str());
@@ -63,19 +72,38 @@ int RunJoin(const std::vector<std::string>& args) {
 }
 
 int RunTiffToMovie(const std::vector<std::string>& args) {
-  if (args.size() != 2 || !NonEmpty(args)) return UsageError("tiff2movie", "needs TIFF and OUTPUT");
+  std::vector<std::string> positional;
+  PictureArguments pictures;
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string error;
+    if (TakePictureOption(args, i, true, pictures, error)) {
+      if (!error.empty()) return UsageError("tiff2movie", error);
+    } else if (args[i].size() > 1 && args[i][0] == '-') {
+      return UsageError("tiff2movie", "unknown option " + args[i]);
+    } else {
+      positional.push_back(args[i]);
+    }
+  }
+  if (positional.size() != 2 || !NonEmpty(positional))
+    return UsageError("tiff2movie", "needs TIFF and OUTPUT");
   HeadlessProject project;
   project.Start({});
+  if (pictures.framesPerSecond)
+    project.doc.framesPerSecond = static_cast<int16_t>(pictures.framesPerSecond);
+  const OutputFormat format = pictures.Apply(project.doc.output);
   ConsolePlayback playback;
   BuildEnvironment env;
   env.playback = &playback;
-  return ToolExitStatus("tiff2movie", ConvertTiffToMovie(project.doc, args[0], args[1], env),
-                        "no pages could be read from " + args[0]);
+  env.format = &format;
+  return ToolExitStatus("tiff2movie",
+                        ConvertTiffToMovie(project.doc, positional[0], positional[1], env,
+                                           static_cast<int>(pictures.framesPerPicture)),
+                        "no pages could be read from " + positional[0]);
 }
 
 const CliRegistration kJoin({"join", "join two AVIs into one AVI or MPG", kJoinUsage, RunJoin});
 const CliRegistration kTiff({"tiff2movie",
-                             "build the pages of a multi-page TIFF into an AVI or MPG", kTiffUsage,
+                             "build the pages of a multi-page TIFF into an AVI or MPG", TiffUsage(),
                              RunTiffToMovie});
 
 }  // namespace

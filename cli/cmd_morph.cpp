@@ -89,7 +89,8 @@ int RunMorph(const std::vector<std::string>& args) {
 
   std::vector<std::string> names;
   const bool ok = MorphImages(names, dialog.sourcePath, dialog.targetPath, dialog.folder,
-                              dialog.steps, dialog.start, FrameComposer::ForDocument(headless.doc));
+                              dialog.steps, dialog.start, FrameComposer::ForDocument(headless.doc),
+                              kScreenBitsPerPixel, headless.doc.output.fit);
   TheConsoleLog().ClearBar();
   for (const std::string& name : names) std::printf("%s\n", name.c_str());
   std::fflush(stdout);

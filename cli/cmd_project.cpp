@@ -6,6 +6,7 @@
 
 #include "cli_command.h"
 #include "headless_build.h"
+#include "picture_arguments.h"
 #include "platform/host/user_prompts.h"
 #include "project/framewright_doc.h"
 #include "project/text_numbers.h"
@@ -14,22 +15,30 @@ namespace quendrolix::cli {
 namespace {
 namespace fs = std::filesystem;
 
-const char* const kUsage =
+const char* const kUsageText =
     "Usage: quendrolix-cli project new OUT.qdx [--fps N] [--bpp 8|16|24] [--sound FILE]\n"
-    "                                  IMAGE[,COUNT]...\n"
+    "                                  [--size WxH] [--fit NAME] IMAGE[,COUNT]...\n"
     "       quendrolix-cli project show FILE\n"
     "\n"
-    "new   writes a new project file holding the images in the order given. COUNT is the\n"
-    "      number of frames the image stays on screen (as in the \"Images\" entries of a\n"
-    "      settings file); without it, or when it is not above 0, the default frame count\n"
-    "      (\"Replicate\" of the program folder's Clipora.ini, else 1) is used.\n"
+    "new   writes a new project file holding the images in the order given. COUNT, the\n"
+    "      text after the last comma when it is a whole number, is the number of frames\n"
+    "      the image stays on screen; otherwise the whole entry is the path (so\n"
+    "      \"Beach, Nice.jpg\" is a picture). Without COUNT, or when it is not above 0,\n"
+    "      the default frame count (\"Replicate\" of Clipora.ini, else 1) is used.\n"
     "      --fps N      frames per second (default: \"FPS\" of Clipora.ini, else 10)\n"
     "      --bpp B      colour depth 8, 16 or 24 (default: \"BPP\" of Clipora.ini, else 24)\n"
     "      --sound FILE the sound file to attach\n"
+    "%s\n"
     "show  opens FILE as the program's Open does (a project file, or a single image) and\n"
     "      prints fps, bpp and sound, then one line per image: row, name, frame count as\n"
     "      built, full path, separated by tabs. Exit status 1 when FILE could not be read\n"
     "      as a project.";
+
+const std::string kUsage = [] {
+  std::string text = kUsageText;
+  text.replace(text.find("%s"), 2, kSizeFitHelp);
+  return text;
+}();
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "quendrolix-cli project: %s\n", message.c_str());
@@ -40,6 +49,7 @@ int RunNew(const std::vector<std::string>& args) {
   std::string out, sound;
   long fps = -1, bpp = -1;
   std::vector<std::string> images;
+  PictureArguments pictures;
   bool optionsDone = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -49,6 +59,12 @@ int RunNew(const std::vector<std::string>& args) {
       return true;
     };
     std::string text;
+    // The output frame and fit.
+    std::string error;
+    if (!optionsDone && TakePictureOption(args, i, false, pictures, error)) {
+      if (!error.empty()) return UsageError("project", error);
+      continue;
+    }
     if (!optionsDone && a == "--") {
       optionsDone = true;
     } else if (!optionsDone && a == "--fps") {
@@ -74,16 +90,16 @@ int RunNew(const std::vector<std::string>& args) {
   CFramewrightDoc& doc = project.doc;
   if (fps > 0) doc.framesPerSecond = static_cast<int16_t>(fps);
   if (bpp > 0) doc.bitsPerPixel = static_cast<int16_t>(bpp);
+  doc.output = pictures.Apply(doc.output);
   std::error_code ec;
   if (!sound.empty()) {
     if (!fs::is_regular_file(sound, ec)) return Fail("no such sound file: " + sound);
     doc.AttachSound(fs::absolute(sound).lexically_normal().string());
   }
   for (const std::string& entry : images) {
-    // As an "Images" entry: the path before the first comma, the count after it.
-    size_t comma = entry.find(',');
-    std::string path = entry.substr(0, comma);
-    int count = comma == std::string::npos ? -1 : LeadingInteger(entry.substr(comma + 1));
+    std::string path;
+    int count = -1;
+    SplitImageEntry(entry, path, count);
     if (path.empty() || !fs::is_regular_file(path, ec)) return Fail("no such image: " + path);
     std::string full = fs::absolute(path).lexically_normal().string();
     std::string name = DisplayNameOf(full);

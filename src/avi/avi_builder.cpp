@@ -45,6 +45,8 @@ bool AviBuilder::Write(const std::string& outputPath) {
   errorCode_ = 0;
   refusal_.clear();
   samples_ = 0;
+  leftOut_.clear();
+  frameWidth_ = frameHeight_ = 0;
   if (paths_.empty()) {
     errorCode_ = kAviBuildNoImages;
     return false;
@@ -64,15 +66,31 @@ bool AviBuilder::Write(const std::string& outputPath) {
   }
 
   const int n = static_cast<int>(paths_.size());
-  CBmp picture;
-  if (!picture.Load(paths_[0])) {
+  const FOURCC handler = (options_ ? *options_ : CodecOptions()).fccHandler;
+  PictureFitter fitter(format_, composer_);
+  fitter.SetRounding([&](int& w, int& h) { RoundForCompressor(handler, depth_, w, h); },
+                     CompressorSizeRule(handler));
+  // With a scaling fit the first image that loads gives the frame; with the fit "none" the
+  // first image has to load, as it always had to.
+  fitter.SetPictures(paths_);
+  int first = 0;
+  HBITMAP picture;
+  if (fitter.scales()) {
+    first = fitter.First();
+    if (first >= 0) picture = fitter.Picture(first);
+  } else {
+    picture = fitter.Load(paths_[0]);
+  }
+  if (!picture) {
+    leftOut_ = fitter.leftOut();
     ShowCouldNotLoad(paths_[0]);
     return false;  // error code 0; no stream was made, so nothing is left behind
   }
-  int w0 = 0, h0 = 0;
-  picture.GetSize(w0, h0);
+  const int w0 = fitter.width(), h0 = fitter.height();
+  frameWidth_ = w0;
+  frameHeight_ = h0;
   // A compressor that cannot code these frames is named before anything is written.
-  refusal_ = CompressorRefusal((options_ ? *options_ : CodecOptions()).fccHandler, depth_, w0, h0);
+  refusal_ = CompressorRefusal(handler, depth_, w0, h0);
   if (!refusal_.empty()) {
     errorCode_ = AVIERR_BADFORMAT;
     return false;
@@ -80,8 +98,8 @@ bool AviBuilder::Write(const std::string& outputPath) {
 
   ScopedAviStream stream, compressed;
   {
-    // The format comes from the first image as it is, before the logo goes on.
-    HDIB format = MakeFrameDib(picture, depth_);
+    // The format comes from the first frame; the logo changes no field of it.
+    HDIB format = MakeFrameDib(*picture, depth_);
     if (!format) {
       errorCode_ = AVIERR_MEMORY;
       return false;
@@ -105,26 +123,44 @@ bool AviBuilder::Write(const std::string& outputPath) {
     }
   }
 
+  // With the fit "none" the stream stops at an image that does not load or has another
+  // size, and every image from there on is left out.
+  auto stopAt = [&](int j, const std::string& why) {
+    fitter.LeaveOut(paths_[j], why);
+    for (int k = j + 1; k < n; ++k)
+      fitter.LeaveOut(paths_[k], "not reached: the animation stopped at " + paths_[j]);
+  };
   LONG sample = 0;
-  for (int j = 0; j < n && errorCode_ == 0; ++j) {
-    if (j >= 1) {
-      if (!picture.Load(paths_[j])) {
-        ShowCouldNotLoad(paths_[j]);
+  for (int j = first; j < n && errorCode_ == 0; ++j) {
+    if (j > first && fitter.scales()) {
+      // A picture that cannot be loaded is stood in for by the one before it.
+      picture = fitter.Picture(j);
+      if (!picture) {
+        errorCode_ = AVIERR_MEMORY;
         break;
       }
-      int w = 0, h = 0;
-      picture.GetSize(w, h);
+      Prompts().ShowStatus(StringPrintf("%d of %d: %s", j + 1, n, paths_[j].c_str()));
+    } else if (j > first) {
+      std::string why;
+      picture = fitter.Load(paths_[j], &why);
+      if (!picture) {
+        ShowCouldNotLoad(paths_[j]);
+        stopAt(j, why);
+        break;
+      }
+      const int w = picture->width(), h = picture->height();
       if (w != w0 || h != h0) {
-        Prompts().ShowMessage(
+        const std::string message =
             StringPrintf("The size of %s (%dx%d) does not match the size of animation (%dx%d)",
-                         paths_[j].c_str(), w, h, w0, h0));
+                         paths_[j].c_str(), w, h, w0, h0);
+        Prompts().ShowMessage(message);
+        stopAt(j, StringPrintf("its size %dx%d is not the animation's %dx%d", w, h, w0, h0));
         break;
       }
       Prompts().ShowStatus(StringPrintf("%d of %d: %s", j + 1, n, paths_[j].c_str()));
     }
     const unsigned count = counts_[j] ? counts_[j] : 1;
-    composer_.Stamp(picture);
-    HDIB frame = MakeFrameDib(picture, depth_);
+    HDIB frame = MakeFrameDib(*picture, depth_);
     if (!frame) {
       errorCode_ = AVIERR_MEMORY;
       break;
@@ -142,10 +178,30 @@ bool AviBuilder::Write(const std::string& outputPath) {
     }
   }
   samples_ = sample;
+  leftOut_ = fitter.leftOut();
   compressed.reset();
   stream.reset();
   file.reset();
   return errorCode_ == 0;
+}
+
+void RoundForCompressor(FOURCC handler, int depth, int& width, int& height) {
+  for (int step : {1, 2, 4, 8, 16}) {
+    const int w = std::max(width / step * step, step), h = std::max(height / step * step, step);
+    if (CompressorRefusal(handler, depth, w, h).empty()) {
+      width = w;
+      height = h;
+      return;
+    }
+  }
+}
+
+std::string CompressorSizeRule(FOURCC handler) {
+  const CodecDescription* codec = FindCodec(handler);
+  if (codec && codec->sizeMultiple > 1)
+    return StringPrintf("%s codes widths and heights in multiples of %d", codec->name.c_str(),
+                        codec->sizeMultiple);
+  return "the compressor codes no other size";
 }
 
 }  // namespace quendrolix

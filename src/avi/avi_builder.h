@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "avi/frame_composition.h"
+#include "avi/picture_fitter.h"
 #include "platform/vfw/vfw.h"
 
 namespace quendrolix {
@@ -29,6 +30,11 @@ class AviBuilder {
   void SetDepth(int requestedBits);
   // Appends an image and its frame count (0 is written once).
   void Add(const std::string& path, unsigned frameCount);
+  // The output frame and the fit (by default the first image's size with the fit "none",
+  // the old rule below). With a scaling fit every image is fitted into the frame, whose
+  // size is rounded to one the compressor codes; an image that cannot be loaded is left
+  // out and the next one placed.
+  void SetFit(const OutputFormat& format) { format_ = format; }
 
   // Writes the AVI: one video stream, type 'vids', handler 0 (compressed through
   // CodecOptions()), scale 1 and rate = frames per second, suggested buffer = one frame's
@@ -36,8 +42,9 @@ class AviBuilder {
   // samples, each flagged as a key frame. Messages and status texts go to Prompts():
   // "Could not load " + path; "The size of %s (%dx%d) does not match the size of animation
   // (%dx%d)"; status "%d of %d: %s". A later image that cannot be loaded or has another
-  // size ends the stream early and still succeeds. False on failure, errorCode() says why:
-  // 1 no images, 2 library too old, 0 first image not loaded, else the AVI result.
+  // size ends the stream early and still succeeds; those not written are listed in leftOut(). False
+  // on failure, errorCode() says why: 1 no images, 2 library too old, 0 first image not loaded,
+  // else the AVI result.
   bool Write(const std::string& outputPath);
 
   int32_t errorCode() const { return errorCode_; }
@@ -48,6 +55,11 @@ class AviBuilder {
   int depth() const { return depth_; }
   // Samples written by the last Write.
   long samplesWritten() const { return samples_; }
+  // The images the last Write could not place, and why.
+  const std::vector<LeftOutPicture>& leftOut() const { return leftOut_; }
+  // The frame size of the last Write.
+  int frameWidth() const { return frameWidth_; }
+  int frameHeight() const { return frameHeight_; }
   const std::vector<std::string>& imagePaths() const { return paths_; }
   const std::vector<unsigned>& frameCounts() const { return counts_; }
 
@@ -61,6 +73,16 @@ class AviBuilder {
   int framesPerSecond_ = 15;
   int depth_ = 24;
   long samples_ = 0;
+  OutputFormat format_{0, 0, PictureFit::kNone};
+  std::vector<LeftOutPicture> leftOut_;
+  int frameWidth_ = 0;
+  int frameHeight_ = 0;
 };
+
+// The size nearest below width x height that `handler` codes at `depth` (sides rounded
+// down to multiples of 2, 4, 8 or 16 in turn; unchanged when none is taken).
+void RoundForCompressor(FOURCC handler, int depth, int& width, int& height);
+// Why RoundForCompressor rounds, for the log.
+std::string CompressorSizeRule(FOURCC handler);
 
 }  // namespace quendrolix

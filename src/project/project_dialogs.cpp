@@ -58,4 +58,76 @@ bool FrameReplicationDialog::SaveAsDefault(CFramewrightDoc& doc) const {
   return doc.SaveReplicateDefault(Typed());
 }
 
+OutputSizeDialog OutputSizeDialog::ForProject(const CFramewrightDoc& doc) {
+  OutputSizeDialog dialog;
+  dialog.fit = doc.output.fit;
+  dialog.widthText = "640";
+  dialog.heightText = "480";
+  if (!doc.output.HasSize()) return dialog;
+  for (int p = k640x480; p < kCustom; ++p) {
+    int w = 0, h = 0;
+    PresetSize(static_cast<Preset>(p), w, h);
+    if (w == doc.output.width && h == doc.output.height) {
+      dialog.preset = static_cast<Preset>(p);
+      return dialog;
+    }
+  }
+  dialog.preset = kCustom;
+  dialog.widthText = std::to_string(doc.output.width);
+  dialog.heightText = std::to_string(doc.output.height);
+  return dialog;
+}
+
+const char* OutputSizeDialog::PresetText(Preset preset) {
+  static const char* const kTexts[kPresetCount] = {
+      "First picture's size", "640 x 480", "720 x 576", "1280 x 720", "1920 x 1080", "Custom"};
+  return preset >= 0 && preset < kPresetCount ? kTexts[preset] : "";
+}
+
+void OutputSizeDialog::PresetSize(Preset preset, int& width, int& height) {
+  static const int kSizes[kPresetCount][2] = {{0, 0},      {640, 480},   {720, 576},
+                                              {1280, 720}, {1920, 1080}, {0, 0}};
+  const int p = preset >= 0 && preset < kPresetCount ? preset : 0;
+  width = kSizes[p][0];
+  height = kSizes[p][1];
+}
+
+namespace {
+
+// A whole number from 1 to 16384 and nothing else (spaces around it allowed).
+bool ReadSide(const std::string& text, int& side) {
+  size_t begin = text.find_first_not_of(' ');
+  size_t end = text.find_last_not_of(' ');
+  if (begin == std::string::npos || end - begin + 1 > 5) return false;
+  side = 0;
+  for (size_t i = begin; i <= end; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    side = side * 10 + (text[i] - '0');
+  }
+  return side >= OutputSizeDialog::kMinSide && side <= OutputSizeDialog::kMaxSide;
+}
+
+}  // namespace
+
+bool OutputSizeDialog::Check(std::string& problem) const {
+  int w = 0, h = 0;
+  if (preset == kCustom && (!ReadSide(widthText, w) || !ReadSide(heightText, h))) {
+    problem = "The width and the height must be whole numbers from 1 to 16384.";
+    return false;
+  }
+  return true;
+}
+
+OutputFormat OutputSizeDialog::Format() const {
+  OutputFormat format;
+  format.fit = fit;
+  if (preset == kCustom) {
+    if (!ReadSide(widthText, format.width) || !ReadSide(heightText, format.height))
+      format.width = format.height = 0;
+  } else {
+    PresetSize(preset, format.width, format.height);
+  }
+  return format;
+}
+
 }  // namespace quendrolix

@@ -47,4 +47,34 @@ struct FrameReplicationDialog {
   bool SaveAsDefault(CFramewrightDoc& doc) const;
 };
 
+// The rules of "Output Size": the frame every picture is fitted into, as a preset or a
+// custom width x height, and the fit.
+struct OutputSizeDialog {
+  static constexpr int kMinSide = 1;
+  static constexpr int kMaxSide = 16384;
+  enum Preset { kFirstPicture, k640x480, k720x576, k1280x720, k1920x1080, kCustom };
+  static constexpr int kPresetCount = kCustom + 1;
+
+  Preset preset = kFirstPicture;
+  std::string widthText;  // the custom boxes
+  std::string heightText;
+  PictureFit fit = PictureFit::kLetterbox;
+
+  // Opened on the project: the preset of its size, else custom with its size in the boxes
+  // (the boxes hold 640 x 480 when a preset is chosen).
+  static OutputSizeDialog ForProject(const CFramewrightDoc& doc);
+  // "First picture", "640 x 480", ..., "Custom".
+  static const char* PresetText(Preset preset);
+  // The size of a preset; 0 x 0 for the first picture and for custom.
+  static void PresetSize(Preset preset, int& width, int& height);
+  // The custom boxes are enabled for the custom preset only.
+  bool CustomEnabled() const { return preset == kCustom; }
+  // OK: false with the sentence to show when a custom side is not a whole number from 1
+  // to 16384.
+  bool Check(std::string& problem) const;
+  // The format OK stores (call after Check).
+  OutputFormat Format() const;
+  void Apply(CFramewrightDoc& doc) const { doc.output = Format(); }
+};
+
 }  // namespace quendrolix

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "platform/host/user_prompts.h"
 #include "project/text_numbers.h"
 
 namespace quendrolix {
@@ -20,6 +21,28 @@ FrameEntries ProjectFrameEntries(const CFramewrightDoc& doc) {
 
 FrameComposer ComposerFor(const CFramewrightDoc& doc, const BuildEnvironment& env) {
   return FrameComposer::ForDocument(doc, env.logo ? *env.logo : TheLogoPictures());
+}
+
+OutputFormat OutputFormatFor(const CFramewrightDoc& doc, const BuildEnvironment& env) {
+  return env.format ? *env.format : doc.output;
+}
+
+PictureFitter FitterFor(const CFramewrightDoc& doc, const BuildEnvironment& env) {
+  return PictureFitter(OutputFormatFor(doc, env), ComposerFor(doc, env));
+}
+
+void ReportLeftOut(const BuildEnvironment& env, const std::vector<LeftOutPicture>& leftOut) {
+  if (env.leftOut) env.leftOut->insert(env.leftOut->end(), leftOut.begin(), leftOut.end());
+}
+
+void RunRoad(BuildResult& result, const BuildEnvironment& env,
+             const std::function<bool(const BuildEnvironment&)>& road) {
+  BuildEnvironment collecting = env;
+  collecting.leftOut = &result.leftOut;
+  const bool ok = road(collecting);
+  result.status = ok ? BuildStatus::kBuilt : BuildStatus::kFailed;
+  if (ok && !result.leftOut.empty()) Prompts().ShowMessage(LeftOutMessage(result.leftOut));
+  if (env.leftOut) ReportLeftOut(env, result.leftOut);
 }
 
 void PlayOutput(const BuildEnvironment& env, const std::string& path) {

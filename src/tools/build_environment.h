@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "avi/frame_composition.h"
+#include "avi/picture_fitter.h"
 #include "platform/vfw/vfw.h"
 #include "project/framewright_doc.h"
 
@@ -34,6 +35,10 @@ struct BuildEnvironment {
   std::function<void(bool shown)> showConversionLog;
   // ...and tells it the file it made.
   std::function<void(const std::string& path)> conversionLogFile;
+  // The output frame and fit; the document's own (doc.output) when null.
+  const OutputFormat* format = nullptr;
+  // Where the roads list the pictures they could not place (nowhere when null).
+  std::vector<LeftOutPicture>* leftOut = nullptr;
 };
 
 enum class BuildStatus {
@@ -46,7 +51,10 @@ struct BuildResult {
   BuildStatus status = BuildStatus::kFailed;
   OutputKind kind = OutputKind::kAvi;
   std::string output;  // the file asked for
+  // Pictures the build was asked to place and could not: the movie was made without them.
+  std::vector<LeftOutPicture> leftOut;
   bool ok() const { return status == BuildStatus::kBuilt; }
+  bool incomplete() const { return ok() && !leftOut.empty(); }
 };
 
 // The project's rows as the builders take them: the path of each row's name and its count
@@ -61,6 +69,16 @@ FrameEntries ProjectFrameEntries(const CFramewrightDoc& doc);
 // The document's logo settings with the environment's logo pictures (the program's when
 // the environment names none).
 FrameComposer ComposerFor(const CFramewrightDoc& doc, const BuildEnvironment& env);
+// The output frame and fit a build uses: the environment's, else the document's.
+OutputFormat OutputFormatFor(const CFramewrightDoc& doc, const BuildEnvironment& env);
+// A fitter of the build's format and logo, for the roads that load through one.
+PictureFitter FitterFor(const CFramewrightDoc& doc, const BuildEnvironment& env);
+// Hands the pictures a road left out to the environment's list.
+void ReportLeftOut(const BuildEnvironment& env, const std::vector<LeftOutPicture>& leftOut);
+// Runs `road` with an environment that collects the pictures left out into result.leftOut,
+// and ends a build that left any out with one message naming each and why.
+void RunRoad(BuildResult& result, const BuildEnvironment& env,
+             const std::function<bool(const BuildEnvironment&)>& road);
 // Hands a finished movie to the environment's playback, when it has one.
 void PlayOutput(const BuildEnvironment& env, const std::string& path);
 // True when `name`, letter case ignored, holds `part` (".avi", ".mpg", ...) anywhere.

@@ -20,23 +20,20 @@ BuildResult CreateFromProject(CFramewrightDoc& doc, const std::string& outputNam
   result.output = outputName;
   result.kind = CreateOutputKind(outputName);
   const FrameEntries entries = ProjectFrameEntries(doc);
-  bool ok = false;
-  switch (result.kind) {
-    case OutputKind::kAvi:
-      ok = BuildAvi(doc, entries, outputName, doc.soundFile(), env);
-      break;
-    case OutputKind::kGif:
-      ok = BuildGif(doc, entries, outputName, env);
-      break;
-    case OutputKind::kMpg:
-      ok = BuildMpg(doc, entries, outputName, doc.soundFile(), env);
-      break;
-    case OutputKind::kMp4:
-      ok = BuildMp4(doc, entries, outputName, doc.soundFile(), env);
-      break;
-  }
-  result.status = ok ? BuildStatus::kBuilt : BuildStatus::kFailed;
-  if (ok) PlayOutput(env, outputName);
+  RunRoad(result, env, [&](const BuildEnvironment& roadEnv) {
+    switch (result.kind) {
+      case OutputKind::kAvi:
+        return BuildAvi(doc, entries, outputName, doc.soundFile(), roadEnv);
+      case OutputKind::kGif:
+        return BuildGif(doc, entries, outputName, roadEnv);
+      case OutputKind::kMpg:
+        return BuildMpg(doc, entries, outputName, doc.soundFile(), roadEnv);
+      case OutputKind::kMp4:
+        return BuildMp4(doc, entries, outputName, doc.soundFile(), roadEnv);
+    }
+    return false;
+  });
+  if (result.ok()) PlayOutput(env, outputName);
   return result;
 }
 

@@ -29,6 +29,7 @@ bool BuildAvi(const CFramewrightDoc& doc, const FrameEntries& entries, const std
   AviBuilder builder(ComposerFor(doc, env), env.codecOptions);
   builder.SetRate(doc.framesPerSecond);
   builder.SetDepth(doc.bitsPerPixel);
+  builder.SetFit(OutputFormatFor(doc, env));
   if (env.frame) env.frame->lastOutputFile = output;
   for (size_t i = 0; i < entries.paths.size(); ++i) {
     if (addingMessages)
@@ -53,6 +54,7 @@ bool BuildAvi(const CFramewrightDoc& doc, const FrameEntries& entries, const std
     ok = builder.Write(soundFile.empty() ? output : temporary.string());
     code = builder.errorCode();
     refusal = builder.refusal();
+    ReportLeftOut(env, builder.leftOut());
   }
   if (!ok) {
     if (!temporary.empty()) RemoveQuietly(temporary);

@@ -8,6 +8,7 @@
 #include "platform/av/mp4_writer.h"
 #include "platform/host/conversion_log.h"
 #include "platform/host/user_prompts.h"
+#include "tools/fitted_roads.h"
 
 namespace quendrolix {
 namespace {
@@ -89,7 +90,14 @@ bool BuildMp4(const CFramewrightDoc& doc, const FrameEntries& entries, const std
 
   const FrameComposer composer = ComposerFor(doc, env);
   std::string failure;
-  HDIB picture = composer.LoadFrame(entries.paths[0], 24, &failure);
+  // Every picture in the output frame (with the fit "none" as it is: one of another size
+  // ends the movie).
+  const FittedRows rows = FitRows(doc, env, entries, RoundToEven, kEvenSizeRule);
+  const bool fitted = rows.fitter->scales();
+  ReportLeftOut(env, rows.fitter->leftOut());  // the rows before the first picture that loads
+  HDIB picture = !rows.ok() ? nullptr
+                 : fitted   ? rows.fitter->Frame(rows.first, 24)
+                            : composer.LoadFrame(entries.paths[0], 24, &failure);
   if (!picture) return fail("Could not load " + entries.paths[0]);
   const int width = picture->header().biWidth;
   const int height = std::abs(picture->header().biHeight);
@@ -108,14 +116,22 @@ bool BuildMp4(const CFramewrightDoc& doc, const FrameEntries& entries, const std
   std::unique_ptr<av::Mp4Writer> writer = av::Mp4Writer::Create(output, settings, &why);
   if (!writer) return fail(StringPrintf("Could not write %s (%s)", output.c_str(), why.c_str()));
 
-  const size_t n = entries.paths.size();
+  const size_t leftBefore = rows.fitter->leftOut().size();
+  const FrameEntries& rowsPlaced = rows.entries;
+  const size_t n = rowsPlaced.paths.size();
   for (size_t i = 0; i < n; ++i) {
-    const std::string& name = i < entries.names.size() ? entries.names[i] : entries.paths[i];
+    const std::string& name =
+        i < rowsPlaced.names.size() ? rowsPlaced.names[i] : rowsPlaced.paths[i];
     if (addingMessages) prompts.ShowStatus(StringPrintf("Adding %s...", name.c_str()));
-    if (i > 0) {
+    if (i > 0 && fitted) {
+      picture = rows.fitter->Frame(rows.first + static_cast<int>(i), 24);
+      if (!picture) return fail("Out of memory while fitting " + rowsPlaced.paths[i]);
+    } else if (i > 0) {
       picture = composer.LoadFrame(entries.paths[i], 24, &failure);
       if (!picture) {
         prompts.ShowMessage("Could not load " + entries.paths[i]);
+        for (size_t k = i; k < n; ++k)
+          rows.fitter->LeaveOut(entries.paths[k], k == i ? failure : "not reached");
         break;
       }
       const int w = picture->header().biWidth, h = std::abs(picture->header().biHeight);
@@ -123,10 +139,13 @@ bool BuildMp4(const CFramewrightDoc& doc, const FrameEntries& entries, const std
         prompts.ShowMessage(
             StringPrintf("The size of %s (%dx%d) does not match the size of animation (%dx%d)",
                          entries.paths[i].c_str(), w, h, width, height));
+        for (size_t k = i; k < n; ++k)
+          rows.fitter->LeaveOut(entries.paths[k],
+                                k == i ? "its size is not the animation's" : "not reached");
         break;
       }
     }
-    if (!writer->AddPicture(*picture, std::max(entries.counts[i], 1)))
+    if (!writer->AddPicture(*picture, std::max(rowsPlaced.counts[i], 1)))
       return fail(StringPrintf("Could not write %s (%s)", output.c_str(), writer->error().c_str()));
     ReportPercent(static_cast<int>((i + 1) * 100 / n));
     const double seconds =
@@ -138,6 +157,7 @@ bool BuildMp4(const CFramewrightDoc& doc, const FrameEntries& entries, const std
     return fail(StringPrintf("Could not write %s (%s)", output.c_str(), writer->error().c_str()));
   if (!writer->Finish())
     return fail(StringPrintf("Could not write %s (%s)", output.c_str(), writer->error().c_str()));
+  ReportLeftOut(env, {rows.fitter->leftOut().begin() + leftBefore, rows.fitter->leftOut().end()});
   prompts.ShowStatus("MP4 completed");
   return true;
 }

@@ -13,6 +13,7 @@
 #include "mpeg/video/mpeg_converter.h"
 #include "platform/host/conversion_log.h"
 #include "platform/host/temp_names.h"
+#include "tools/fitted_roads.h"
 
 namespace quendrolix {
 namespace fs = std::filesystem;
@@ -70,6 +71,12 @@ std::function<HDIB(const std::string& path)> ComposedImageLoader(const FrameComp
   return [composer](const std::string& path) { return composer.LoadFrame(path, 24); };
 }
 
+// The same through the build's fitter: each picture fitted into the output frame.
+static std::function<HDIB(const std::string& path)> FittedImageLoader(
+    std::shared_ptr<PictureFitter> fitter) {
+  return [fitter](const std::string& path) { return fitter->Frame(fitter->IndexOf(path), 24); };
+}
+
 void RemoveQuietly(const fs::path& path) {
   std::error_code ec;
   fs::remove(path, ec);
@@ -81,8 +88,10 @@ bool BuildMpg(CFramewrightDoc& doc, const FrameEntries& entries, const std::stri
   if (env.showConversionLog) env.showConversionLog(true);
   const MpgOutputChoice choice = MpgOutputChoice::FromStore(doc.store());
   const MpgFrameRate rate = MpgFrameRateForPosition(choice.fpsPosition);
+  // The pictures in the output frame; with the fit "none" the encoder centres them as they are.
+  const FittedRows rows = FitRows(doc, env, entries, RoundForMpeg1, kMpeg1SizeRule);
   std::vector<int> counts;
-  for (int count : entries.counts) counts.push_back(std::max(count, 1));
+  for (int count : rows.entries.counts) counts.push_back(std::max(count, 1));
 
   // With a sound the video is an intermediate that only this build knows of.
   PrivateTempFolder temp("create");
@@ -96,17 +105,21 @@ bool BuildMpg(CFramewrightDoc& doc, const FrameEntries& entries, const std::stri
   bool ok = false;
   if (target.empty()) {
     ReportLine("Error: no temporary folder for %s", output.c_str());
+  } else if (!rows.ok()) {
+    ReportLine("Error: none of the pictures could be loaded");
   } else {
     // The frames of the MPG are composed as the AVI's are: loaded, stamped with the logo.
     MpegEngineServices services = GetMpegEngineServices();
-    services.loadImage = ComposedImageLoader(ComposerFor(doc, env));
+    services.loadImage = rows.fitter->scales() ? FittedImageLoader(rows.fitter)
+                                               : ComposedImageLoader(ComposerFor(doc, env));
     ScopedMpegEngineServices scoped(std::move(services));
     // The video's rate and slideshow coding come from the "MPEG" options.
-    ok = ConvertImageListToMpg(entries.paths, counts, std::string(), target, choice.layer, 160,
+    ok = ConvertImageListToMpg(rows.entries.paths, counts, std::string(), target, choice.layer, 160,
                                MpgAudioRateKbps(choice.layer, choice.bitrateIndex), 0, 0, 0,
                                rate.rate, rate.scale,
                                MpgOutputOptions::FromStore(doc.store()).ProjectVideoCoding());
   }
+  ReportLeftOut(env, rows.fitter->leftOut());
   if (ok && !soundFile.empty()) {
     ok = MergeMpgWithSound(target, soundFile, output);
     RemoveQuietly(target);

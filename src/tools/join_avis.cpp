@@ -43,7 +43,14 @@ FrameToolStatus JoinAvis(CFramewrightDoc& doc, const std::string& first, const s
   if (firstCount == 0) return FrameToolStatus::kNothingToJoin;
   if (ExtractAviFrames(second, folder, firstCount, nullptr, naming) == 0)
     return FrameToolStatus::kNothingToJoin;
-  return BuildFromTempFolder(doc, folder, output, env);
+  // The second file's frames are fitted into the first file's frame size (the project's fit,
+  // letterbox when it has none), so none of them is lost to a size of its own.
+  OutputFormat format = OutputFormatFor(doc, env);
+  format.width = format.height = 0;
+  if (format.fit == PictureFit::kNone) format.fit = PictureFit::kLetterbox;
+  BuildEnvironment fitted = env;
+  fitted.format = &format;
+  return BuildFromTempFolder(doc, folder, output, fitted);
 }
 
 }  // namespace quendrolix

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "image/dib_functions.h"
+#include "image/picture_fit.h"
 #include "platform/host/conversion_log.h"
 #include "platform/host/user_prompts.h"
 #include "tools/extract_frames.h"
@@ -37,7 +38,7 @@ std::string MorphFileName(const std::string& folder, int number) {
 
 bool MorphImages(std::vector<std::string>& names, const std::string& sourcePath,
                  const std::string& targetPath, const std::string& folder, int steps, int start,
-                 const FrameComposer& composer, int screenBitsPerPixel) {
+                 const FrameComposer& composer, int screenBitsPerPixel, PictureFit fit) {
   UserPrompts& prompts = Prompts();
   if (screenBitsPerPixel < 24) {
     prompts.ShowMessage(
@@ -62,7 +63,12 @@ bool MorphImages(std::vector<std::string>& names, const std::string& sourcePath,
     prompts.ShowMessage("Error: could not load destination bitmap");
     return false;
   }
-  HBITMAP targetBitmap = CopyOnto(loaded, width, height);
+  int targetWidth = 0, targetHeight = 0;
+  loaded.GetSize(targetWidth, targetHeight);
+  HBITMAP targetBitmap = (targetWidth == width && targetHeight == height) ||
+                                 fit == PictureFit::kNone || !loaded.bitmap()
+                             ? CopyOnto(loaded, width, height)
+                             : FitPicture(*loaded.bitmap(), width, height, fit);
   if (!targetBitmap) {
     prompts.ShowMessage("Error: create bitmap failed");
     return false;

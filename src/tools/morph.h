@@ -9,6 +9,7 @@
 #include "avi/frame_composition.h"
 #include "image/cbmp.h"
 #include "platform/gdi/gdi.h"
+#include "project/output_format.h"
 
 namespace quendrolix {
 
@@ -19,10 +20,13 @@ std::string MorphFileName(const std::string& folder, int number);
 // between, each stamped with the logo by `composer`. `names` receives the written files in
 // the order source, in-between by rising number, target. A screen of fewer than 24 bits
 // per pixel, a picture that cannot be loaded or made, or a save that fails is shown as a
-// message and gives false; files already written stay.
+// message and gives false; files already written stay. A target of another size than the
+// source is fitted into the source's size by `fit` (with "none" it is laid on the source's
+// size at the top-left corner, unscaled).
 bool MorphImages(std::vector<std::string>& names, const std::string& sourcePath,
                  const std::string& targetPath, const std::string& folder, int steps, int start,
-                 const FrameComposer& composer = {}, int screenBitsPerPixel = kScreenBitsPerPixel);
+                 const FrameComposer& composer = {}, int screenBitsPerPixel = kScreenBitsPerPixel,
+                 PictureFit fit = PictureFit::kLetterbox);
 
 // The in-between pictures: `first` is moved byte by byte toward `target` (24-bit rows,
 // padding included), closing 1/k of the remaining distance at the step with k steps to go,

@@ -47,26 +47,27 @@ BuildResult QuickCreate(CFramewrightDoc& doc, const QuickCreateRequest& request,
     return result;
   }
   FrameEntries entries;
-  const int count = doc.DefaultFrameCount();
+  const int count =
+      request.framesPerPicture > 0 ? request.framesPerPicture : doc.DefaultFrameCount();
   for (const std::string& name : names) {
     entries.names.push_back(name);
     entries.paths.push_back((fs::path(request.folder) / name).string());
     entries.counts.push_back(count);
   }
-  bool ok;
-  if (result.kind == OutputKind::kAvi) {
-    ok = BuildAvi(doc, entries, request.output, request.soundFile, env, false);
-  } else if (result.kind == OutputKind::kMp4) {
-    ok = BuildMp4(doc, entries, request.output, request.soundFile, env, false);
-  } else if (!request.soundFile.empty()) {
+  RunRoad(result, env, [&](const BuildEnvironment& given) {
+    BuildEnvironment roadEnv = given;
+    if (request.format) roadEnv.format = &*request.format;
+    if (result.kind == OutputKind::kAvi)
+      return BuildAvi(doc, entries, request.output, request.soundFile, roadEnv, false);
+    if (result.kind == OutputKind::kMp4)
+      return BuildMp4(doc, entries, request.output, request.soundFile, roadEnv, false);
     // Only the folder's own sound: merging the project's sound first would leave a system
     // stream that cannot take a second sound.
-    ok = BuildMpg(doc, entries, request.output, request.soundFile, env, "g");
-  } else {
-    ok = BuildMpg(doc, entries, request.output, doc.soundFile(), env);
-  }
-  result.status = ok ? BuildStatus::kBuilt : BuildStatus::kFailed;
-  if (ok) PlayOutput(env, request.output);
+    if (!request.soundFile.empty())
+      return BuildMpg(doc, entries, request.output, request.soundFile, roadEnv, "g");
+    return BuildMpg(doc, entries, request.output, doc.soundFile(), roadEnv);
+  });
+  if (result.ok()) PlayOutput(env, request.output);
   return result;
 }
 

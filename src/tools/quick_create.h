@@ -2,6 +2,7 @@
 
 // Quick create: every picture of a folder into an AVI, MPG or MP4.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,10 @@ struct QuickCreateRequest {
   std::string folder;
   std::string soundFile;  // optional
   std::string output;
+  // The output frame and fit; the document's (doc.output) when not given.
+  std::optional<OutputFormat> format;
+  // Frames per picture; the document's default frame count when 0.
+  int framesPerPicture = 0;
 };
 // The folder's picture files sorted by name (bytes); empty when it cannot be read.
 std::vector<std::string> QuickCreateListing(const std::string& folder);

@@ -79,11 +79,14 @@ TempRunFolder::~TempRunFolder() {
 }
 
 FrameToolStatus BuildFromTempFolder(CFramewrightDoc& doc, const std::string& folder,
-                                    const std::string& output, const BuildEnvironment& env) {
+                                    const std::string& output, const BuildEnvironment& env,
+                                    int framesPerPicture) {
   QuickCreateRequest request;
+  request.framesPerPicture = framesPerPicture;
   request.folder = folder;
   request.output = output;
   const BuildResult result = QuickCreate(doc, request, env);
+  if (result.incomplete()) return FrameToolStatus::kIncomplete;
   return result.ok() ? FrameToolStatus::kBuilt : FrameToolStatus::kBuildFailed;
 }
 

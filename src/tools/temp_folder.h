@@ -31,6 +31,7 @@ enum class FrameToolStatus {
   kNoTempFolder,   // "Could not create %s folder for temporary files"
   kNothingToJoin,  // an input gave no frames or pages (nothing said)
   kBuildFailed,    // Quick create failed and has said why
+  kIncomplete,     // written, but without pictures that could not be placed (named in a message)
 };
 
 // A folder of one run's own inside the program's "Temp" folder, where joining and the
@@ -52,8 +53,10 @@ class TempRunFolder {
   std::string path_;
 };
 
-// Quick create of the folder's frames into `output`, without a sound of its own.
+// Quick create of the folder's frames into `output`, without a sound of its own, each held
+// for `framesPerPicture` frames (the default frame count when 0).
 FrameToolStatus BuildFromTempFolder(CFramewrightDoc& doc, const std::string& folder,
-                                    const std::string& output, const BuildEnvironment& env);
+                                    const std::string& output, const BuildEnvironment& env,
+                                    int framesPerPicture = 0);
 
 }  // namespace quendrolix

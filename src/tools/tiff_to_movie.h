@@ -9,9 +9,12 @@
 
 namespace quendrolix {
 
-// "Multi-page TIFF->AVI/MPEG Converter": the pages (stamped with the logo) into the
-// temporary folder, then Quick create into `output`.
+// "Multi-page TIFF->AVI/MPEG Converter": the pages into the temporary folder, then Quick
+// create into `output`, each page fitted into the output frame (env.format, else the
+// document's) and held for `framesPerPicture` frames (the default frame count when 0). With
+// the fit "none" the pages are stamped with the logo as they are laid out.
 FrameToolStatus ConvertTiffToMovie(CFramewrightDoc& doc, const std::string& tiffPath,
-                                   const std::string& output, const BuildEnvironment& env = {});
+                                   const std::string& output, const BuildEnvironment& env = {},
+                                   int framesPerPicture = 0);
 
 }  // namespace quendrolix

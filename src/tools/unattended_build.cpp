@@ -17,12 +17,13 @@ BuildResult BuildUnattended(CFramewrightDoc& doc, const BuildEnvironment& env) {
   result.output = doc.outputFile;
   result.kind = UnattendedOutputKind(doc.outputFile);
   const FrameEntries entries = ProjectFrameEntries(doc);
-  bool ok = result.kind == OutputKind::kMpg
-                ? BuildMpg(doc, entries, doc.outputFile, doc.soundFile(), env)
-            : result.kind == OutputKind::kMp4
-                ? BuildMp4(doc, entries, doc.outputFile, doc.soundFile(), env)
-                : BuildAvi(doc, entries, doc.outputFile, doc.soundFile(), env);
-  result.status = ok ? BuildStatus::kBuilt : BuildStatus::kFailed;
+  RunRoad(result, env, [&](const BuildEnvironment& roadEnv) {
+    return result.kind == OutputKind::kMpg
+               ? BuildMpg(doc, entries, doc.outputFile, doc.soundFile(), roadEnv)
+           : result.kind == OutputKind::kMp4
+               ? BuildMp4(doc, entries, doc.outputFile, doc.soundFile(), roadEnv)
+               : BuildAvi(doc, entries, doc.outputFile, doc.soundFile(), roadEnv);
+  });
   return result;
 }
 

@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTextBrowser>
@@ -20,6 +21,7 @@
 #include "editor/image_processor_dlg.h"
 #include "editor/paint_control.h"
 #include "frame_replication_dlg.h"
+#include "framewright_view.h"
 #include "gif_output_settings_dlg.h"
 #include "gui_session.h"
 #include "help_topics.h"
@@ -28,6 +30,7 @@
 #include "join_avis_dlg.h"
 #include "morph_dlg.h"
 #include "mpg_output_options_dlg.h"
+#include "output_size_dlg.h"
 #include "platform/host/program_folder.h"
 #include "spin_edit.h"
 #include "support/image_fixtures.h"
@@ -135,9 +138,9 @@ void DeskTest::dialogsOpenTheirPagesFromHelp() {
 
   // Every dialog the manual knows has its page in the manual.
   for (const char* name :
-       {"AviOutputOptionsDlg", "FrameReplicationDlg", "CompanyLogoDlg", "CompressionDlg",
-        "MpgOutputOptionsDlg", "AviToMpgDlg", "ExtractImagesDlg", "JoinAvisDlg", "MorphDlg",
-        "QuickCreateDlg", "RecorderDlg", "GifOutputSettingsDlg", "ConversionLogWindow",
+       {"AviOutputOptionsDlg", "OutputSizeDlg", "FrameReplicationDlg", "CompanyLogoDlg",
+        "CompressionDlg", "MpgOutputOptionsDlg", "AviToMpgDlg", "ExtractImagesDlg", "JoinAvisDlg",
+        "MorphDlg", "QuickCreateDlg", "RecorderDlg", "GifOutputSettingsDlg", "ConversionLogWindow",
         "ImageProcessorDlg", "ResizeDlg", "BrightnessContrastDlg"}) {
     QString topic = DialogHelpTopic(QString("quendrolix::app::") + name, {});
     QVERIFY2(!topic.isEmpty(), name);
@@ -261,6 +264,49 @@ void DeskTest::countsAndRatesTakeOnlyNumbersInRange() {
   QCOMPARE(rate->text(), QString("1"));
   dialog.Rules().Apply(s.doc());
   QCOMPARE(s.doc().framesPerSecond, 1);
+
+  // Output Size: the custom boxes only for "Custom"; OK refuses a side out of range and
+  // stores a good one with the fit.
+  {
+    OutputSizeDlg sizes(OutputSizeDialog::ForProject(s.doc()));
+    QVERIFY(!sizes.widthEdit()->isEnabled());
+    sizes.presetBox()->setCurrentIndex(OutputSizeDialog::kCustom);
+    QVERIFY(sizes.widthEdit()->isEnabled());
+    sizes.widthEdit()->setText("0");
+    sizes.heightEdit()->setText("600");
+    bool warned = false;
+    WhenModal<QMessageBox>([&](QMessageBox* box) {
+      warned = box->text().contains("16384");
+      box->accept();
+    });
+    sizes.accept();
+    QVERIFY(warned);
+    QCOMPARE(sizes.result(), int(QDialog::Rejected));
+    sizes.widthEdit()->setText("800");
+    sizes.fitButton(PictureFit::kCrop)->setChecked(true);
+    sizes.accept();
+    QCOMPARE(sizes.result(), int(QDialog::Accepted));
+    sizes.Rules().Apply(s.doc());
+    QVERIFY(s.doc().output == (OutputFormat{800, 600, PictureFit::kCrop}));
+    sizes.presetBox()->setCurrentIndex(OutputSizeDialog::k1920x1080);
+    QVERIFY(!sizes.heightEdit()->isEnabled());
+    sizes.Rules().Apply(s.doc());
+    QVERIFY(s.doc().output == (OutputFormat{1920, 1080, PictureFit::kCrop}));
+  }
+  // Options > Output Size... opens the dialog on the project and OK stores its choice.
+  WhenModal<OutputSizeDlg>([](OutputSizeDlg* dialog) {
+    dialog->presetBox()->setCurrentIndex(OutputSizeDialog::k1280x720);
+    dialog->fitButton(PictureFit::kLetterbox)->setChecked(true);
+    dialog->accept();
+  });
+  s.frame()->Action(kIdOutputSize)->trigger();
+  QVERIFY(s.doc().output == (OutputFormat{1280, 720, PictureFit::kLetterbox}));
+
+  // The view shows a picture larger than itself scaled down, its proportions kept; one
+  // that fits at 1:1.
+  QCOMPARE(CFramewrightView::ShownSize(QSize(800, 600), QSize(5640, 3172)), QSize(796, 448));
+  QCOMPARE(CFramewrightView::ShownSize(QSize(800, 600), QSize(4000, 6000)), QSize(397, 596));
+  QCOMPARE(CFramewrightView::ShownSize(QSize(800, 600), QSize(640, 480)), QSize(640, 480));
 
   // Frame Replication keeps to -100..100.
   FrameReplicationDlg replication(s.doc());

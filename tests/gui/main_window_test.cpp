@@ -382,16 +382,23 @@ void MainWindowTest::viewCentresPictureInEtchedFrame() {
   QTRY_COMPARE(s.frame()->PaneText(2), QString("  40x30  "));
 
   // The same image is not loaded twice; another row loads its own. A picture larger than
-  // the view starts at its corner, and without the frame flag nothing is drawn around it.
+  // the view is scaled down to fit it, centred, while the status pane keeps its real size;
+  // without the frame flag nothing is drawn around it.
   view->grab();
   QCOMPARE(source->loads, 1);
-  source->size = view->size() + QSize(10, 10);
+  const QSize large = view->size() * 3;
+  source->size = large;
   view->settings().frameImages = 0;
   s.ClickRow(1);
   shot = view->grab().toImage();
   QCOMPARE(source->loads, 2);
-  QCOMPARE(shot.pixel(0, 0), red);
-  QCOMPARE(shot.pixel(view->width() - 1, view->height() - 1), red);
+  const QSize shown = CFramewrightView::ShownSize(view->size(), large);
+  QVERIFY(shown.width() <= view->width() && shown.height() <= view->height());
+  QVERIFY(shown.width() >= view->width() - 5 || shown.height() >= view->height() - 5);
+  QCOMPARE(shot.pixel(view->width() / 2, view->height() / 2), red);
+  QCOMPARE(shot.pixel(0, 0), qRgb(0xC0, 0xC0, 0xC0));
+  QCOMPARE(shot.pixel(view->width() - 1, view->height() - 1), qRgb(0xC0, 0xC0, 0xC0));
+  QCOMPARE(s.app->frameState().projectSize, (ProjectSize{large.width(), large.height()}));
 }
 
 void MainWindowTest::dropsAndSettingsAtExit() {

@@ -90,6 +90,7 @@ void ScreenshotTour::everyWindowDrawsItself() {
   };
   const Shot shots[] = {
       {kIdAviOutputSettings, "avi_output_options"},
+      {kIdOutputSize, "output_size"},
       {kIdAviCodec, "video_compression"},
       {kIdMpgOutputSettings, "mpg_output_options"},
       {kIdGifOutputSettings, "gif_options"},
@@ -152,5 +153,5 @@ void ScreenshotTour::everyWindowDrawsItself() {
   help->close();
 
   QVERIFY2(problems.isEmpty(), qPrintable(problems.join("; ")));
-  QCOMPARE(written.size(), 19);
+  QCOMPARE(written.size(), 20);
 }

@@ -186,6 +186,48 @@ TEST(AviOutputOptions, PreselectsTheDepthAndTakesTheRateUnclamped) {
   EXPECT_EQ(p.doc.bitsPerPixel, 16);
 }
 
+TEST(OutputSize, PresetsCustomSizesAndTheFit) {
+  Project p;
+  // A new project: the first picture's size, letterbox; the boxes offer 640 x 480.
+  OutputSizeDialog dialog = OutputSizeDialog::ForProject(p.doc);
+  EXPECT_EQ(dialog.preset, OutputSizeDialog::kFirstPicture);
+  EXPECT_EQ(dialog.fit, PictureFit::kLetterbox);
+  EXPECT_FALSE(dialog.CustomEnabled());
+  EXPECT_EQ(dialog.Format(), (OutputFormat{0, 0, PictureFit::kLetterbox}));
+  // A preset size is found again; any other size opens as custom with its numbers.
+  p.doc.output = {1280, 720, PictureFit::kCrop};
+  dialog = OutputSizeDialog::ForProject(p.doc);
+  EXPECT_EQ(dialog.preset, OutputSizeDialog::k1280x720);
+  EXPECT_EQ(dialog.fit, PictureFit::kCrop);
+  p.doc.output = {1000, 750, PictureFit::kStretch};
+  dialog = OutputSizeDialog::ForProject(p.doc);
+  EXPECT_EQ(dialog.preset, OutputSizeDialog::kCustom);
+  EXPECT_TRUE(dialog.CustomEnabled());
+  EXPECT_EQ(dialog.widthText, "1000");
+  EXPECT_EQ(dialog.heightText, "750");
+  // OK with custom sides checks them; a preset ignores the boxes.
+  std::string problem;
+  for (const char* bad : {"0", "16385", "12a", "", "-5", "99999"}) {
+    dialog.widthText = bad;
+    EXPECT_FALSE(dialog.Check(problem)) << bad;
+    EXPECT_NE(problem.find("1 to 16384"), std::string::npos);
+  }
+  dialog.widthText = " 16384 ";
+  dialog.heightText = "1";
+  ASSERT_TRUE(dialog.Check(problem));
+  dialog.fit = PictureFit::kNone;
+  dialog.Apply(p.doc);
+  EXPECT_EQ(p.doc.output, (OutputFormat{16384, 1, PictureFit::kNone}));
+  dialog.preset = OutputSizeDialog::k720x576;
+  dialog.widthText = "nonsense";
+  EXPECT_TRUE(dialog.Check(problem));
+  dialog.Apply(p.doc);
+  EXPECT_EQ(p.doc.output, (OutputFormat{720, 576, PictureFit::kNone}));
+  dialog.preset = OutputSizeDialog::kFirstPicture;
+  dialog.Apply(p.doc);
+  EXPECT_FALSE(p.doc.output.HasSize());
+}
+
 TEST(Paste, SameSizeRuleNamingAndInsertPosition) {
   ScopedProgramFolder home;
   RecordingPrompts prompts;

@@ -233,6 +233,38 @@ TEST(ProjectFileCli, WritesTheDocumentedBytesAndShowsThemBack) {
   EXPECT_EQ(RunCli({"project", "new", qdx, dir.File("none.bmp")}).status, 1);
 }
 
+// Entries split at the last comma only before a whole number, so names with commas stay
+// whole; --size and --fit are stored and shown; bad values are bad usage.
+TEST(ProjectFileCli, EntriesWithCommasAndTheOutputFrame) {
+  TempDir dir;
+  const std::string beach = dir.File("Beach, Nice.bmp"), odd = dir.File("odd,x.bmp");
+  const std::string numbered = dir.File("Shot,12.bmp");
+  for (const std::string& path : {beach, odd, numbered}) testing::WriteText(path, "BM");
+  const std::string qdx = dir.File("commas.qdx");
+  auto made = RunCli({"--home", dir.File("home"), "project", "new", qdx, "--size", "1280X720",
+                      "--fit", "Crop", beach, beach + ",4", odd, numbered + ",7"});
+  ASSERT_EQ(made.status, 0) << made.errors;
+  auto shown = RunCli({"--home", dir.File("home"), "project", "show", qdx});
+  ASSERT_EQ(shown.status, 0) << shown.errors;
+  EXPECT_EQ(shown.output,
+            "fps: 10\nbpp: 24\nsound: \nsize: 1280x720\nfit: crop\nsound fit: trim\n"
+            "1\tBeach, Nice.bmp\t1\t" +
+                beach + "\n2\tBeach, Nice.bmp\t4\t" + beach + "\n3\todd,x.bmp\t1\t" + odd +
+                "\n4\tShot,12.bmp\t7\t" + numbered + "\n");
+  // "Shot,12.bmp" alone has no count after its last comma; "Shot" is not a file.
+  EXPECT_EQ(RunCli({"project", "new", qdx, dir.File("Shot") + ",12"}).status, 1);
+  for (const std::vector<std::string>& bad : {std::vector<std::string>{"--size", "1280"},
+                                              {"--size", "0x10"},
+                                              {"--size", "20000x10"},
+                                              {"--fit", "zoom"},
+                                              {"--fit"}})
+    EXPECT_EQ(RunCli({"--home", dir.File("home"), "project", "new", qdx, bad[0],
+                      bad.size() > 1 ? bad[1] : std::string(), beach})
+                  .status,
+              2)
+        << bad[0];
+}
+
 // A save that cannot be completed (here the file-size limit of the process) must leave
 // the previous project file whole, with no temporary file beside it.
 TEST(ProjectFileCli, FailedSaveKeepsTheOldFile) {

@@ -201,12 +201,25 @@ TEST_F(CreateTest, GifRoadWritesTheProjectWithItsCountsAsDelays) {
   EXPECT_EQ(frame.lastOutputFile, out);
   EXPECT_EQ(playback.played, std::vector<std::string>{out});
 
-  // A first image that cannot be loaded makes nothing and leaves no output file named.
+  // A first image that cannot be loaded is left out and named; the rest is made.
   doc.SetImagePath("a.bmp", dir.File("gone.bmp"));
   const std::string other = dir.File("other.gif");
   prompts.messages.clear();
-  EXPECT_FALSE(CreateFromProject(doc, other, env).ok());
-  EXPECT_FALSE(fs::exists(other));
+  BuildResult partial = CreateFromProject(doc, other, env);
+  EXPECT_TRUE(partial.incomplete());
+  ASSERT_EQ(partial.leftOut.size(), 1u);
+  EXPECT_EQ(partial.leftOut[0].path, dir.File("gone.bmp"));
+  EXPECT_TRUE(fs::exists(other));
+  ASSERT_FALSE(prompts.messages.empty());
+  EXPECT_NE(prompts.messages.back().find(dir.File("gone.bmp")), std::string::npos);
+
+  // With the fit "none" (the old rule) a first image that cannot be loaded makes nothing
+  // and leaves no output file named.
+  doc.output.fit = PictureFit::kNone;
+  const std::string none = dir.File("none.gif");
+  prompts.messages.clear();
+  EXPECT_FALSE(CreateFromProject(doc, none, env).ok());
+  EXPECT_FALSE(fs::exists(none));
   EXPECT_FALSE(prompts.messages.empty());
   EXPECT_EQ(frame.lastOutputFile, "");
 }

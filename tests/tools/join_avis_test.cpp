@@ -47,6 +47,22 @@ TEST_F(JoinFixture, FramesOfTheFirstFileComeBeforeThoseOfTheSecond) {
   EXPECT_TRUE(TempIsEmpty());
 }
 
+TEST_F(JoinFixture, TheSecondFilesFramesAreFittedToTheFirstsSize) {
+  // 32 x 16 then frames twice as large each way: scaled down into 32 x 16, none dropped,
+  // even with a project frame size and the fit "none" set.
+  doc.output = {640, 480, PictureFit::kNone};
+  auto first = WriteFramesAvi(dir.File("small.avi"), 2, 32, 16, 0);
+  WriteFramesAvi(dir.File("large.avi"), 3, 64, 32, 40);
+  ASSERT_EQ(JoinAvis(doc, dir.File("small.avi"), dir.File("large.avi"), dir.File("both.avi"), env),
+            FrameToolStatus::kBuilt);
+  auto joined = ReadFramesBgr(dir.File("both.avi"));
+  ASSERT_EQ(joined.size(), 5u);
+  EXPECT_EQ(joined[0], first[0]);
+  EXPECT_EQ(joined[1], first[1]);
+  for (size_t i = 2; i < 5; ++i) EXPECT_EQ(joined[i].size(), first[0].size()) << i;
+  EXPECT_TRUE(prompts.messages.empty()) << prompts.messages.front();
+}
+
 TEST_F(JoinFixture, AFileWithSoundJoinsInOrderWithOneWithout) {
   // Frames of a file with sound are named by stream when extracted on their own; joined
   // they must still come first.
@@ -118,6 +134,29 @@ TEST(FrameNumberDigits, NamesPastTenThousandFramesStillSortInFrameOrder) {
   EXPECT_EQ(sorted, (std::vector<std::string>{"Img00000.bmp", "Img00001.bmp", "Img09998.bmp",
                                               "Img09999.bmp", "Img10000.bmp", "Img10001.bmp",
                                               "Img11999.bmp"}));
+}
+
+TEST(TiffToMovieCli, TakesTheRateFramesSizeAndFitAsked) {
+  TempDir dir;
+  WriteMultiPageTiff(dir.File("scan.tiff"), 3, 10, 6);
+  const std::string avi = dir.File("scan.avi");
+  const CommandResult made =
+      RunCli({"--home", dir.File("home"), "tiff2movie", dir.File("scan.tiff"), avi, "--fps", "7",
+              "--frames", "2", "--size", "20x12", "--fit", "stretch"});
+  ASSERT_EQ(made.status, 0) << made.errors;
+  const auto frames = ReadFramesBgr(avi);
+  ASSERT_EQ(frames.size(), 6u);
+  for (const auto& frame : frames) EXPECT_EQ(frame.size(), 20u * 12u * 3u);
+  for (const std::vector<std::string>& bad : {std::vector<std::string>{"--fps", "0"},
+                                              {"--frames", "x"},
+                                              {"--size", "20"},
+                                              {"--fit", "zoom"},
+                                              {"--bogus", "1"}})
+    EXPECT_EQ(RunCli({"--home", dir.File("home"), "tiff2movie", dir.File("scan.tiff"), avi, bad[0],
+                      bad[1]})
+                  .status,
+              2)
+        << bad[0];
 }
 
 TEST_F(JoinFixture, TiffPagesBecomeTheFramesOfAMovie) {

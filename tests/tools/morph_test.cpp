@@ -40,6 +40,36 @@ TEST(MorphImages, OneStepWritesSourceTargetAndTargetInThatOrder) {
   EXPECT_EQ(ReadBytes(names[0])[28], 24);  // 24-bit bitmaps
 }
 
+TEST(MorphImages, ATargetOfAnotherSizeIsFittedIntoTheSourcesSize) {
+  TempDir dir;
+  WriteBmp(dir.File("from.bmp"), PatternBitmap(40, 20, 1));
+  HBITMAP wide = Bitmap::Create(80, 20);
+  wide->Fill(0xFFFFFF);
+  WriteBmp(dir.File("wide.bmp"), wide);
+  std::vector<std::string> names;
+  ASSERT_TRUE(
+      MorphImages(names, dir.File("from.bmp"), dir.File("wide.bmp"), dir.path().string(), 1, 1));
+  ASSERT_EQ(names.size(), 3u);
+  // Letterboxed: the white 80 x 20 becomes 40 x 10 between black bars, all of it shown.
+  CBmp target;
+  ASSERT_TRUE(target.Load(names[2]));
+  int w = 0, h = 0;
+  target.GetSize(w, h);
+  EXPECT_EQ(w, 40);
+  EXPECT_EQ(h, 20);
+  EXPECT_EQ(target.bitmap()->Pixel(20, 2), 0u);
+  EXPECT_EQ(target.bitmap()->Pixel(0, 10), 0xFFFFFFu);
+  EXPECT_EQ(target.bitmap()->Pixel(39, 10), 0xFFFFFFu);
+  EXPECT_EQ(target.bitmap()->Pixel(20, 17), 0u);
+  // The fit "none" lays it on unscaled from the corner, as before.
+  TempDir none;
+  names.clear();
+  ASSERT_TRUE(MorphImages(names, dir.File("from.bmp"), dir.File("wide.bmp"), none.path().string(),
+                          1, 1, {}, kScreenBitsPerPixel, PictureFit::kNone));
+  ASSERT_TRUE(target.Load(names[2]));
+  EXPECT_EQ(target.bitmap()->Pixel(20, 2), 0xFFFFFFu);
+}
+
 TEST(MorphImages, EachStepClosesItsShareOfTheRemainingDistance) {
   TempDir dir;
   std::vector<std::string> names;

@@ -1,5 +1,7 @@
 #include "image/edit/edit_operation.h"
 
+#include "image/picture_fit.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -37,34 +39,9 @@ HBITMAP EditOperation::Apply(const Bitmap& source) const {
 }
 
 HBITMAP EditOperation::FitToFrame(const Bitmap& source) const {
-  if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) return nullptr;
-  const int sw = source.width(), sh = source.height();
-  switch (fit) {
-    case FrameFit::kStretch:
-      return Resize(source, width, height);
-    case FrameFit::kNone:
-      return PlaceOnFrame(source, width, height, (width - sw) / 2, (height - sh) / 2);
-    case FrameFit::kLetterbox: {
-      int w = 0, h = 0;
-      FitSize(sw, sh, width, height, w, h);
-      HBITMAP scaled = Resize(source, w, h);
-      return scaled ? PlaceOnFrame(*scaled, width, height, (width - w) / 2, (height - h) / 2)
-                    : nullptr;
-    }
-    case FrameFit::kCrop: {
-      // The smallest size of the picture's shape that covers the frame, then the middle.
-      int w = width, h = height;
-      if (int64_t{sw} * height > int64_t{sh} * width)
-        w = static_cast<int>((int64_t{sw} * height + sh / 2) / sh);
-      else
-        h = static_cast<int>((int64_t{sh} * width + sw / 2) / sw);
-      HBITMAP scaled = Resize(source, std::max(w, width), std::max(h, height));
-      return scaled ? Crop(*scaled, {(scaled->width() - width) / 2, (scaled->height() - height) / 2,
-                                     width, height})
-                    : nullptr;
-    }
-  }
-  return nullptr;
+  // The same fitting as every road that makes a movie, so a processed picture matches the
+  // frame the movie would show.
+  return FitPicture(source, width, height, fit);
 }
 
 std::string EditOperation::Describe() const {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "image/edit/image_edit.h"
+#include "project/output_format.h"
 
 namespace quendrolix::edit {
 
@@ -22,13 +23,9 @@ enum class EditKind {
   kFitToOutputSize,  // the project's output frame, by its fit (below)
 };
 
-// How a picture meets an output frame of width x height.
-enum class FrameFit {
-  kLetterbox,  // scaled whole into the frame, centred on black
-  kCrop,       // scaled to fill the frame, centred, the overflow cut off
-  kStretch,    // scaled to the frame, proportions not kept
-  kNone,       // not scaled: centred on black, cut where it is larger
-};
+// How a picture meets an output frame of width x height: the project's own fits
+// (letterbox, crop, stretch; none centres the picture unscaled, cut where it is larger).
+using FrameFit = PictureFit;
 
 struct EditOperation {
   EditOperation() = default;

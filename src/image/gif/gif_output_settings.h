@@ -27,7 +27,7 @@ class GifOutputSettings {
   // 8 bits) and a missing key leaves it as it is.
   void Serialize(SettingsStore& store, bool loading);
 
-  // Use the first image's colour map for every frame (default on).
+  // One colour map, made from all the pictures, for every frame (default on).
   bool GlobalColormap() const { return globalColormap_; }
   void SetGlobalColormap(bool on) { globalColormap_ = on; }
   // Write interlaced images (default off).

@@ -1,6 +1,7 @@
 #include "image/gif/gif_writer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -143,6 +144,9 @@ class AnimationWriter {
     key_ = t >= 0 && t <= 255 ? t : -1;  // anything else in the settings file means none
   }
 
+  // Colours of every picture, for the global colour map (the first picture's when empty).
+  void SetSample(std::vector<uint8_t> rgb) { sample_ = std::move(rgb); }
+
   bool Begin(const Picture& first) {
     width_ = first.width;
     height_ = first.height;
@@ -152,7 +156,8 @@ class AnimationWriter {
     PutWord(head, static_cast<uint32_t>(height_));
     uint8_t packed = 7 << 4;  // 8 bits of colour resolution
     if (settings_.GlobalColormap()) {
-      globalPalette_ = MakePalette(first);
+      globalPalette_ = sample_.size() >= 3 ? MakePalette(sample_.data(), sample_.size() / 3)
+                                           : MakePalette(first);
       globalMapper_ = std::make_unique<GifColourMapper>(globalPalette_, key_, keyColour_);
       packed |= 0x80 | static_cast<uint8_t>(TableBits(globalPalette_.size()) - 1);
     }
@@ -234,9 +239,12 @@ class AnimationWriter {
   size_t Pixels() const { return static_cast<size_t>(width_) * static_cast<size_t>(height_); }
 
   std::vector<GifRgb> MakePalette(const Picture& picture) {
+    return MakePalette(picture.rgb.data(), Pixels());
+  }
+  std::vector<GifRgb> MakePalette(const uint8_t* rgb, size_t pixels) {
     std::optional<GifRgb> skip;
     if (key_ >= 0) skip = keyColour_;
-    auto palette = BuildGifColourMap(picture.rgb.data(), Pixels(), key_ >= 0 ? 255 : 256, skip);
+    auto palette = BuildGifColourMap(rgb, pixels, key_ >= 0 ? 255 : 256, skip);
     return WithKey(std::move(palette), key_, keyColour_);
   }
 
@@ -248,9 +256,32 @@ class AnimationWriter {
   std::vector<GifRgb> globalPalette_;
   std::unique_ptr<GifColourMapper> globalMapper_;
   std::vector<uint8_t> indices_;
+  std::vector<uint8_t> sample_;
 };
 
 }  // namespace
+
+void SampleGifColours(const DibBlock& dib, size_t samples, std::vector<uint8_t>& rgb) {
+  if (!DibIsConsistent(dib)) return;
+  const BITMAPINFOHEADER& h = dib.header();
+  const int bytes = h.biBitCount / 8;
+  if (h.biCompression != BI_RGB || (bytes != 3 && bytes != 4) || h.biWidth <= 0 || h.biHeight == 0)
+    return;
+  const int width = h.biWidth, height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+  // Every step-th pixel of every step-th row; row order does not matter here.
+  const double area = static_cast<double>(width) * height;
+  const int step =
+      std::max(1, static_cast<int>(std::ceil(std::sqrt(area / std::max<double>(samples, 1.0)))));
+  const size_t stride = DibRowStride(width, h.biBitCount);
+  const uint8_t* pixels = DibPixels(dib);
+  for (int y = step / 2; y < height; y += step) {
+    const uint8_t* row = pixels + stride * static_cast<size_t>(y);
+    for (int x = step / 2; x < width; x += step) {
+      const uint8_t* p = row + static_cast<size_t>(x) * bytes;
+      rgb.insert(rgb.end(), {p[2], p[1], p[0]});
+    }
+  }
+}
 
 int GifLoopCount(uint8_t play) {
   // Players show an animation once without the looping extension, and with a loop count
@@ -263,8 +294,8 @@ int GifLoopCount(uint8_t play) {
 }
 
 GifWriteResult WriteAnimatedGif(const std::string& path, size_t pictureCount,
-                                const GifFrameProvider& provider,
-                                const GifOutputSettings& settings) {
+                                const GifFrameProvider& provider, const GifOutputSettings& settings,
+                                const GifColourSampler& sampler) {
   GifWriteResult result;
   if (pictureCount == 0) {
     result.message = "No bitmaps specified";
@@ -295,6 +326,9 @@ GifWriteResult WriteAnimatedGif(const std::string& path, size_t pictureCount,
     std::string why;
     if (!ReadPicture(frame, current, why)) return fail(why);
     if (i == 0) {
+      std::vector<uint8_t> sample;
+      if (settings.GlobalColormap() && sampler && sampler(sample))
+        writer.SetSample(std::move(sample));
       if (!out.Open(path)) return fail("Could not create " + path);
       if (!writer.Begin(current)) return fail(writeError);
     } else if (current.width != writer.width() || current.height != writer.height()) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "image/gif/gif_output_settings.h"
 #include "platform/gdi/dib.h"
@@ -28,6 +29,14 @@ enum class GifFrameStatus {
 using GifFrameProvider =
     std::function<GifFrameStatus(size_t index, GifSourceFrame& frame, std::string& message)>;
 
+// Fills `rgb` with colours sampled from every picture of the animation (red, green, blue
+// triples); false when it could not. The global colour map is built from them.
+using GifColourSampler = std::function<bool(std::vector<uint8_t>& rgb)>;
+
+// Adds about `samples` colours of the picture (an uncompressed 24- or 32-bit block; other
+// blocks add nothing), taken evenly over it, to `rgb`: what a sampler gathers per picture.
+void SampleGifColours(const DibBlock& dib, size_t samples, std::vector<uint8_t>& rgb);
+
 struct GifWriteResult {
   bool ok = false;           // the file was written
   std::string message;       // why not; or, with ok, why the animation ended early
@@ -38,9 +47,10 @@ struct GifWriteResult {
 
 // Writes an animated GIF of up to `pictureCount` pictures to `path`.
 //
-// Settings used: the first picture's colour map for every image (global colour map) or a
-// colour map of its own for each image; interlacing; the transparent palette entry; the
-// play count; and each image's delay, its frame count times the global delay in
+// Settings used: one colour map for every image (global colour map: built from the
+// `sampler`'s colours of all pictures, or from the first picture when there is no sampler
+// or it fails) or a colour map of its own for each image; interlacing; the transparent palette
+// entry; the play count; and each image's delay, its frame count times the global delay in
 // hundredths of a second. Consecutive identical pictures become one image with their
 // delays summed.
 //
@@ -56,8 +66,8 @@ struct GifWriteResult {
 //
 // Progress: "%d of %d: %s" in the status bar and a percentage per picture.
 GifWriteResult WriteAnimatedGif(const std::string& path, size_t pictureCount,
-                                const GifFrameProvider& provider,
-                                const GifOutputSettings& settings);
+                                const GifFrameProvider& provider, const GifOutputSettings& settings,
+                                const GifColourSampler& sampler = {});
 
 // The loop count written in the looping extension for a play value, or -1 when no
 // extension is written (see the definition for why).

@@ -1,6 +1,8 @@
 #include "platform/av/picture_scaler.h"
 
 #include <algorithm>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "platform/av/av_internal.h"
@@ -60,6 +62,65 @@ HDIB ScaleDib(const DibBlock& source, int width, int height) {
   for (int y = 0; y < height; ++y)
     std::copy_n(scaled.data() + size_t(3) * width * y, size_t(3) * width,
                 dst + outStride * static_cast<size_t>(height - 1 - y));
+  return out;
+}
+
+HBITMAP ScaleBitmap(const Bitmap& source, int width, int height) {
+  const int w = source.width(), h = source.height();
+  if (!SaneSize(w, h) || !SaneSize(width, height)) return nullptr;
+  HBITMAP out = Bitmap::CreateForOverwrite(width, height);
+  if (!out) return nullptr;
+  if (w == width && h == height) {
+    for (int y = 0; y < h; ++y) std::copy_n(source.Row(y), w, out->Row(y));
+    return out;
+  }
+  // Planar green, blue, red in and out: the scaler then filters each colour on its own.
+  Scaler sws(sws_getContext(w, h, AV_PIX_FMT_GBRP, width, height, AV_PIX_FMT_GBRP,
+                            SWS_LANCZOS | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
+  if (!sws) return nullptr;
+  // The source goes in as slices of a few rows, so the planes of a large photograph are
+  // never held whole: only one slice and the (smaller) output.
+  constexpr int kSliceRows = 64;
+  const size_t slicePlane = static_cast<size_t>(w) * kSliceRows;
+  const size_t outPlane = static_cast<size_t>(width) * height;
+  std::unique_ptr<uint8_t[]> in(new (std::nothrow) uint8_t[3 * slicePlane]);
+  std::unique_ptr<uint8_t[]> scaled(new (std::nothrow) uint8_t[3 * outPlane]);
+  if (!in || !scaled) return nullptr;
+  const uint8_t* inPlanes[4] = {in.get(), in.get() + slicePlane, in.get() + 2 * slicePlane,
+                                nullptr};
+  int inLines[4] = {w, w, w, 0};
+  uint8_t* outPlanes[4] = {scaled.get(), scaled.get() + outPlane, scaled.get() + 2 * outPlane,
+                           nullptr};
+  int outLines[4] = {width, width, width, 0};
+  int written = 0;
+  for (int top = 0; top < h; top += kSliceRows) {
+    const int rows = std::min(kSliceRows, h - top);
+    for (int y = 0; y < rows; ++y) {
+      const Bgrx* row = source.Row(top + y);
+      uint8_t* g = in.get() + static_cast<size_t>(y) * w;
+      uint8_t* b = g + slicePlane;
+      uint8_t* r = b + slicePlane;
+      for (int x = 0; x < w; ++x) {
+        const Bgrx p = row[x];
+        b[x] = static_cast<uint8_t>(p);
+        g[x] = static_cast<uint8_t>(p >> 8);
+        r[x] = static_cast<uint8_t>(p >> 16);
+      }
+    }
+    const int done = sws_scale(sws.get(), inPlanes, inLines, top, rows, outPlanes, outLines);
+    if (done < 0) return nullptr;
+    written += done;
+  }
+  if (written != height) return nullptr;
+  for (int y = 0; y < height; ++y) {
+    Bgrx* row = out->Row(y);
+    const uint8_t* g = scaled.get() + static_cast<size_t>(y) * width;
+    const uint8_t* b = g + outPlane;
+    const uint8_t* r = b + outPlane;
+    for (int x = 0; x < width; ++x)
+      row[x] =
+          static_cast<Bgrx>(b[x]) | static_cast<Bgrx>(g[x]) << 8 | static_cast<Bgrx>(r[x]) << 16;
+  }
   return out;
 }
 

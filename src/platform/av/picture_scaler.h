@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "platform/gdi/dib.h"
+#include "platform/gdi/gdi.h"
 
 namespace quendrolix::av {
 
@@ -32,5 +33,10 @@ bool ScaleBgr(const BgrView& source, const BgrTarget& target);
 // scaled to width x height as a new 24-bit block; null for damaged blocks or impossible
 // sizes.
 HDIB ScaleDib(const DibBlock& source, int width, int height);
+
+// A colour bitmap scaled to width x height with the Lanczos filter above. The three
+// colours are scaled as planes of their own, so no step through luma and chroma blurs or
+// shifts them. Null for impossible sizes or no memory (a monochrome source gives colour).
+HBITMAP ScaleBitmap(const Bitmap& source, int width, int height);
 
 }  // namespace quendrolix::av

@@ -65,6 +65,45 @@ std::vector<uint8_t> Pattern(int w, int h, int shift) {
   return rgb;
 }
 
+// A gradient of one hue: reds for the first picture, greens for the second.
+std::vector<uint8_t> Ramp(int w, int h, int channel) {
+  std::vector<uint8_t> rgb(static_cast<size_t>(w) * h * 3);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      rgb[(static_cast<size_t>(y) * w + x) * 3 + channel] = static_cast<uint8_t>(x * 255 / (w - 1));
+  return rgb;
+}
+
+TEST(GifWriter, TheGlobalColourMapServesEveryPictureWhenSampledFromAll) {
+  TempDir dir;
+  GifOutputSettings s;  // global colour map
+  const std::vector<Source> src = {{64, 8, Ramp(64, 8, 0), 1}, {64, 8, Ramp(64, 8, 1), 1}};
+  const std::string path = dir.File("ramps.gif");
+  const GifWriteResult r = WriteAnimatedGif(
+      path, src.size(),
+      [&](size_t i, GifSourceFrame& frame, std::string&) {
+        frame.dib = MakeDib24(src[i].width, src[i].height, src[i].rgb);
+        frame.name = "ramp" + std::to_string(i);
+        return GifFrameStatus::kFrame;
+      },
+      s,
+      [&](std::vector<uint8_t>& rgb) {
+        for (const Source& source : src)
+          SampleGifColours(*MakeDib24(source.width, source.height, source.rgb), 256, rgb);
+        return true;
+      });
+  ASSERT_TRUE(r.ok) << r.message;
+  ParsedGif gif = ParseGif(ReadBytes(path));
+  ASSERT_EQ(gif.images.size(), 2u);
+  // The greens of the second picture are in the one map: close, not turned to red or grey.
+  EXPECT_GT(Psnr(Decoded(gif, 1), src[1].rgb), 30);
+  EXPECT_GT(Psnr(Decoded(gif, 0), src[0].rgb), 30);
+  // Made from the first picture alone, the map has no green at all.
+  const std::string first = dir.File("first.gif");
+  ASSERT_TRUE(Write(first, src, s).ok);
+  EXPECT_LT(Psnr(Decoded(ParseGif(ReadBytes(first)), 1), src[1].rgb), 15);
+}
+
 TEST(GifWriter, LaysOutHeaderScreenTableLoopControlImagesAndTrailer) {
   TempDir dir;
   std::string path = dir.File("a.gif");
