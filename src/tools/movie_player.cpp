@@ -1,0 +1,522 @@
+#include "tools/movie_player.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "image/gif_reader.h"
+#include "platform/av/audio_decoder.h"
+#include "platform/av/video_decoder.h"
+#include "platform/gdi/dib.h"
+#include "platform/host/file_handle.h"
+#include "platform/vfw/pixel_convert.h"
+#include "platform/vfw/vfw.h"
+
+namespace quendrolix {
+
+// ---- Timeline ------------------------------------------------------------------------
+
+PlaybackTimeline::PlaybackTimeline(std::vector<double> starts, double duration)
+    : starts_(std::move(starts)), duration_(duration) {
+  if (!starts_.empty()) duration_ = std::max(duration_, starts_.back());
+}
+
+PlaybackTimeline PlaybackTimeline::Uniform(int count, double framesPerSecond) {
+  std::vector<double> starts;
+  if (count <= 0 || !(framesPerSecond > 0)) return {};
+  starts.reserve(count);
+  for (int i = 0; i < count; ++i) starts.push_back(i / framesPerSecond);
+  return PlaybackTimeline(std::move(starts), count / framesPerSecond);
+}
+
+int PlaybackTimeline::FrameAt(double seconds) const {
+  if (starts_.empty()) return -1;
+  auto after = std::upper_bound(starts_.begin(), starts_.end(), seconds);
+  if (after == starts_.begin()) return 0;
+  return static_cast<int>(after - starts_.begin()) - 1;
+}
+
+// ---- Pictures ------------------------------------------------------------------------
+namespace {
+
+// Any uncompressed DIB (1 to 32 bits, bottom-up) as a screen picture.
+bool PictureFromDib(const DibBlock& dib, PlayerPicture& out) {
+  if (!DibIsConsistent(dib)) return false;
+  const BITMAPINFOHEADER& h = dib.header();
+  const int width = h.biWidth;
+  const int height = std::abs(h.biHeight);
+  const int bits = h.biBitCount;
+  if (width <= 0 || height <= 0 || (h.biCompression != BI_RGB && bits != 16 && bits != 32))
+    return false;
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
+  const size_t stride = DibRowStride(width, bits);
+  const uint8_t* rows = dib.data() + DibBitsOffset(dib);
+  std::vector<uint8_t> bgr(static_cast<size_t>(width) * 3);
+  out.width = width;
+  out.height = height;
+  out.pixels.assign(static_cast<size_t>(width) * height, 0);
+  for (int y = 0; y < height; ++y) {
+    const int stored = h.biHeight > 0 ? height - 1 - y : y;
+    RowToBgr(rows + stride * stored, bits, dib.colours(), DibColourCount(dib), width, bgr.data());
+    uint32_t* line = out.pixels.data() + static_cast<size_t>(y) * width;
+    for (int x = 0; x < width; ++x)
+      line[x] =
+          0xFF000000u | uint32_t{bgr[3 * x + 2]} << 16 | uint32_t{bgr[3 * x + 1]} << 8 | bgr[3 * x];
+  }
+  return true;
+}
+
+class AviSource : public MovieSource {
+ public:
+  static std::unique_ptr<MovieSource> Open(const std::string& path, std::string* error) {
+    auto source = std::unique_ptr<AviSource>(new AviSource);
+    if (AVIFileOpen(source->file_.out(), path, OF_READ) != AVIERR_OK) {
+      *error = "not an AVI file that can be read";
+      return nullptr;
+    }
+    if (AVIFileGetStream(source->file_.get(), source->stream_.out(), streamtypeVIDEO, 0) !=
+        AVIERR_OK) {
+      *error = "the file has no pictures";
+      return nullptr;
+    }
+    AVISTREAMINFO info{};
+    AVIStreamInfo(source->stream_.get(), &info, sizeof info);
+    source->first_ = AVIStreamStart(source->stream_.get());
+    const LONG length = AVIStreamLength(source->stream_.get());
+    source->getter_ = AVIStreamGetFrameOpen(source->stream_.get(), nullptr);
+    if (!source->getter_ || length <= 0 || info.dwScale == 0 || info.dwRate == 0) {
+      *error = "no decoder for the pictures of this file";
+      return nullptr;
+    }
+    source->timeline_ =
+        PlaybackTimeline::Uniform(length, static_cast<double>(info.dwRate) / info.dwScale);
+    // The size the decoder gives, which is what every picture will have.
+    PlayerPicture first;
+    if (!source->Picture(0, first)) {
+      *error = "the first picture cannot be decoded";
+      return nullptr;
+    }
+    source->width_ = first.width;
+    source->height_ = first.height;
+    return source;
+  }
+  ~AviSource() override {
+    if (getter_) AVIStreamGetFrameClose(getter_);
+  }
+  int width() const override { return width_; }
+  int height() const override { return height_; }
+  const PlaybackTimeline& timeline() const override { return timeline_; }
+  bool Picture(int index, PlayerPicture& out) override {
+    if (index < 0 || index >= timeline_.count()) return false;
+    const DibBlock* dib = AVIStreamGetFrame(getter_, first_ + index);
+    return dib && PictureFromDib(*dib, out);
+  }
+
+ private:
+  ScopedAviFile file_;
+  ScopedAviStream stream_;
+  PGETFRAME getter_ = nullptr;
+  LONG first_ = 0;
+  PlaybackTimeline timeline_;
+  int width_ = 0, height_ = 0;
+};
+
+// Library decoding is sequential: a picture before the last one decoded starts the file
+// over. Pictures are taken as the file's rate lays them out; each is the last picture the
+// decoder gives that starts no later than its slot.
+class LibrarySource : public MovieSource {
+ public:
+  static std::unique_ptr<MovieSource> Open(const std::string& path, std::string* error) {
+    auto source = std::unique_ptr<LibrarySource>(new LibrarySource(path));
+    if (!source->Restart(error)) return nullptr;
+    const auto& d = *source->decoder_;
+    double rate = d.rateDenominator() > 0 && d.rateNumerator() > 0
+                      ? static_cast<double>(d.rateNumerator()) / d.rateDenominator()
+                      : 25.0;
+    int count = static_cast<int>(std::lround(d.durationSeconds() * rate));
+    if (count <= 0) count = 1;
+    source->timeline_ = PlaybackTimeline::Uniform(count, rate);
+    source->width_ = d.width();
+    source->height_ = d.height();
+    return source;
+  }
+  int width() const override { return width_; }
+  int height() const override { return height_; }
+  const PlaybackTimeline& timeline() const override { return timeline_; }
+  bool Picture(int index, PlayerPicture& out) override {
+    if (index < 0 || index >= timeline_.count()) return false;
+    if (index == shownIndex_ && !shown_.pixels.empty()) {
+      out = shown_;
+      return true;
+    }
+    std::string error;
+    if (index < shownIndex_ && !Restart(&error)) return false;
+    // Half a slot of slack: time stamps are rounded in the container.
+    const double slot = timeline_.StartOf(index);
+    const double half = timeline_.count() > 1 ? timeline_.StartOf(1) / 2 : 0.02;
+    for (;;) {
+      if (pending_) {
+        if (pendingTime_ > slot + half && !shown_.pixels.empty()) break;
+        PictureFromDib(*pending_, shown_);
+        pending_.reset();
+      }
+      pending_ = decoder_->Next();
+      if (!pending_) break;  // the end: the last picture stays
+      pendingTime_ = decoder_->lastTime() - startTime_;
+      if (firstPicture_) {
+        // Streams may start late (MPEG's first time stamp); times count from it.
+        startTime_ = decoder_->lastTime();
+        pendingTime_ = 0;
+        firstPicture_ = false;
+      }
+    }
+    shownIndex_ = index;
+    if (shown_.pixels.empty()) return false;
+    out = shown_;
+    return true;
+  }
+
+ private:
+  explicit LibrarySource(std::string path) : path_(std::move(path)) {}
+  bool Restart(std::string* error) {
+    decoder_ = av::FileVideoDecoder::Open(path_, error);
+    pending_.reset();
+    shown_ = {};
+    shownIndex_ = -1;
+    firstPicture_ = true;
+    startTime_ = 0;
+    return decoder_ != nullptr;
+  }
+
+  std::string path_;
+  std::unique_ptr<av::FileVideoDecoder> decoder_;
+  PlaybackTimeline timeline_;
+  int width_ = 0, height_ = 0;
+  HDIB pending_;
+  double pendingTime_ = 0;
+  double startTime_ = 0;
+  bool firstPicture_ = true;
+  PlayerPicture shown_;
+  int shownIndex_ = -1;
+};
+
+// An animated GIF, read image by image with our reader and laid onto the first image's
+// canvas as each image's disposal asks. Pictures are composed once, at open: animations
+// are small, and showing them backwards needs no re-reading.
+class GifSource : public MovieSource {
+ public:
+  static constexpr size_t kMaxBytes = size_t{512} << 20;
+
+  static std::unique_ptr<MovieSource> Open(const std::string& path, std::string* error) {
+    FileHandle file = OpenFile(path, "rb");
+    if (!file) {
+      *error = "cannot open the file";
+      return nullptr;
+    }
+    auto source = std::unique_ptr<GifSource>(new GifSource);
+    std::vector<double> starts;
+    double time = 0;
+    long offset = 0;
+    PlayerPicture canvas;
+    size_t bytes = 0;
+    for (;;) {
+      std::rewind(file.get());
+      GifImageInfo info;
+      int status = kGifStatusOk;
+      HDIB image = ReadGifStream(file.get(), offset, &info, &status);
+      if (!image) break;
+      const long next = std::ftell(file.get());
+      PlayerPicture picture;
+      if (next <= offset || !PictureFromDib(*image, picture)) break;
+      offset = next;
+      if (canvas.pixels.empty()) {
+        canvas.width = picture.width + info.left;
+        canvas.height = picture.height + info.top;
+        const uint32_t bg = 0xFF000000u | uint32_t{info.backgroundRed} << 16 |
+                            uint32_t{info.backgroundGreen} << 8 | info.backgroundBlue;
+        canvas.pixels.assign(static_cast<size_t>(canvas.width) * canvas.height, bg);
+      }
+      bytes += canvas.pixels.size() * 4;
+      if (bytes > kMaxBytes) break;  // what fits is shown
+      PlayerPicture before = canvas;
+      Lay(canvas, picture, *image, info);
+      source->frames_.push_back(canvas);
+      starts.push_back(time);
+      // Browsers show a delay under 2 hundredths as a tenth of a second.
+      time += (info.delay < 2 ? 10 : info.delay) / 100.0;
+      if (info.disposal == 2)
+        Clear(canvas, picture, info);
+      else if (info.disposal == 3)
+        canvas = std::move(before);
+    }
+    if (source->frames_.empty()) {
+      *error = "not a GIF picture that can be read";
+      return nullptr;
+    }
+    source->timeline_ = PlaybackTimeline(std::move(starts), time);
+    return source;
+  }
+  int width() const override { return frames_.front().width; }
+  int height() const override { return frames_.front().height; }
+  const PlaybackTimeline& timeline() const override { return timeline_; }
+  bool Picture(int index, PlayerPicture& out) override {
+    if (index < 0 || index >= static_cast<int>(frames_.size())) return false;
+    out = frames_[index];
+    return true;
+  }
+
+ private:
+  static void Lay(PlayerPicture& canvas, const PlayerPicture& picture, const DibBlock& image,
+                  const GifImageInfo& info) {
+    const bool indexed = image.header().biBitCount == 8;
+    const uint8_t* rows = DibPixels(image);
+    const size_t stride = DibRowStride(picture.width, image.header().biBitCount);
+    for (int y = 0; y < picture.height && y + info.top < canvas.height; ++y)
+      for (int x = 0; x < picture.width && x + info.left < canvas.width; ++x) {
+        if (info.transparent && indexed &&
+            rows[stride * (picture.height - 1 - y) + x] == info.transparentIndex)
+          continue;
+        canvas.pixels[static_cast<size_t>(y + info.top) * canvas.width + x + info.left] =
+            picture.At(x, y);
+      }
+  }
+  static void Clear(PlayerPicture& canvas, const PlayerPicture& picture, const GifImageInfo& info) {
+    const uint32_t bg = 0xFF000000u | uint32_t{info.backgroundRed} << 16 |
+                        uint32_t{info.backgroundGreen} << 8 | info.backgroundBlue;
+    for (int y = info.top; y < info.top + picture.height && y < canvas.height; ++y)
+      for (int x = info.left; x < info.left + picture.width && x < canvas.width; ++x)
+        canvas.pixels[static_cast<size_t>(y) * canvas.width + x] = bg;
+  }
+
+  std::vector<PlayerPicture> frames_;
+  PlaybackTimeline timeline_;
+};
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+}  // namespace
+
+std::unique_ptr<MovieSource> MovieSource::Open(const std::string& path, std::string* error) {
+  std::string why;
+  char head[12] = {};
+  {
+    FileHandle file = OpenFile(path, "rb");
+    if (!file) {
+      if (error) *error = "cannot open the file";
+      return nullptr;
+    }
+    if (std::fread(head, 1, sizeof head, file.get()) < 4) {
+      if (error) *error = "the file is empty or too short";
+      return nullptr;
+    }
+  }
+  std::unique_ptr<MovieSource> source;
+  const std::string name = Lower(path);
+  if (std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "AVI ", 4) == 0)
+    source = AviSource::Open(path, &why);
+  else if (std::memcmp(head, "GIF8", 4) == 0)
+    source = GifSource::Open(path, &why);
+  else
+    source = LibrarySource::Open(path, &why);
+  if (source &&
+      (source->width() <= 0 || source->height() <= 0 || source->timeline().count() == 0)) {
+    why = "the file has no pictures";
+    source.reset();
+  }
+  if (!source && error) *error = why;
+  return source;
+}
+
+// ---- Sound ---------------------------------------------------------------------------
+
+SoundTrack LoadSoundTrack(const std::string& path, std::string* note) {
+  SoundTrack track;
+  {
+    // A GIF has no sound, and the library would only say so at length.
+    FileHandle file = OpenFile(path, "rb");
+    char head[4] = {};
+    if (!file || std::fread(head, 1, 4, file.get()) != 4 || std::memcmp(head, "GIF8", 4) == 0)
+      return track;
+  }
+  std::string error;
+  auto decoder = av::AudioDecoder::OpenFile(path, &error);
+  if (!decoder) return track;  // no sound in the file
+  const int channels = decoder->sourceChannels() == 1 ? 1 : 2;
+  int rate = std::clamp(decoder->sourceRate(), 8000, 96000);
+  if (!decoder->SetOutput(rate, channels)) {
+    if (note) *note = "the sound's format cannot be played";
+    return track;
+  }
+  // An hour of stereo at 96 kHz is the most held in memory.
+  const size_t limit = size_t{3600} * 96000 * 2;
+  std::vector<int16_t> buffer(static_cast<size_t>(rate / 10) * channels);
+  for (;;) {
+    size_t frames = decoder->Read(buffer.data(), buffer.size() / channels);
+    if (frames == 0) break;
+    if (track.samples.size() + frames * channels > limit) {
+      if (note) *note = "the sound is too long to be played";
+      return {};
+    }
+    track.samples.insert(track.samples.end(), buffer.begin(), buffer.begin() + frames * channels);
+  }
+  if (track.samples.empty()) return {};
+  track.rate = rate;
+  track.channels = channels;
+  return track;
+}
+
+// ---- Player --------------------------------------------------------------------------
+
+MoviePlayer::MoviePlayer(std::unique_ptr<MovieSource> source, SoundTrack sound,
+                         SoundBackend* backend, Clock wallClock)
+    : source_(std::move(source)),
+      sound_(std::move(sound)),
+      backend_(backend),
+      clock_(std::move(wallClock)) {
+  if (!clock_)
+    clock_ = [] {
+      return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+          .count();
+    };
+  duration_ = std::max(source_->timeline().duration(), sound_.seconds());
+}
+
+MoviePlayer::~MoviePlayer() {
+  StopSound();
+}
+
+void MoviePlayer::Play() {
+  if (state_ == State::kPlaying) return;
+  if (state_ == State::kEnded) base_ = 0;
+  state_ = State::kPlaying;
+  wallStart_ = clock_();
+  StartSound();
+}
+
+void MoviePlayer::Pause() {
+  if (state_ != State::kPlaying) return;
+  base_ = Position();
+  StopSound();
+  if (state_ == State::kPlaying) state_ = State::kPaused;
+}
+
+void MoviePlayer::TogglePlay() {
+  if (state() == State::kPlaying)
+    Pause();
+  else
+    Play();
+}
+
+void MoviePlayer::Seek(double seconds) {
+  const bool playing = state() == State::kPlaying;
+  StopSound();
+  base_ = std::clamp(seconds, 0.0, duration_);
+  if (playing) {
+    wallStart_ = clock_();
+    StartSound();
+  } else if (state_ == State::kEnded) {
+    state_ = State::kPaused;
+  }
+}
+
+MoviePlayer::State MoviePlayer::state() {
+  if (state_ == State::kPlaying) Position();
+  return state_;
+}
+
+double MoviePlayer::Position() {
+  if (state_ != State::kPlaying) return base_;
+  const double now = clock_();
+  double position = base_ + (now - wallStart_);
+  if (stream_ && !soundLost_) {
+    if (soundDone_) {
+      // The sound has been played out: the pictures go on by the wall clock.
+      if (soundDoneWall_ == 0) soundDoneWall_ = now;
+      position = sound_.seconds() + (now - soundDoneWall_);
+    } else {
+      // Never ahead of the wall clock: a device that takes sound faster than it plays it
+      // (one that writes a file) does not hurry the pictures.
+      position = std::min(position, SoundPosition());
+    }
+  }
+  if (position >= duration_) {
+    StopSound();
+    base_ = duration_;
+    state_ = State::kEnded;
+    return duration_;
+  }
+  return std::max(position, 0.0);
+}
+
+double MoviePlayer::SoundPosition() const {
+  const double latency = latencySeconds_.load();
+  return static_cast<double>(startFrame_ + written_.load()) / sound_.rate - latency;
+}
+
+void MoviePlayer::StartSound() {
+  if (!backend_ || !hasSound() || soundFailed_) return;
+  startFrame_ = static_cast<int64_t>(base_ * sound_.rate);
+  if (startFrame_ >= sound_.frames()) return;
+  WAVEFORMATEX format{};
+  format.wFormatTag = WAVE_FORMAT_PCM;
+  format.nChannels = static_cast<uint16_t>(sound_.channels);
+  format.nSamplesPerSec = static_cast<uint32_t>(sound_.rate);
+  format.wBitsPerSample = 16;
+  format.nBlockAlign = static_cast<uint16_t>(2 * sound_.channels);
+  format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
+  std::string error;
+  stream_ = backend_->OpenPlayback(format, &error);
+  if (!stream_) {
+    // Silently from now on; the reason is shown once.
+    soundFailed_ = true;
+    soundNote_ = error.empty() ? "no sound device" : error;
+    return;
+  }
+  // Times are taken from here, where the sound starts.
+  base_ = static_cast<double>(startFrame_) / sound_.rate;
+  written_ = 0;
+  latencySeconds_ = 0;
+  soundDone_ = false;
+  soundLost_ = false;
+  soundDoneWall_ = 0;
+  stop_ = false;
+  worker_ = std::thread([this] { SoundLoop(); });
+}
+
+void MoviePlayer::StopSound() {
+  if (!stream_) return;
+  stop_ = true;
+  if (worker_.joinable()) worker_.join();
+  stream_->Discard();
+  stream_.reset();
+}
+
+void MoviePlayer::SoundLoop() {
+  // Pieces of 20 ms keep a pause waiting no longer than that.
+  const int64_t piece = std::max(1, sound_.rate / 50);
+  int64_t frame = startFrame_;
+  while (!stop_ && frame < sound_.frames()) {
+    const int64_t count = std::min(piece, sound_.frames() - frame);
+    if (!stream_->Write(sound_.samples.data() + frame * sound_.channels,
+                        static_cast<size_t>(count) * sound_.channels * 2)) {
+      soundLost_ = true;
+      return;
+    }
+    frame += count;
+    latencySeconds_ = std::max(0.0, stream_->LatencySeconds());
+    written_ = frame - startFrame_;
+  }
+  if (!stop_) {
+    stream_->Drain();
+    written_ = sound_.frames() - startFrame_;
+    latencySeconds_ = 0;
+    soundDone_ = true;
+  }
+}
+
+}  // namespace quendrolix

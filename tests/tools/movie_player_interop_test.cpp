@@ -1,0 +1,194 @@
+// The player's pictures and sound beside ffmpeg's decoding of the same files: AVIs of
+// every codec we write (MS Video 1, full frames at 8, 16 and 24 bits, Motion JPEG, RLE),
+// MPG, MP4 and GIF made from photographs, and the sound of a movie built with one.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "avi/avi_builder.h"
+#include "avi/codec_options.h"
+#include "platform/host/user_prompts.h"
+#include "platform/vfw/codec.h"
+#include "support/avi_fixtures.h"
+#include "support/image_fixtures.h"
+#include "support/sound_fixtures.h"
+#include "support/test_support.h"
+#include "support/vfw_fixtures.h"
+#include "tools/movie_player.h"
+
+namespace quendrolix {
+namespace {
+namespace fs = std::filesystem;
+
+const char* const kPhotos[] = {"/usr/share/backgrounds/mate/nature/LadyBird.jpg",
+                               "/usr/share/backgrounds/mate/abstract/Elephants.jpg",
+                               "/usr/share/backgrounds/mate/abstract/Flow.png"};
+
+// Every picture of the player's source as top-down RGB triples (or 5-5-5 words).
+std::vector<uint8_t> PlayerFrames(MovieSource& source, bool as555 = false) {
+  std::vector<uint8_t> all;
+  for (int i = 0; i < source.timeline().count(); ++i) {
+    PlayerPicture picture;
+    EXPECT_TRUE(source.Picture(i, picture)) << i;
+    for (uint32_t p : picture.pixels) {
+      const uint8_t r = p >> 16 & 0xFF, g = p >> 8 & 0xFF, b = p & 0xFF;
+      if (as555) {
+        const uint16_t w = static_cast<uint16_t>((r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
+        all.push_back(w & 0xFF);
+        all.push_back(w >> 8);
+      } else {
+        all.insert(all.end(), {r, g, b});
+      }
+    }
+  }
+  return all;
+}
+
+class MoviePlayerInteropTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* photo : kPhotos)
+      if (!fs::exists(photo)) GTEST_SKIP() << photo << " is missing (mate-backgrounds)";
+    if (FindTool("ffmpeg").empty()) GTEST_SKIP() << "ffmpeg is missing";
+    int n = 0;
+    for (const char* photo : kPhotos) {
+      const std::string bmp = dir.File("photo" + std::to_string(n++) + ".bmp");
+      // 64 x 40: MS Video 1 codes whole 4x4 blocks, MPEG whole macroblocks.
+      ASSERT_TRUE(RunImageMagick(ShellQuote(photo) + " -resize 64x40! -type TrueColor " +
+                                 ShellQuote("BMP3:" + bmp)));
+      images.push_back(bmp);
+    }
+  }
+  std::string BuildAvi(const std::string& name, int depth, FOURCC handler) {
+    AVICOMPRESSOPTIONS options = OptionsFor(handler, 8000, 4);
+    FrameComposer plain;
+    AviBuilder builder(plain, &options);
+    builder.SetRate(10);
+    builder.SetDepth(depth);
+    for (size_t i = 0; i < images.size(); ++i) builder.Add(images[i], counts[i]);
+    const std::string out = dir.File(name);
+    EXPECT_TRUE(builder.Write(out)) << builder.errorCode();
+    return out;
+  }
+  // A project of the photographs (and a sound) built by the command-line program.
+  std::string BuildWithCli(const std::string& name, const std::string& sound = "") {
+    std::vector<std::string> args = {
+        "--home", dir.path().string(), "project", "new", dir.File("p.qdx"), "--fps", "10"};
+    if (!sound.empty()) args.insert(args.end(), {"--sound", sound});
+    for (size_t i = 0; i < images.size(); ++i)
+      args.push_back(images[i] + "," + std::to_string(counts[i]));
+    CommandResult made = RunCli(args);
+    EXPECT_EQ(made.status, 0) << made.errors;
+    if (name.ends_with(".gif")) {
+      CommandResult set =
+          RunCli({"--home", dir.path().string(), "gif-settings", "ShowDlg=0", "Play=0"});
+      EXPECT_EQ(set.status, 0) << set.errors;
+    }
+    CommandResult built =
+        RunCli({"--home", dir.path().string(), "create", dir.File("p.qdx"), dir.File(name)});
+    EXPECT_EQ(built.status, 0) << built.output << built.errors;
+    return dir.File(name);
+  }
+
+  TempDir dir;
+  RecordingPrompts prompts;
+  ScopedPrompts scoped{prompts};
+  std::vector<std::string> images;
+  std::vector<unsigned> counts = {2, 1, 3};
+};
+
+TEST_F(MoviePlayerInteropTest, AviPicturesOfEveryCodecAreFfmpegsPictures) {
+  struct Case {
+    FOURCC handler;
+    int depth;
+    int tolerance;  // Motion JPEG: two decoders' rounding of the same coefficients
+  };
+  for (const Case& c :
+       {Case{kHandlerFullFrames, 24, 0}, Case{kHandlerFullFrames, 16, 0},
+        Case{kHandlerFullFrames, 8, 0}, Case{kHandlerVideo1, 16, 0}, Case{kHandlerVideo1, 8, 0},
+        Case{kHandlerRle, 8, 0}, Case{kHandlerMjpeg, 24, 3}}) {
+    SCOPED_TRACE(FourCCText(c.handler) + " " + std::to_string(c.depth));
+    const std::string avi =
+        BuildAvi(FourCCText(c.handler) + std::to_string(c.depth) + ".avi", c.depth, c.handler);
+    std::string why;
+    auto source = MovieSource::Open(avi, &why);
+    ASSERT_NE(source, nullptr) << why;
+    EXPECT_EQ(source->width(), 64);
+    EXPECT_EQ(source->height(), 40);
+    EXPECT_EQ(source->timeline().count(), 6);
+    EXPECT_NEAR(source->timeline().duration(), 0.6, 1e-9);
+    const bool as555 = c.depth == 16;
+    const std::vector<uint8_t> ours = PlayerFrames(*source, as555);
+    const std::vector<uint8_t> theirs = FfmpegFrames(avi, as555 ? "rgb555le" : "rgb24");
+    ASSERT_EQ(ours.size(), theirs.size());
+    EXPECT_LE(MaxChannelDifference(ours, theirs), c.tolerance);
+    // Backwards too: a delta frame is decoded from its key frame.
+    PlayerPicture last, first;
+    ASSERT_TRUE(source->Picture(5, last));
+    ASSERT_TRUE(source->Picture(0, first));
+    EXPECT_NE(first.pixels, last.pixels);
+  }
+  // Full frames at 24 bits are the photographs themselves.
+  auto full = MovieSource::Open(dir.File(FourCCText(kHandlerFullFrames) + "24.avi"), nullptr);
+  ASSERT_NE(full, nullptr);
+  std::vector<uint8_t> photo;
+  int width = 0, height = 0;
+  ASSERT_TRUE(ImageMagickRgb(images[1], photo, width, height));
+  PlayerPicture third;
+  ASSERT_TRUE(full->Picture(2, third));  // the second photograph's only frame
+  std::vector<uint8_t> shown;
+  for (uint32_t p : third.pixels)
+    shown.insert(shown.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)});
+  EXPECT_EQ(shown, photo);
+}
+
+TEST_F(MoviePlayerInteropTest, MpgMp4AndGifPicturesAreFfmpegsPictures) {
+  for (const char* name : {"movie.mpg", "movie.mp4", "movie.gif"}) {
+    SCOPED_TRACE(name);
+    const std::string path = BuildWithCli(name);
+    std::string why;
+    auto source = MovieSource::Open(path, &why);
+    ASSERT_NE(source, nullptr) << why;
+    const std::vector<uint8_t> theirs = FfmpegFrames(path, "rgb24");
+    const size_t frameBytes = size_t{64} * 40 * 3;
+    ASSERT_EQ(source->width(), 64);
+    ASSERT_EQ(source->height(), 40);
+    ASSERT_FALSE(theirs.empty());
+    const int count = static_cast<int>(theirs.size() / frameBytes);
+    EXPECT_NEAR(source->timeline().count(), count, 1);
+    EXPECT_NEAR(source->timeline().duration(), 0.6, 0.1);
+    const std::vector<uint8_t> ours = PlayerFrames(*source);
+    const size_t compared = std::min(ours.size(), theirs.size());
+    const std::vector<uint8_t> a(ours.begin(), ours.begin() + compared);
+    const std::vector<uint8_t> b(theirs.begin(), theirs.begin() + compared);
+    if (std::string(name).ends_with(".gif"))
+      EXPECT_EQ(a, b);  // palette colours, exactly
+    else
+      EXPECT_GT(Psnr(a, b), 40);  // the same decoder; only the colour conversion may round
+  }
+}
+
+TEST_F(MoviePlayerInteropTest, SoundIsFfmpegsSound) {
+  const std::string wav = dir.File("tone.wav");
+  ASSERT_EQ(RunCommand("ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=0.6 -ac 2 "
+                       "-ar 22050 -c:a pcm_s16le " +
+                       ShellQuote(wav))
+                .status,
+            0);
+  for (const char* name : {"sound.avi", "sound.mpg"}) {
+    SCOPED_TRACE(name);
+    const std::string path = BuildWithCli(name, wav);
+    std::string note;
+    SoundTrack track = LoadSoundTrack(path, &note);
+    EXPECT_EQ(note, "");
+    ASSERT_GT(track.frames(), 0);
+    EXPECT_EQ(track.channels, 2);
+    const std::vector<uint8_t> theirs = FfmpegAudioS16(path);
+    ASSERT_EQ(theirs.size(), track.samples.size() * 2);
+    EXPECT_EQ(std::memcmp(theirs.data(), track.samples.data(), theirs.size()), 0);
+  }
+  EXPECT_EQ(LoadSoundTrack(BuildWithCli("quiet.avi"), nullptr).frames(), 0);
+}
+
+}  // namespace
+}  // namespace quendrolix
