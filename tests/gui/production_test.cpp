@@ -89,12 +89,13 @@ void ProductionTest::createAndConvertWriteFilesThatPlay() {
   QVERIFY(s.Start());
   TwoImageProject(s);
 
-  // Create offers GIF as the third kind and writes the AVI the dialog was answered with.
+  // Create offers GIF and MP4 beside AVI and MPG and writes the AVI the dialog was
+  // answered with.
   const QString avi = s.File("out.avi");
   s.chooser.saveAnswers << avi;
   s.frame()->Action(kIdCreate)->trigger();
   QCOMPARE(s.chooser.lastFilter,
-           QString("AVI Files|*.avi|MPG Files|*.mpg;*.mpeg|GIF Files|*.gif||"));
+           QString("AVI Files|*.avi|MPG Files|*.mpg;*.mpeg|GIF Files|*.gif|MP4 Files|*.mp4||"));
   QVERIFY(fs::exists(avi.toStdString()));
   QCOMPARE(VideoFrames(avi), std::string("5\n"));
   QCOMPARE(s.app->frameState().lastOutputFile, avi.toStdString());
