@@ -3,6 +3,7 @@
 // MPG, MP4 and GIF made from photographs, and the sound of a movie built with one.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "avi/avi_builder.h"
@@ -19,6 +20,7 @@
 namespace quendrolix {
 namespace {
 namespace fs = std::filesystem;
+using namespace testing;
 
 const char* const kPhotos[] = {"/usr/share/backgrounds/mate/nature/LadyBird.jpg",
                                "/usr/share/backgrounds/mate/abstract/Elephants.jpg",

@@ -14,6 +14,8 @@
 
 namespace quendrolix {
 namespace {
+using testing::TempDir;
+using testing::WriteText;
 
 TEST(PlaybackTimelineTest, FrameAtFollowsEachPicturesStart) {
   PlaybackTimeline uniform = PlaybackTimeline::Uniform(4, 10);
@@ -96,10 +98,6 @@ TEST(MoviePlayerTest, SilentPlaybackFollowsTheWallClock) {
   EXPECT_EQ(player.CurrentFrame(), 2);
   player.Seek(-3);
   EXPECT_DOUBLE_EQ(player.Position(), 0);
-  player.Seek(1.0);
-  player.Play();
-  EXPECT_EQ(player.state(), MoviePlayer::State::kPlaying);
-  player.Pause();
   player.Seek(9);
   EXPECT_DOUBLE_EQ(player.Position(), 1.0);
   player.Play();  // from the end: plays what is left, nothing, and ends
@@ -217,7 +215,7 @@ TEST(MoviePlayerTest, PicturesFollowTheSoundAsItIsHeard) {
     player.Seek(0.75);
     device.Allow(device.Played() + 1000 * 4);
     player.Play();
-    ASSERT_TRUE(device.WaitForPlayed(4000 * 4 + 1000 * 4));
+    ASSERT_TRUE(device.WaitForPlayed(4000 * 4 + 160 * 4));  // a piece of 20 ms at least
     std::lock_guard<std::mutex> hold(device.shared.lock);
     const int16_t* resumed = reinterpret_cast<const int16_t*>(device.shared.played.data()) + 8000;
     EXPECT_EQ(resumed[0], 6000);
