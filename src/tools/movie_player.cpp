@@ -123,23 +123,43 @@ class AviSource : public MovieSource {
   int width_ = 0, height_ = 0;
 };
 
-// Library decoding is sequential: a picture before the last one decoded starts the file
-// over. Pictures are taken as the file's rate lays them out; each is the last picture the
-// decoder gives that starts no later than its slot.
+// Library decoding is sequential. The file is decoded once when it opens, for the number
+// of pictures and the time of each (containers do not always say, and MPEG system
+// streams say it wrongly); a picture before the last one decoded starts the file over.
 class LibrarySource : public MovieSource {
  public:
   static std::unique_ptr<MovieSource> Open(const std::string& path, std::string* error) {
     auto source = std::unique_ptr<LibrarySource>(new LibrarySource(path));
     if (!source->Restart(error)) return nullptr;
     const auto& d = *source->decoder_;
-    double rate = d.rateDenominator() > 0 && d.rateNumerator() > 0
-                      ? static_cast<double>(d.rateNumerator()) / d.rateDenominator()
-                      : 25.0;
-    int count = static_cast<int>(std::lround(d.durationSeconds() * rate));
-    if (count <= 0) count = 1;
-    source->timeline_ = PlaybackTimeline::Uniform(count, rate);
+    const double rate = d.rateDenominator() > 0 && d.rateNumerator() > 0
+                            ? static_cast<double>(d.rateNumerator()) / d.rateDenominator()
+                            : 25.0;
     source->width_ = d.width();
     source->height_ = d.height();
+    std::vector<double> starts;
+    double first = 0;
+    while (HDIB picture = source->decoder_->Next()) {
+      const double time = source->decoder_->lastTime();
+      if (starts.empty()) first = time;  // MPEG's first time stamp is not 0
+      // Time stamps that go back or are missing: the nominal rate places the picture.
+      double start = time - first;
+      if (!starts.empty() && !(start > starts.back())) start = starts.back() + 1 / rate;
+      starts.push_back(starts.empty() ? 0 : start);
+    }
+    if (starts.empty()) {
+      *error = source->decoder_->error().empty() ? "the file has no pictures"
+                                                 : source->decoder_->error();
+      return nullptr;
+    }
+    // The last picture lasts as long as the one before it (or a nominal frame).
+    const size_t n = starts.size();
+    const double last = n > 1 ? starts[n - 1] - starts[n - 2] : 1 / rate;
+    // The container's duration when it says more (a still held in a stream of varying
+    // frame durations); MPEG system streams say less, and are not believed.
+    const double duration = std::max(starts.back() + last, d.durationSeconds());
+    source->timeline_ = PlaybackTimeline(std::move(starts), duration);
+    if (!source->Restart(error)) return nullptr;
     return source;
   }
   int width() const override { return width_; }
@@ -147,33 +167,19 @@ class LibrarySource : public MovieSource {
   const PlaybackTimeline& timeline() const override { return timeline_; }
   bool Picture(int index, PlayerPicture& out) override {
     if (index < 0 || index >= timeline_.count()) return false;
-    if (index == shownIndex_ && !shown_.pixels.empty()) {
+    if (index == decoded_ && !shown_.pixels.empty()) {
       out = shown_;
       return true;
     }
     std::string error;
-    if (index < shownIndex_ && !Restart(&error)) return false;
-    // Half a slot of slack: time stamps are rounded in the container.
-    const double slot = timeline_.StartOf(index);
-    const double half = timeline_.count() > 1 ? timeline_.StartOf(1) / 2 : 0.02;
-    for (;;) {
-      if (pending_) {
-        if (pendingTime_ > slot + half && !shown_.pixels.empty()) break;
-        PictureFromDib(*pending_, shown_);
-        pending_.reset();
-      }
-      pending_ = decoder_->Next();
-      if (!pending_) break;  // the end: the last picture stays
-      pendingTime_ = decoder_->lastTime() - startTime_;
-      if (firstPicture_) {
-        // Streams may start late (MPEG's first time stamp); times count from it.
-        startTime_ = decoder_->lastTime();
-        pendingTime_ = 0;
-        firstPicture_ = false;
-      }
+    if (index < decoded_ && !Restart(&error)) return false;
+    while (decoded_ < index) {
+      HDIB picture = decoder_->Next();
+      if (!picture) return false;
+      ++decoded_;
+      // Only the picture asked for is converted; those skipped over are not.
+      if (decoded_ == index && !PictureFromDib(*picture, shown_)) return false;
     }
-    shownIndex_ = index;
-    if (shown_.pixels.empty()) return false;
     out = shown_;
     return true;
   }
@@ -182,11 +188,8 @@ class LibrarySource : public MovieSource {
   explicit LibrarySource(std::string path) : path_(std::move(path)) {}
   bool Restart(std::string* error) {
     decoder_ = av::FileVideoDecoder::Open(path_, error);
-    pending_.reset();
     shown_ = {};
-    shownIndex_ = -1;
-    firstPicture_ = true;
-    startTime_ = 0;
+    decoded_ = -1;
     return decoder_ != nullptr;
   }
 
@@ -194,12 +197,8 @@ class LibrarySource : public MovieSource {
   std::unique_ptr<av::FileVideoDecoder> decoder_;
   PlaybackTimeline timeline_;
   int width_ = 0, height_ = 0;
-  HDIB pending_;
-  double pendingTime_ = 0;
-  double startTime_ = 0;
-  bool firstPicture_ = true;
   PlayerPicture shown_;
-  int shownIndex_ = -1;
+  int decoded_ = -1;  // the index of the last picture the decoder gave
 };
 
 // An animated GIF, read image by image with our reader and laid onto the first image's

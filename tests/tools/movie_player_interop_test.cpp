@@ -82,8 +82,8 @@ class MoviePlayerInteropTest : public ::testing::Test {
     CommandResult made = RunCli(args);
     EXPECT_EQ(made.status, 0) << made.errors;
     if (name.ends_with(".gif")) {
-      CommandResult set =
-          RunCli({"--home", dir.path().string(), "gif-settings", "ShowDlg=0", "Play=0"});
+      CommandResult set = RunCli(
+          {"--home", dir.path().string(), "gif-settings", "ShowDlg=0", "Play=0", "GlobalDelay=10"});
       EXPECT_EQ(set.status, 0) << set.errors;
     }
     CommandResult built =
@@ -103,12 +103,14 @@ TEST_F(MoviePlayerInteropTest, AviPicturesOfEveryCodecAreFfmpegsPictures) {
   struct Case {
     FOURCC handler;
     int depth;
-    int tolerance;  // Motion JPEG: two decoders' rounding of the same coefficients
+    // Motion JPEG: two decoders upsample the chroma differently (34 dB apart on these
+    // small photographs; a garbled picture is near 10).
+    bool lossy;
   };
-  for (const Case& c :
-       {Case{kHandlerFullFrames, 24, 0}, Case{kHandlerFullFrames, 16, 0},
-        Case{kHandlerFullFrames, 8, 0}, Case{kHandlerVideo1, 16, 0}, Case{kHandlerVideo1, 8, 0},
-        Case{kHandlerRle, 8, 0}, Case{kHandlerMjpeg, 24, 3}}) {
+  for (const Case& c : {Case{kHandlerFullFrames, 24, false}, Case{kHandlerFullFrames, 16, false},
+                        Case{kHandlerFullFrames, 8, false}, Case{kHandlerVideo1, 16, false},
+                        Case{kHandlerVideo1, 8, false}, Case{kHandlerRle, 8, false},
+                        Case{kHandlerMjpeg, 24, true}}) {
     SCOPED_TRACE(FourCCText(c.handler) + " " + std::to_string(c.depth));
     const std::string avi =
         BuildAvi(FourCCText(c.handler) + std::to_string(c.depth) + ".avi", c.depth, c.handler);
@@ -121,9 +123,15 @@ TEST_F(MoviePlayerInteropTest, AviPicturesOfEveryCodecAreFfmpegsPictures) {
     EXPECT_NEAR(source->timeline().duration(), 0.6, 1e-9);
     const bool as555 = c.depth == 16;
     const std::vector<uint8_t> ours = PlayerFrames(*source, as555);
-    const std::vector<uint8_t> theirs = FfmpegFrames(avi, as555 ? "rgb555le" : "rgb24");
+    std::vector<uint8_t> theirs = FfmpegFrames(avi, as555 ? "rgb555le" : "rgb24");
+    // ffmpeg's MS Video 1 decoder leaves the codec's flag bit in the unused top bit.
+    if (as555)
+      for (size_t i = 1; i < theirs.size(); i += 2) theirs[i] &= 0x7F;
     ASSERT_EQ(ours.size(), theirs.size());
-    EXPECT_LE(MaxChannelDifference(ours, theirs), c.tolerance);
+    if (c.lossy)
+      EXPECT_GT(Psnr(ours, theirs), 30);
+    else
+      EXPECT_EQ(MaxChannelDifference(ours, theirs), 0);
     // Backwards too: a delta frame is decoded from its key frame.
     PlayerPicture last, first;
     ASSERT_TRUE(source->Picture(5, last));
@@ -157,8 +165,21 @@ TEST_F(MoviePlayerInteropTest, MpgMp4AndGifPicturesAreFfmpegsPictures) {
     ASSERT_EQ(source->height(), 40);
     ASSERT_FALSE(theirs.empty());
     const int count = static_cast<int>(theirs.size() / frameBytes);
-    EXPECT_NEAR(source->timeline().count(), count, 1);
-    EXPECT_NEAR(source->timeline().duration(), 0.6, 0.1);
+    EXPECT_EQ(source->timeline().count(), count);
+    if (std::string(name).ends_with(".mpg")) {
+      // The MPG keeps its own frame rate (the MPG options'), not the project's; its time
+      // stamps may leave a frame's gap.
+      const std::string rate = FfprobeStreams(path, "r_frame_rate", "v:0");
+      const double fps = std::stod(rate) / std::stod(rate.substr(rate.find('/') + 1));
+      EXPECT_NEAR(source->timeline().duration(), count / fps, 1.01 / fps);
+    } else {
+      // A picture held for several frames is one picture of that length: 2, 1 and 3
+      // tenths.
+      EXPECT_NEAR(source->timeline().duration(), 0.6, 1e-6);
+      ASSERT_EQ(count, 3);
+      EXPECT_NEAR(source->timeline().StartOf(1), 0.2, 1e-6);
+      EXPECT_NEAR(source->timeline().StartOf(2), 0.3, 1e-6);
+    }
     const std::vector<uint8_t> ours = PlayerFrames(*source);
     const size_t compared = std::min(ours.size(), theirs.size());
     const std::vector<uint8_t> a(ours.begin(), ours.begin() + compared);
