@@ -16,6 +16,7 @@
 #include "support/test_support.h"
 #include "support/vfw_fixtures.h"
 #include "tools/movie_player.h"
+#include "tools/movie_to_mp4.h"
 
 namespace quendrolix {
 namespace {
@@ -211,6 +212,45 @@ TEST_F(MoviePlayerInteropTest, SoundIsFfmpegsSound) {
     EXPECT_EQ(std::memcmp(theirs.data(), track.samples.data(), theirs.size()), 0);
   }
   EXPECT_EQ(LoadSoundTrack(BuildWithCli("quiet.avi"), nullptr).frames(), 0);
+}
+
+TEST_F(MoviePlayerInteropTest, AnMpgConvertedToMp4KeepsItsPicturesTimesAndSound) {
+  const std::string wav = dir.File("tone.wav");
+  ASSERT_EQ(RunCommand("ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=0.6 -ac 1 "
+                       "-ar 44100 -c:a pcm_s16le " +
+                       ShellQuote(wav))
+                .status,
+            0);
+  const std::string mpg = BuildWithCli("movie.mpg", wav);
+  const std::string mp4 = dir.File("converted.mp4");
+  std::string why;
+  ASSERT_TRUE(ConvertMovieToMp4(mpg, mp4, 25, &why)) << why;
+  auto before = MovieSource::Open(mpg, &why);
+  auto after = MovieSource::Open(mp4, &why);
+  ASSERT_NE(before, nullptr);
+  ASSERT_NE(after, nullptr) << why;
+  EXPECT_EQ(FfprobeStreams(mp4, "codec_name"), "h264\naac\n");
+  EXPECT_NEAR(after->timeline().duration(), before->timeline().duration(), 0.05);
+  // The picture at each moment is the MPG's, up to H.264's loss on these small photographs
+  // (near 27 dB), and far from the MPG's picture of another photograph.
+  auto rgb = [](MovieSource& source, double t) {
+    PlayerPicture picture;
+    EXPECT_TRUE(source.Picture(source.timeline().FrameAt(t), picture));
+    std::vector<uint8_t> out;
+    for (uint32_t p : picture.pixels)
+      out.insert(out.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)});
+    return out;
+  };
+  for (double t : {0.0, 0.1, 0.2}) {
+    const double same = Psnr(rgb(*before, t), rgb(*after, t));
+    EXPECT_GT(same, 24) << t;
+    EXPECT_GT(same, Psnr(rgb(*before, t < 0.1 ? 0.2 : 0.0), rgb(*after, t)) + 6) << t;
+  }
+  EXPECT_NEAR(LoadSoundTrack(mp4, nullptr).seconds(), LoadSoundTrack(mpg, nullptr).seconds(), 0.1);
+  // What cannot be read leaves nothing behind.
+  EXPECT_FALSE(ConvertMovieToMp4(dir.File("p.qdx"), dir.File("bad.mp4"), 25, &why));
+  EXPECT_FALSE(why.empty());
+  EXPECT_FALSE(fs::exists(dir.File("bad.mp4")));
 }
 
 }  // namespace
