@@ -3,8 +3,11 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QShortcut>
 #include <QVBoxLayout>
 #include <algorithm>
+
+#include "help_topics.h"
 
 namespace quendrolix::app {
 
@@ -106,6 +109,9 @@ PlaybackWindow::PlaybackWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     player_->Seek(slider_->value() / 1000.0);
     Tick();
   });
+  // F1 opens the player's page of the manual, as Help does in the dialogs.
+  auto* help = new QShortcut(QKeySequence::HelpContents, this);
+  connect(help, &QShortcut::activated, this, [] { ShowHelpTopic(kHelpPlayer); });
   timer_.setInterval(10);
   connect(&timer_, &QTimer::timeout, this, &PlaybackWindow::Tick);
   resize(360, 320);
