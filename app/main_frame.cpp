@@ -186,6 +186,12 @@ void CMainFrame::CreateListBarAndView() {
   setCentralWidget(view_);
   connect(view_, &CFramewrightView::pictureChanged, this, &CMainFrame::UpdateCommandUi,
           Qt::QueuedConnection);
+  // What the start-up sequence put in the project (a settings file's job) is where the
+  // user's work starts: nothing to undo, nothing unsaved.
+  connect(view_, &CFramewrightView::startupFinished, this, [this] {
+    app_.history().Reset();
+    UpdateCommandUi();
+  });
   connect(view_, &CFramewrightView::startupFinished, this, &CMainFrame::OnDocumentChanged);
 }
 

@@ -159,6 +159,8 @@ void CMainFrame::BuildBatch() {
   BeginConversion();
   BuildResult result = BuildUnattended(doc_, env);
   EndConversion();
+  // The job's project is the settings file's, not unsaved work: closing asks nothing.
+  app_.history().Reset();
   AfterBuild(*this, result);
   if (result.ok()) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }

@@ -264,6 +264,8 @@ void ProductionTest::quickCreateAndUnattendedBuild() {
   QTRY_VERIFY(!s.frame()->isVisible());
   QCOMPARE(VideoFrames(QString::fromStdString(output)), std::string("4\n"));
   QVERIFY(s.prompts.messages.empty());
+  // The job's list is no unsaved work: the program ended without asking to save it.
+  QVERIFY(s.prompts.questions.empty());
 }
 
 void ProductionTest::codecDialogAsksBeforeSaving() {
