@@ -137,15 +137,20 @@ class LibrarySource : public MovieSource {
                             : 25.0;
     source->width_ = d.width();
     source->height_ = d.height();
+    // The container's time stamps when it has them all; otherwise decoding tells.
     std::vector<double> starts;
-    double first = 0;
-    while (HDIB picture = source->decoder_->Next()) {
-      const double time = source->decoder_->lastTime();
-      if (starts.empty()) first = time;  // MPEG's first time stamp is not 0
-      // Time stamps that go back or are missing: the nominal rate places the picture.
-      double start = time - first;
-      if (!starts.empty() && !(start > starts.back())) start = starts.back() + 1 / rate;
-      starts.push_back(starts.empty() ? 0 : start);
+    source->seekable_ = av::FileVideoDecoder::PictureTimes(path, &starts, &source->origin_);
+    if (!source->seekable_) {
+      starts.clear();
+      double first = 0;
+      while (HDIB picture = source->decoder_->Next()) {
+        const double time = source->decoder_->lastTime();
+        if (starts.empty()) first = time;  // MPEG's first time stamp is not 0
+        // Time stamps that go back or are missing: the nominal rate places the picture.
+        double start = time - first;
+        if (!starts.empty() && !(start > starts.back())) start = starts.back() + 1 / rate;
+        starts.push_back(starts.empty() ? 0 : start);
+      }
     }
     if (starts.empty()) {
       *error = source->decoder_->error().empty() ? "the file has no pictures"
@@ -172,6 +177,11 @@ class LibrarySource : public MovieSource {
       return true;
     }
     std::string error;
+    // A jump back, or far ahead, in a file whose pictures all have their times: from the
+    // key frame before the picture. Otherwise a jump back starts the file over.
+    if ((index < decoded_ || index > decoded_ + 30) && seekable_ &&
+        decoder_->SeekBefore(origin_ + timeline_.StartOf(index)))
+      return FindAfterSeek(index, out);
     if (index < decoded_ && !Restart(&error)) return false;
     while (decoded_ < index) {
       HDIB picture = decoder_->Next();
@@ -186,6 +196,22 @@ class LibrarySource : public MovieSource {
 
  private:
   explicit LibrarySource(std::string path) : path_(std::move(path)) {}
+  // Decodes on from a seek until the picture whose time is that of `index`.
+  bool FindAfterSeek(int index, PlayerPicture& out) {
+    const double target = origin_ + timeline_.StartOf(index);
+    shown_ = {};
+    decoded_ = -1;
+    while (HDIB picture = decoder_->Next()) {
+      if (decoder_->lastTime() < target - 1e-4) continue;
+      if (!PictureFromDib(*picture, shown_)) return false;
+      decoded_ = index;
+      out = shown_;
+      return true;
+    }
+    std::string error;
+    Restart(&error);  // lost: from the start next time
+    return false;
+  }
   bool Restart(std::string* error) {
     decoder_ = av::FileVideoDecoder::Open(path_, error);
     shown_ = {};
@@ -199,6 +225,8 @@ class LibrarySource : public MovieSource {
   int width_ = 0, height_ = 0;
   PlayerPicture shown_;
   int decoded_ = -1;  // the index of the last picture the decoder gave
+  bool seekable_ = false;
+  double origin_ = 0;  // the first picture's time as the decoder gives it
 };
 
 // An animated GIF, read image by image with our reader and laid onto the first image's

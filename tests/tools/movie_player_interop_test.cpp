@@ -214,6 +214,38 @@ TEST_F(MoviePlayerInteropTest, SoundIsFfmpegsSound) {
   EXPECT_EQ(LoadSoundTrack(BuildWithCli("quiet.avi"), nullptr).frames(), 0);
 }
 
+TEST_F(MoviePlayerInteropTest, PicturesInAnyOrderAreThePicturesInOrder) {
+  // A foreign MP4 with key frames every 10 pictures and pictures coded out of order, and
+  // an MPEG-1 system stream.
+  const std::string mp4 = dir.File("foreign.mp4"), mpg = dir.File("foreign.mpg");
+  ASSERT_EQ(RunCommand("ffmpeg -v error -y -f lavfi -i testsrc=size=96x64:rate=25:duration=3 "
+                       "-c:v libx264 -g 10 -bf 2 -pix_fmt yuv420p " +
+                       ShellQuote(mp4))
+                .status,
+            0);
+  ASSERT_EQ(RunCommand("ffmpeg -v error -y -f lavfi -i testsrc=size=96x64:rate=25:duration=3 "
+                       "-c:v mpeg1video -g 10 -bf 2 -f mpeg " +
+                       ShellQuote(mpg))
+                .status,
+            0);
+  for (const std::string& path : {mp4, mpg}) {
+    SCOPED_TRACE(path);
+    std::string why;
+    auto inOrder = MovieSource::Open(path, &why);
+    auto jumping = MovieSource::Open(path, &why);
+    ASSERT_NE(inOrder, nullptr) << why;
+    ASSERT_EQ(inOrder->timeline().count(), 75);
+    EXPECT_NEAR(inOrder->timeline().duration(), 3.0, 0.05);
+    std::vector<PlayerPicture> pictures(75);
+    for (int i = 0; i < 75; ++i) ASSERT_TRUE(inOrder->Picture(i, pictures[i])) << i;
+    for (int i : {70, 3, 74, 0, 41, 40, 39, 12, 55, 56, 1}) {
+      PlayerPicture picture;
+      ASSERT_TRUE(jumping->Picture(i, picture)) << i;
+      EXPECT_EQ(picture.pixels, pictures[i].pixels) << i;
+    }
+  }
+}
+
 TEST_F(MoviePlayerInteropTest, AnMpgConvertedToMp4KeepsItsPicturesTimesAndSound) {
   const std::string wav = dir.File("tone.wav");
   ASSERT_EQ(RunCommand("ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=0.6 -ac 1 "
