@@ -243,6 +243,14 @@ class GifSource : public MovieSource {
       return nullptr;
     }
     auto source = std::unique_ptr<GifSource>(new GifSource);
+    // The logical screen every image is laid on.
+    uint8_t header[10] = {};
+    if (std::fread(header, 1, sizeof header, file.get()) != sizeof header) {
+      *error = "not a GIF picture that can be read";
+      return nullptr;
+    }
+    const int screenWidth = header[6] | header[7] << 8;
+    const int screenHeight = header[8] | header[9] << 8;
     std::vector<double> starts;
     double time = 0;
     long offset = 0;
@@ -259,8 +267,13 @@ class GifSource : public MovieSource {
       if (next <= offset || !PictureFromDib(*image, picture)) break;
       offset = next;
       if (canvas.pixels.empty()) {
-        canvas.width = picture.width + info.left;
-        canvas.height = picture.height + info.top;
+        // The screen's size, unless the first image does not fit it (or it says none).
+        canvas.width = std::max(screenWidth, picture.width + info.left);
+        canvas.height = std::max(screenHeight, picture.height + info.top);
+        if (int64_t{canvas.width} * canvas.height > DibPixelLimit()) {
+          *error = "the GIF's screen is too large";
+          return nullptr;
+        }
         const uint32_t bg = 0xFF000000u | uint32_t{info.backgroundRed} << 16 |
                             uint32_t{info.backgroundGreen} << 8 | info.backgroundBlue;
         canvas.pixels.assign(static_cast<size_t>(canvas.width) * canvas.height, bg);
@@ -297,14 +310,18 @@ class GifSource : public MovieSource {
  private:
   static void Lay(PlayerPicture& canvas, const PlayerPicture& picture, const DibBlock& image,
                   const GifImageInfo& info) {
-    const bool indexed = image.header().biBitCount == 8;
+    const int bits = image.header().biBitCount;  // 1, 4 or 8
     const uint8_t* rows = DibPixels(image);
-    const size_t stride = DibRowStride(picture.width, image.header().biBitCount);
+    const size_t stride = DibRowStride(picture.width, bits);
+    auto index = [&](int x, int y) {
+      const uint8_t* row = rows + stride * (picture.height - 1 - y);
+      if (bits == 8) return uint32_t{row[x]};
+      if (bits == 4) return uint32_t{(x & 1) ? row[x >> 1] & 0x0Fu : row[x >> 1] >> 4u};
+      return uint32_t{(row[x >> 3] >> (7 - (x & 7))) & 1u};
+    };
     for (int y = 0; y < picture.height && y + info.top < canvas.height; ++y)
       for (int x = 0; x < picture.width && x + info.left < canvas.width; ++x) {
-        if (info.transparent && indexed &&
-            rows[stride * (picture.height - 1 - y) + x] == info.transparentIndex)
-          continue;
+        if (info.transparent && index(x, y) == info.transparentIndex) continue;
         canvas.pixels[static_cast<size_t>(y + info.top) * canvas.width + x + info.left] =
             picture.At(x, y);
       }

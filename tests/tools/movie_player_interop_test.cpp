@@ -214,6 +214,25 @@ TEST_F(MoviePlayerInteropTest, SoundIsFfmpegsSound) {
   EXPECT_EQ(LoadSoundTrack(BuildWithCli("quiet.avi"), nullptr).frames(), 0);
 }
 
+TEST_F(MoviePlayerInteropTest, GifImagesAreLaidOnTheScreenAsFfmpegLaysThem) {
+  // Another program's GIF: images smaller than the screen, at offsets, with small colour
+  // tables (1 and 2 bits) and a transparent colour that lets the image before show.
+  const std::string gif = dir.File("laid.gif");
+  ASSERT_TRUE(RunImageMagick(
+      "-dispose none -delay 10 -size 48x32 xc:yellow -dispose none -delay 20 -page +8+4 "
+      "-size 16x16 xc:blue -dispose none -delay 10 -page +20+10 \\( -size 12x12 xc:none -fill "
+      "green -draw \"circle 6,6 6,1\" \\) -loop 0 " +
+      ShellQuote(gif)));
+  std::string why;
+  auto source = MovieSource::Open(gif, &why);
+  ASSERT_NE(source, nullptr) << why;
+  EXPECT_EQ(source->width(), 48);
+  EXPECT_EQ(source->height(), 32);
+  ASSERT_EQ(source->timeline().count(), 3);
+  EXPECT_NEAR(source->timeline().duration(), 0.4, 1e-9);
+  EXPECT_EQ(PlayerFrames(*source), FfmpegFrames(gif, "rgb24"));
+}
+
 TEST_F(MoviePlayerInteropTest, PicturesInAnyOrderAreThePicturesInOrder) {
   // A foreign MP4 with key frames every 10 pictures and pictures coded out of order, and
   // an MPEG-1 system stream.
