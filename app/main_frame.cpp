@@ -269,16 +269,21 @@ void CMainFrame::WireCommands() {
   Wire(kIdQuickCreate, {[this] { OnQuickCreate(); }});
   Wire(kIdExit, {[this] { close(); }});
   // Edit
+  // While the image editor is on, Ctrl+Z and Ctrl+Shift+Z are its own undo and redo.
+  auto editorOn = [this] {
+    auto editor = handlers_.constFind(kIdImageEditor);
+    return editor != handlers_.constEnd() && editor->checked && editor->checked();
+  };
   Wire(kIdUndo, {[this] {
                    app_.history().Undo();
                    OnDocumentChanged();
                  },
-                 [this] { return app_.history().CanUndo(); }});
+                 [this, editorOn] { return app_.history().CanUndo() && !editorOn(); }});
   Wire(kIdRedo, {[this] {
                    app_.history().Redo();
                    OnDocumentChanged();
                  },
-                 [this] { return app_.history().CanRedo(); }});
+                 [this, editorOn] { return app_.history().CanRedo() && !editorOn(); }});
   Wire(kIdCut, {[this] { Cut(); }, imageSelected});
   Wire(kIdCopy, {[this] { Copy(); }, imageSelected});
   Wire(kIdPaste, {[this] { Paste(false); }});

@@ -273,4 +273,20 @@ void UnsavedWorkTest::undoAndRedoEachListOperation() {
   s.Click(kIdDeleteImage);
   Settle();
   QVERIFY(!s.Enabled(kIdRedo));
+
+  // While the image editor is on, Ctrl+Z is the editor's: the list's undo steps aside.
+  QVERIFY(s.Enabled(kIdUndo));
+  s.doc().list().SetFocusRow(1);
+  s.frame()->Action(kIdImageEditor)->trigger();
+  QVERIFY(s.frame()->Action(kIdImageEditor)->isChecked());
+  QVERIFY(!s.Enabled(kIdUndo));
+  const QStringList rows = s.Rows();
+  QKeySequence undo("Ctrl+Z");
+  int claimants = 0;
+  for (QAction* action : s.frame()->findChildren<QAction*>())
+    if (action->isEnabled() && action->shortcuts().contains(undo)) ++claimants;
+  QVERIFY(claimants <= 1);
+  s.frame()->Action(kIdImageEditor)->trigger();
+  QVERIFY(s.Enabled(kIdUndo));
+  QCOMPARE(s.Rows(), rows);
 }
