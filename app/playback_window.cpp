@@ -127,6 +127,7 @@ bool PlaybackWindow::Open(const QString& path) {
   player_.reset();
   file_ = path;
   error_.clear();
+  soundNote_.clear();
   shownFrame_ = -1;
   shown_ = QImage();
   name_->setText(QFileInfo(path).fileName());
@@ -143,6 +144,7 @@ bool PlaybackWindow::Open(const QString& path) {
   }
   std::string note;
   SoundTrack sound = LoadSoundTrack(path.toStdString(), &note);
+  soundNote_ = QString::fromStdString(note);
   player_ = std::make_unique<MoviePlayer>(std::move(source), std::move(sound),
                                           soundChosen ? chosenSound : SystemSound());
   const QSize natural(player_->source().width(), player_->source().height());
@@ -206,8 +208,11 @@ void PlaybackWindow::ShowMode() {
       case MoviePlayer::State::kStopped:
         break;
     }
-    if (!player_->soundNote().empty()) mode += " (silent)";
-    mode_->setToolTip(QString::fromStdString(player_->soundNote()));
+    // Sound that is there but cannot be heard: the word says so, the tip says why.
+    QString why = QString::fromStdString(player_->soundNote());
+    if (why.isEmpty()) why = soundNote_;
+    if (!why.isEmpty()) mode += " (silent)";
+    mode_->setToolTip(why);
   }
   play_->setText(playing ? "Pause" : "Play");
   if (!error_.isEmpty()) mode = "Error: " + error_;

@@ -54,6 +54,7 @@ class PlaybackWindow : public QWidget {
 
   QString file_;
   QString error_;
+  QString soundNote_;  // why the file's sound cannot be played, when it cannot
   QLabel* name_;
   PlayerPictureView* picture_;
   QLabel* position_;

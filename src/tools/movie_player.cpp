@@ -396,8 +396,11 @@ SoundTrack LoadSoundTrack(const std::string& path, std::string* note) {
     if (note) *note = "the sound's format cannot be played";
     return track;
   }
-  // An hour of stereo at 96 kHz is the most held in memory.
-  const size_t limit = size_t{3600} * 96000 * 2;
+  // 256 MB of sound at most (25 minutes of stereo at 44.1 kHz): the sound is held whole.
+  const size_t limit = size_t{1} << 27;
+  if (decoder->durationSeconds() > 0)
+    track.samples.reserve(
+        std::min(limit, static_cast<size_t>(decoder->durationSeconds() * rate * channels) + rate));
   std::vector<int16_t> buffer(static_cast<size_t>(rate / 10) * channels);
   for (;;) {
     size_t frames = decoder->Read(buffer.data(), buffer.size() / channels);
