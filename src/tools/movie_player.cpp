@@ -558,6 +558,11 @@ void MoviePlayer::SoundLoop() {
     latencySeconds_ = std::max(0.0, stream_->LatencySeconds());
     written_ = frame - startFrame_;
   }
+  // What the device still holds plays out: the clock follows it down to the end.
+  for (int i = 0; i < 500 && !stop_ && latencySeconds_ > 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    latencySeconds_ = std::max(0.0, stream_->LatencySeconds());
+  }
   if (!stop_) {
     stream_->Drain();
     written_ = sound_.frames() - startFrame_;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -118,6 +119,7 @@ class GatedBackend : public SoundBackend {
     std::vector<uint8_t> played;
     int opens = 0;
     bool refuse = false;
+    std::atomic<double> latency{0.1};
   };
   class Stream : public PlaybackStream {
    public:
@@ -134,7 +136,7 @@ class GatedBackend : public SoundBackend {
       return true;
     }
     bool Drain() override { return true; }
-    double LatencySeconds() override { return 0.1; }
+    double LatencySeconds() override { return s_.latency; }
 
    private:
     Shared& s_;
@@ -237,6 +239,12 @@ TEST(MoviePlayerTest, AfterTheSoundThePicturesGoOnByTheWallClock) {
   EXPECT_DOUBLE_EQ(player.duration(), 2.0);
   player.Play();
   ASSERT_TRUE(device.WaitForPlayed(8000 * 4));
+  // All written, a tenth of a second still in the device; then it plays out.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  wall.now += 5;
+  EXPECT_NEAR(player.Position(), 0.9, 1e-9);
+  wall.now -= 5;
+  device.shared.latency = 0;
   for (int i = 0; i < 500 && player.Position() < 1.0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   // The moment the end of the sound was noticed is where the wall clock takes over.
