@@ -89,7 +89,18 @@ bool ProjectHistory::Redo() {
 }
 
 bool ProjectHistory::IsModified() const {
-  return !TakeSnapshot(doc_).SameProject(saved_);
+  // Asked at every refresh of the window: compared in place, the cheap parts first.
+  const FrameList& list = doc_.list();
+  if (static_cast<size_t>(list.EntryCount()) != saved_.rows.size() ||
+      doc_.framesPerSecond != saved_.framesPerSecond || doc_.bitsPerPixel != saved_.bitsPerPixel ||
+      doc_.soundFile() != saved_.sound)
+    return true;
+  for (int row = 1; row < list.RowCount(); ++row) {
+    const auto& cells = saved_.rows[row - 1];
+    for (int column = 0; column < FrameList::ColumnCount(); ++column)
+      if (list.Cell(row, column) != cells[column]) return true;
+  }
+  return false;
 }
 
 }  // namespace quendrolix
