@@ -18,6 +18,8 @@ enum CommandId : int {
   kIdQuickCreate = 32785,
   kIdRecentFirst = 57616,
   kIdExit = 57665,
+  kIdUndo = 57643,
+  kIdRedo = 57644,
   kIdCut = 57635,
   kIdCopy = 57634,
   kIdPaste = 57637,

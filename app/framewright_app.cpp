@@ -70,6 +70,7 @@ bool CFramewrightApp::InitInstance(const CommandLineInfo& info) {
   } else if (!OpenDocumentFiles({info.file})) {
     return false;
   }
+  history_.Reset();
 
   frame_->show();
   frame_->setAcceptDrops(true);
@@ -78,8 +79,19 @@ bool CFramewrightApp::InitInstance(const CommandLineInfo& info) {
 
 bool CFramewrightApp::OpenDocumentFile(const QString& path) {
   QString full = QFileInfo(path).absoluteFilePath();
-  OpenOutcome outcome = doc_.OpenDocument(full.toStdString());
-  if (outcome == OpenOutcome::kProjectRead) recent_.Add(full);
+  // A project replaces the one open: its unsaved changes are asked about first. Pictures
+  // join the list and settings files only set the settings.
+  const std::string name = full.toStdString();
+  const bool replaces = doc_.initialised && !IsImageExtension(name) &&
+                        QFileInfo(full).suffix().compare("ini", Qt::CaseInsensitive) != 0;
+  if (replaces && !SaveModified()) return true;
+  OpenOutcome outcome = doc_.OpenDocument(name);
+  if (outcome == OpenOutcome::kProjectRead) {
+    recent_.Add(full);
+    history_.Reset();
+  } else if (outcome == OpenOutcome::kImageImported) {
+    history_.Checkpoint();
+  }
   if (frame_) {
     frame_->OnDocumentChanged();
     frame_->RebuildRecentFileMenu();
@@ -115,6 +127,20 @@ QStringList KeepOnlyPictures(const QStringList& paths, bool everyFile) {
   if (!refused.empty())
     Prompts().ShowMessage(RefusedPicturesMessage(refused), {}, PromptIcon::kWarning);
   return kept;
+}
+
+bool CFramewrightApp::SaveModified() {
+  if (!history_.IsModified()) return true;
+  const std::string name = doc_.title.empty() ? std::string("Untitled") : doc_.title;
+  switch (Prompts().AskYesNoCancel("Save changes to " + name + "?")) {
+    case PromptAnswer::kYes:
+      return frame_ && frame_->SaveDocument();
+    case PromptAnswer::kNo:
+      return true;
+    case PromptAnswer::kCancel:
+      break;
+  }
+  return false;
 }
 
 void CFramewrightApp::OnFileOpen() {

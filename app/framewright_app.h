@@ -8,6 +8,7 @@
 #include "gui_prompts.h"
 #include "project/frame_list.h"
 #include "project/framewright_doc.h"
+#include "project/project_history.h"
 #include "project/settings_store.h"
 #include "recent_file_list.h"
 
@@ -70,12 +71,17 @@ class CFramewrightApp {
   // not decode are listed in one message and left out; the rest open one by one. False
   // when a project among them was refused.
   bool OpenDocumentFiles(const QStringList& paths);
+  // Before the project is replaced or the program ends: with unsaved changes asks "Save
+  // changes to %s?"; Yes saves (Save As for a new project). False when the user cancelled
+  // or the save failed: the caller then goes no further.
+  bool SaveModified();
   // "Open Project...": the file dialog, then OpenDocumentFile.
   void OnFileOpen();
   // An entry of the recent-file list; one that cannot be opened leaves the list.
   void OnOpenRecentFile(int index);
 
   CFramewrightDoc& doc() { return doc_; }
+  ProjectHistory& history() { return history_; }
   FrameList& list() { return list_; }
   DialogFolders& folders() { return folders_; }
   MainFrameState& frameState() { return frameState_; }
@@ -90,6 +96,7 @@ class CFramewrightApp {
   UserPrompts* previousPrompts_;
   FrameList list_;
   CFramewrightDoc doc_;
+  ProjectHistory history_{doc_};
   DialogFolders folders_;
   MainFrameState frameState_;
   RecentFileList recent_;

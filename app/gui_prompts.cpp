@@ -34,6 +34,19 @@ bool GuiPrompts::AskYesNo(const std::string& text) {
                                QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
+PromptAnswer GuiPrompts::AskYesNoCancel(const std::string& text) {
+  switch (QMessageBox::question(window_, kAppTitle, QString::fromStdString(text),
+                                QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                QMessageBox::Yes)) {
+    case QMessageBox::Yes:
+      return PromptAnswer::kYes;
+    case QMessageBox::No:
+      return PromptAnswer::kNo;
+    default:
+      return PromptAnswer::kCancel;  // Escape and the window's close button too
+  }
+}
+
 void GuiPrompts::ShowStatus(const std::string& text) {
   if (status_) status_(QString::fromStdString(text));
 }

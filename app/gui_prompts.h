@@ -17,6 +17,7 @@ class GuiPrompts : public UserPrompts {
   void ShowMessage(const std::string& text, const std::string& title = {},
                    PromptIcon icon = PromptIcon::kNone) override;
   bool AskYesNo(const std::string& text) override;
+  PromptAnswer AskYesNoCancel(const std::string& text) override;
   void ShowStatus(const std::string& text) override;
 
  private:

@@ -39,5 +39,6 @@ inline constexpr const char* kHelpFirstAnimation = "Tutorials/your_first_animati
 inline constexpr const char* kHelpAutoPaste = "Tutorials/smart_paste.htm";
 inline constexpr const char* kHelpWebPages = "Tutorials/using_media_files_in_web_pages.htm";
 inline constexpr const char* kHelpImageEditor = "dialogs/image_editor.htm";
+inline constexpr const char* kHelpPlayer = "dialogs/player.htm";
 
 }  // namespace quendrolix::app

@@ -176,13 +176,22 @@ void CMainFrame::CreateListBarAndView() {
     if (row >= 1 && doc_.list().EntryCount() >= 1) view_->update();
     UpdateCommandUi();
   });
-  connect(listBar_->model(), &FrameListModel::listChanged, this, &CMainFrame::UpdateCommandUi);
+  connect(listBar_->model(), &FrameListModel::listChanged, this, [this] {
+    ScheduleCheckpoint();
+    UpdateCommandUi();
+  });
 
   view_ = new CFramewrightView(*this, doc_, app_.frameState(), this);
   view_->setObjectName("view");
   setCentralWidget(view_);
   connect(view_, &CFramewrightView::pictureChanged, this, &CMainFrame::UpdateCommandUi,
           Qt::QueuedConnection);
+  // What the start-up sequence put in the project (a settings file's job) is where the
+  // user's work starts: nothing to undo, nothing unsaved.
+  connect(view_, &CFramewrightView::startupFinished, this, [this] {
+    app_.history().Reset();
+    UpdateCommandUi();
+  });
   connect(view_, &CFramewrightView::startupFinished, this, &CMainFrame::OnDocumentChanged);
 }
 
@@ -225,9 +234,13 @@ void CMainFrame::RunCommand(int id) {
   if (conversionRunning()) return;
   auto found = handlers_.constFind(id);
   if (found == handlers_.constEnd() || !found->run) return;
+  app_.history().Checkpoint();
   if (found->enabled && !found->enabled()) return;
   CommandHandler handler = *found;  // the body may rewire commands
+  // An edit in the grid not yet taken is a step of its own, before this command's.
+  app_.history().Checkpoint();
   handler.run();
+  app_.history().Checkpoint();
   // Whatever a command said while it ran ("Merging...", "Checking ..."), it is done now.
   SetStatusText("Ready");
   UpdateCommandUi();
@@ -247,7 +260,7 @@ void CMainFrame::WireCommands() {
   // File
   Wire(kIdNewProject, {[this] { OnNewProject(); }});
   Wire(kIdOpenProject, {[this] { app_.OnFileOpen(); }});
-  Wire(kIdSaveProject, {[this] { OnFileSave(); }, hasImages});
+  Wire(kIdSaveProject, {[this] { SaveDocument(); }, hasImages});
   Wire(kIdSaveProjectAs, {[this] { OnFileSaveAs(); }, hasImages});
   Wire(kIdImportImages, {[this] { OnImport(); }});
   Wire(kIdAttachSound, {[this] { OnAttachSound(); }});
@@ -256,6 +269,21 @@ void CMainFrame::WireCommands() {
   Wire(kIdQuickCreate, {[this] { OnQuickCreate(); }});
   Wire(kIdExit, {[this] { close(); }});
   // Edit
+  // While the image editor is on, Ctrl+Z and Ctrl+Shift+Z are its own undo and redo.
+  auto editorOn = [this] {
+    auto editor = handlers_.constFind(kIdImageEditor);
+    return editor != handlers_.constEnd() && editor->checked && editor->checked();
+  };
+  Wire(kIdUndo, {[this] {
+                   app_.history().Undo();
+                   OnDocumentChanged();
+                 },
+                 [this, editorOn] { return app_.history().CanUndo() && !editorOn(); }});
+  Wire(kIdRedo, {[this] {
+                   app_.history().Redo();
+                   OnDocumentChanged();
+                 },
+                 [this, editorOn] { return app_.history().CanRedo() && !editorOn(); }});
   Wire(kIdCut, {[this] { Cut(); }, imageSelected});
   Wire(kIdCopy, {[this] { Copy(); }, imageSelected});
   Wire(kIdPaste, {[this] { Paste(false); }});
@@ -314,7 +342,9 @@ void CMainFrame::UpdateCommandUi() {
   }
   UpdateStatusPanes();
   QString title = QString::fromStdString(doc_.title);
-  setWindowTitle(title.trimmed().isEmpty() ? kAppTitle : title + " - " + kAppTitle);
+  // Unsaved changes: a star before the project's name.
+  const QString mark = app_.history().IsModified() ? "*" : "";
+  setWindowTitle(title.trimmed().isEmpty() ? mark + kAppTitle : mark + title + " - " + kAppTitle);
 }
 
 void CMainFrame::UpdateStatusPanes() {
@@ -361,8 +391,21 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  if (!app_.SaveModified()) {
+    event->ignore();
+    return;
+  }
   if (player_) player_->close();
   QMainWindow::closeEvent(event);
+}
+
+void CMainFrame::ScheduleCheckpoint() {
+  if (checkpointScheduled_) return;
+  checkpointScheduled_ = true;
+  QTimer::singleShot(0, this, [this] {
+    checkpointScheduled_ = false;
+    if (app_.history().Checkpoint()) UpdateCommandUi();
+  });
 }
 
 void CMainFrame::keyPressEvent(QKeyEvent* event) {

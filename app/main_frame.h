@@ -94,6 +94,9 @@ class CMainFrame : public QMainWindow, public DocumentListener {
 
   // Command bodies that take their file instead of asking for it.
   bool SaveDocumentAs(const QString& path);
+  // "Save Project": to the project's file, or through Save As for a new project. True
+  // when the project was written.
+  bool SaveDocument();
   void ImportFiles(const QStringList& files);
   // Paste (auto flag 0) or one automatic paste (1): the new row, or 0 when nothing was
   // added.
@@ -154,8 +157,11 @@ class CMainFrame : public QMainWindow, public DocumentListener {
 
   // Project and list (main_frame_project.cpp).
   void OnNewProject();
-  void OnFileSave();
-  void OnFileSaveAs();
+  bool OnFileSaveAs();
+  // Whatever the list or the sound went through since the last step becomes one step of
+  // undo, once the event that changed it is over.
+  void ScheduleCheckpoint();
+  bool checkpointScheduled_ = false;
   void OnImport();
   void OnAttachSound();
   void OnListBarButton(int id);

@@ -31,10 +31,8 @@ namespace {
 // The Create dialog offers GIF beside AVI and MPG: a ".gif" name goes to the GIF writer.
 const QString kCreateFilter =
     QStringLiteral("AVI Files|*.avi|MPG Files|*.mpg;*.mpeg|GIF Files|*.gif|MP4 Files|*.mp4||");
-const QString kAnimationFilter =
-    QStringLiteral("Animations (*.avi, *.mpg, *.gif, *.mp4)|*.avi;*.mpg;*.mpeg;*.gif;*.mp4|All Files (*.*)|*||");
-constexpr const char* kNoPlayback =
-    "The animation cannot be played: no multimedia support is available on this desktop.";
+const QString kAnimationFilter = QStringLiteral(
+    "Animations (*.avi, *.mpg, *.gif, *.mp4)|*.avi;*.mpg;*.mpeg;*.gif;*.mp4|All Files (*.*)|*||");
 
 // Every finished movie becomes the frame's output file and opens in the player.
 class FramePlayback : public PlaybackRequest {
@@ -161,6 +159,8 @@ void CMainFrame::BuildBatch() {
   BeginConversion();
   BuildResult result = BuildUnattended(doc_, env);
   EndConversion();
+  // The job's project is the settings file's, not unsaved work: closing asks nothing.
+  app_.history().Reset();
   AfterBuild(*this, result);
   if (result.ok()) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
@@ -174,12 +174,15 @@ void CMainFrame::PlayAnimation(const QString& path) {
     player_->close();
     player_ = nullptr;
   }
-  if (!PlaybackWindow::CanPlay(path)) {
-    Prompts().ShowMessage(kNoPlayback);
+  player_ = new PlaybackWindow(this);
+  if (!player_->Open(path)) {
+    const QString why = player_->error();
+    player_->close();
+    player_ = nullptr;
+    Prompts().ShowMessage(
+        QString("The animation %1 cannot be played: %2.").arg(path, why).toStdString());
     return;
   }
-  player_ = new PlaybackWindow(this);
-  player_->Open(path);
   player_->show();
 }
 

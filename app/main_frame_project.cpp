@@ -23,7 +23,9 @@ std::vector<std::string> ToStdStrings(const QStringList& list) {
 }  // namespace
 
 void CMainFrame::OnNewProject() {
+  if (!app_.SaveModified()) return;
   doc_.NewProject(app_.frameState());
+  app_.history().Reset();
   OnDocumentChanged();
 }
 
@@ -35,6 +37,7 @@ void CMainFrame::OnDocumentChanged() {
 
 void CMainFrame::SoundChanged(const std::string& soundFile) {
   listBar_->SetSound(QString::fromStdString(soundFile));
+  ScheduleCheckpoint();
   UpdateCommandUi();
 }
 
@@ -69,6 +72,7 @@ void CMainFrame::OnListBarButton(int id) {
     default:
       return;
   }
+  app_.history().Checkpoint();
   UpdateCommandUi();
 }
 
@@ -76,30 +80,29 @@ bool CMainFrame::SaveDocumentAs(const QString& path) {
   if (path.isEmpty()) return false;
   QString full = QFileInfo(path).absoluteFilePath();
   if (!doc_.SaveProjectFile(full.toStdString())) return false;
+  app_.history().MarkSaved();
   app_.recentFiles().Add(full);
   RebuildRecentFileMenu();
   UpdateCommandUi();
   return true;
 }
 
-void CMainFrame::OnFileSave() {
+bool CMainFrame::SaveDocument() {
   // "Untitled" (after New) and " " (a project opened at start-up that failed) are names,
   // not files: those ask for a file as Save As does.
   QString path = QString::fromStdString(doc_.pathName);
-  if (path.isEmpty() || !QFileInfo(path).isAbsolute())
-    OnFileSaveAs();
-  else
-    SaveDocumentAs(path);
+  if (path.isEmpty() || !QFileInfo(path).isAbsolute()) return OnFileSaveAs();
+  return SaveDocumentAs(path);
 }
 
-void CMainFrame::OnFileSaveAs() {
+bool CMainFrame::OnFileSaveAs() {
   QString start = QString::fromStdString(doc_.pathName);
   if (start.isEmpty() || !QFileInfo(start).isAbsolute())
     start = QString::fromStdString(app_.folders().SaveFolder()) + "/" +
             QString::fromStdString(doc_.title).trimmed();
   QString path =
       app_.fileChooser().ChooseSaveFile(this, "Save As", start, kProjectSaveFilter, "qdx");
-  SaveDocumentAs(WithDefaultSuffix(path, "qdx"));
+  return SaveDocumentAs(WithDefaultSuffix(path, "qdx"));
 }
 
 void CMainFrame::ImportFiles(const QStringList& files) {

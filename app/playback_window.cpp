@@ -2,51 +2,65 @@
 
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QMovie>
-#include <QUrl>
+#include <QPainter>
+#include <QShortcut>
 #include <QVBoxLayout>
+#include <algorithm>
 
-#ifdef QUENDROLIX_HAVE_MULTIMEDIA
-#include <QAudioOutput>
-#include <QMediaPlayer>
-#include <QVideoWidget>
-#endif
+#include "help_topics.h"
 
 namespace quendrolix::app {
+
+// The picture, centred, shrunk to the window when it is larger, never enlarged.
+class PlayerPictureView : public QWidget {
+ public:
+  explicit PlayerPictureView(QWidget* parent) : QWidget(parent) {
+    setMinimumSize(160, 120);
+    setObjectName("playbackPicture");
+  }
+  void SetImage(const QImage& image) {
+    image_ = image;
+    update();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::black);
+    if (image_.isNull()) return;
+    QSize size = image_.size();
+    if (size.width() > width() || size.height() > height())
+      size.scale(this->size(), Qt::KeepAspectRatio);
+    QRect target(QPoint(0, 0), size);
+    target.moveCenter(rect().center());
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(target, image_);
+  }
+
+ private:
+  QImage image_;
+};
+
 namespace {
 
-QString TimeText(qint64 milliseconds) {
-  qint64 seconds = milliseconds / 1000;
-  return QString::asprintf("%lld:%02lld.%01lld", seconds / 60, seconds % 60,
-                           (milliseconds % 1000) / 100);
+QString TimeText(double seconds) {
+  const qint64 tenths = static_cast<qint64>(seconds * 10 + 0.5);
+  return QString::asprintf("%lld:%02lld.%01lld", tenths / 600, tenths / 10 % 60, tenths % 10);
 }
 
-#ifdef QUENDROLIX_HAVE_MULTIMEDIA
-bool MediaBackendAvailable() {
-  // Qt picks its media backend once, at the first player. The FFmpeg one needs nothing
-  // beyond Qt Multimedia itself, while the GStreamer one needs a set of GStreamer plugin
-  // packages and fails hard where they are missing; so FFmpeg unless the user chose.
-  if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "ffmpeg");
-  // A player made without a backend says so; it is cheap and asks nothing of a file.
-  QMediaPlayer probe;
-  return probe.isAvailable();
+SoundBackend* SystemSound() {
+  static const std::unique_ptr<SoundBackend> backend = MakeSystemSoundBackend();
+  return backend.get();
 }
-#endif
+
+bool soundChosen = false;
+SoundBackend* chosenSound = nullptr;
 
 }  // namespace
 
-bool PlaybackWindow::IsGif(const QString& path) {
-  return QFileInfo(path).suffix().compare("gif", Qt::CaseInsensitive) == 0;
-}
-
-bool PlaybackWindow::CanPlay(const QString& path) {
-  if (IsGif(path)) return QMovie::supportedFormats().contains("gif");
-#ifdef QUENDROLIX_HAVE_MULTIMEDIA
-  static const bool available = MediaBackendAvailable();
-  return available;
-#else
-  return false;
-#endif
+void PlaybackWindow::SetSoundBackend(SoundBackend* backend) {
+  soundChosen = true;
+  chosenSound = backend;
 }
 
 PlaybackWindow::PlaybackWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -54,15 +68,16 @@ PlaybackWindow::PlaybackWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setAttribute(Qt::WA_DeleteOnClose);
   name_ = new QLabel(this);
   name_->setObjectName("playbackName");
-  picture_ = new QLabel(this);
-  picture_->setAlignment(Qt::AlignCenter);
-  picture_->setMinimumSize(160, 120);
-  picture_->hide();
+  picture_ = new PlayerPictureView(this);
   position_ = new QLabel(TimeText(0), this);
+  position_->setObjectName("playbackPosition");
   mode_ = new QLabel(this);
   mode_->setObjectName("playbackMode");
   play_ = new QPushButton("Play", this);
+  play_->setObjectName("playbackPlay");
+  play_->setEnabled(false);
   slider_ = new QSlider(Qt::Horizontal, this);
+  slider_->setObjectName("playbackSlider");
   slider_->setEnabled(false);
 
   auto* controls = new QHBoxLayout;
@@ -73,129 +88,135 @@ PlaybackWindow::PlaybackWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(name_);
   layout->addWidget(picture_, 1);
-#ifdef QUENDROLIX_HAVE_MULTIMEDIA
-  video_ = new QVideoWidget(this);
-  video_->setMinimumSize(160, 120);
-  video_->hide();
-  layout->addWidget(video_, 1);
-#endif
   layout->addLayout(controls);
-  connect(play_, &QPushButton::clicked, this, &PlaybackWindow::TogglePlay);
+  connect(play_, &QPushButton::clicked, this, [this] {
+    if (!player_) return;
+    player_->TogglePlay();
+    Tick();
+  });
+  // Dragging shows the pictures it passes; the sound goes on from where it is let go.
+  connect(slider_, &QSlider::sliderMoved, this, [this](int milliseconds) {
+    if (player_) ShowFrame(player_->source().timeline().FrameAt(milliseconds / 1000.0));
+  });
+  connect(slider_, &QSlider::valueChanged, this, [this](int milliseconds) {
+    // The timer's own updates are blocked; a drag seeks when it is let go.
+    if (!player_ || slider_->isSliderDown()) return;
+    player_->Seek(milliseconds / 1000.0);
+    Tick();
+  });
+  connect(slider_, &QSlider::sliderReleased, this, [this] {
+    if (!player_) return;
+    player_->Seek(slider_->value() / 1000.0);
+    Tick();
+  });
+  // F1 opens the player's page of the manual, as Help does in the dialogs.
+  auto* help = new QShortcut(QKeySequence::HelpContents, this);
+  connect(help, &QShortcut::activated, this, [] { ShowHelpTopic(kHelpPlayer); });
+  timer_.setInterval(10);
+  connect(&timer_, &QTimer::timeout, this, &PlaybackWindow::Tick);
   resize(360, 320);
   ShowMode();
 }
 
 PlaybackWindow::~PlaybackWindow() {
-#ifdef QUENDROLIX_HAVE_MULTIMEDIA
-  if (player_) player_->stop();
-#endif
-  if (movie_) movie_->stop();
+  timer_.stop();
 }
 
-void PlaybackWindow::Open(const QString& path) {
+bool PlaybackWindow::Open(const QString& path) {
+  timer_.stop();
+  player_.reset();
   file_ = path;
   error_.clear();
+  soundNote_.clear();
+  shownFrame_ = -1;
+  shown_ = QImage();
   name_->setText(QFileInfo(path).fileName());
   name_->setToolTip(path);
   setWindowTitle(QFileInfo(path).fileName());
-  if (IsGif(path))
-    OpenMovie();
-  else
-    OpenMedia();
-  ShowMode();
-}
-
-void PlaybackWindow::OpenMovie() {
-  movie_ = new QMovie(file_, "gif", this);
-  if (!movie_->isValid()) {
-    error_ = "cannot read this file";
-    return;
+  std::string why;
+  auto source = MovieSource::Open(path.toStdString(), &why);
+  if (!source) {
+    error_ = QString::fromStdString(why.empty() ? "cannot read this file" : why);
+    play_->setEnabled(false);
+    slider_->setEnabled(false);
+    ShowMode();
+    return false;
   }
-  picture_->setMovie(movie_);
-  picture_->show();
-  slider_->setRange(0, std::max(0, movie_->frameCount() - 1));
-  connect(movie_, &QMovie::frameChanged, this, [this](int frame) {
-    position_->setText(QString("Frame %1").arg(frame + 1));
-    slider_->setValue(frame);
-  });
-  connect(movie_, &QMovie::stateChanged, this, &PlaybackWindow::ShowMode);
-  movie_->start();
+  std::string note;
+  SoundTrack sound = LoadSoundTrack(path.toStdString(), &note);
+  soundNote_ = QString::fromStdString(note);
+  player_ = std::make_unique<MoviePlayer>(std::move(source), std::move(sound),
+                                          soundChosen ? chosenSound : SystemSound());
+  const QSize natural(player_->source().width(), player_->source().height());
+  resize(std::clamp(natural.width() + 24, 360, 1200), std::clamp(natural.height() + 90, 200, 900));
+  {
+    const QSignalBlocker block(slider_);
+    slider_->setRange(0, static_cast<int>(player_->duration() * 1000 + 0.5));
+    slider_->setValue(0);
+  }
+  slider_->setEnabled(player_->duration() > 0);
+  play_->setEnabled(true);
+  ShowFrame(0);
+  player_->Play();
+  timer_.start();
+  Tick();
+  return true;
 }
 
-void PlaybackWindow::OpenMedia() {
-#ifdef QUENDROLIX_HAVE_MULTIMEDIA
-  video_->show();
-  player_ = new QMediaPlayer(this);
-  audio_ = new QAudioOutput(this);
-  player_->setAudioOutput(audio_);
-  player_->setVideoOutput(video_);
-  connect(player_, &QMediaPlayer::positionChanged, this, &PlaybackWindow::ShowPosition);
-  connect(player_, &QMediaPlayer::durationChanged, this, [this](qint64 duration) {
-    slider_->setRange(0, static_cast<int>(duration));
-    slider_->setEnabled(duration > 0);
-  });
-  connect(slider_, &QSlider::sliderMoved, this,
-          [this](int position) { player_->setPosition(position); });
-  connect(player_, &QMediaPlayer::playbackStateChanged, this, &PlaybackWindow::ShowMode);
-  connect(player_, &QMediaPlayer::mediaStatusChanged, this, &PlaybackWindow::ShowMode);
-  connect(player_, &QMediaPlayer::errorOccurred, this,
-          [this](QMediaPlayer::Error, const QString& text) {
-            error_ = text.isEmpty() ? QString("cannot play this file") : text;
-            ShowMode();
-          });
-  player_->setSource(QUrl::fromLocalFile(QFileInfo(file_).absoluteFilePath()));
-  player_->play();
-#else
-  error_ = "playback is not available";
-#endif
+void PlaybackWindow::Tick() {
+  if (!player_) return;
+  const double position = player_->Position();
+  if (!slider_->isSliderDown()) {
+    ShowFrame(player_->source().timeline().FrameAt(position));
+    const QSignalBlocker block(slider_);
+    slider_->setValue(static_cast<int>(position * 1000 + 0.5));
+  }
+  position_->setText(TimeText(position));
+  ShowMode();
+  if (player_->state() != MoviePlayer::State::kPlaying)
+    timer_.stop();
+  else if (!timer_.isActive())
+    timer_.start();
 }
 
-void PlaybackWindow::ShowPosition(qint64 milliseconds) {
-  position_->setText(TimeText(milliseconds));
-  if (!slider_->isSliderDown()) slider_->setValue(static_cast<int>(milliseconds));
+void PlaybackWindow::ShowFrame(int index) {
+  if (index < 0 || index == shownFrame_) return;
+  PlayerPicture picture;
+  if (!player_->source().Picture(index, picture)) return;  // the last picture stays
+  shown_ = QImage(reinterpret_cast<const uchar*>(picture.pixels.data()), picture.width,
+                  picture.height, picture.width * 4, QImage::Format_RGB32)
+               .copy();
+  shownFrame_ = index;
+  picture_->SetImage(shown_);
 }
 
 void PlaybackWindow::ShowMode() {
   QString mode = "Stopped";
   bool playing = false;
-  if (movie_) {
-    playing = movie_->state() == QMovie::Running;
-    if (playing) mode = "Playing";
-    if (movie_->state() == QMovie::Paused) mode = "Paused";
-  }
-#ifdef QUENDROLIX_HAVE_MULTIMEDIA
   if (player_) {
-    playing = player_->playbackState() == QMediaPlayer::PlayingState;
-    if (playing)
-      mode = "Playing";
-    else if (player_->playbackState() == QMediaPlayer::PausedState)
-      mode = "Paused";
-    else if (player_->mediaStatus() == QMediaPlayer::LoadingMedia)
-      mode = "Opening";
+    switch (player_->state()) {
+      case MoviePlayer::State::kPlaying:
+        playing = true;
+        mode = "Playing";
+        break;
+      case MoviePlayer::State::kPaused:
+        mode = "Paused";
+        break;
+      case MoviePlayer::State::kEnded:
+        mode = "Ended";
+        break;
+      case MoviePlayer::State::kStopped:
+        break;
+    }
+    // Sound that is there but cannot be heard: the word says so, the tip says why.
+    QString why = QString::fromStdString(player_->soundNote());
+    if (why.isEmpty()) why = soundNote_;
+    if (!why.isEmpty()) mode += " (silent)";
+    mode_->setToolTip(why);
   }
-#endif
   play_->setText(playing ? "Pause" : "Play");
   if (!error_.isEmpty()) mode = "Error: " + error_;
   mode_->setText(mode);
-}
-
-void PlaybackWindow::TogglePlay() {
-  if (movie_ && movie_->isValid()) {
-    if (movie_->state() == QMovie::Running)
-      movie_->setPaused(true);
-    else if (movie_->state() == QMovie::Paused)
-      movie_->setPaused(false);
-    else
-      movie_->start();
-  }
-#ifdef QUENDROLIX_HAVE_MULTIMEDIA
-  if (player_) {
-    if (player_->playbackState() == QMediaPlayer::PlayingState)
-      player_->pause();
-    else
-      player_->play();
-  }
-#endif
 }
 
 }  // namespace quendrolix::app

@@ -665,9 +665,14 @@ void DeskTest::editorTurnsOnInPlaceOfTheList() {
   editor->action(ImageEditor::kGreyscale)->trigger();
   std::vector<uint8_t> edited = RgbOf(*editor->history().Current());
   s.prompts.answers = {true};
+  s.prompts.threeWayAnswers = {PromptAnswer::kCancel};
   frame->close();
-  QVERIFY(!s.prompts.questions.empty());
-  QCOMPARE(s.prompts.questions.back(), std::string("Save changes to photo-edited.png?"));
+  // The picture first; then the project, whose list now names the edited copy (the
+  // answer Cancel keeps the window open).
+  QCOMPARE(s.prompts.questions.size(), size_t{2});
+  QCOMPARE(s.prompts.questions[0], std::string("Save changes to photo-edited.png?"));
+  QCOMPARE(s.prompts.questions[1], std::string("Save changes to Untitled?"));
+  QVERIFY(frame->isVisible());
   std::string second = s.File("photo-edited-2.png").toStdString();
   QCOMPARE(PixelsOf(second), edited);
   QCOMPARE(s.Rows(), QStringList({"photo-edited-2.png:1"}));

@@ -11,8 +11,10 @@
 #include "image_tools_test.h"
 #include "main_window_test.h"
 #include "media_tools_test.h"
+#include "player_test.h"
 #include "production_test.h"
 #include "screenshot_tour.h"
+#include "unsaved_work_test.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -25,7 +27,10 @@ int main(int argc, char** argv) {
   ImageToolsTest imageTools;
   DeskTest desk;
   ScreenshotTour screenshots;
-  QObject* classes[] = {&mainWindow, &mediaTools, &production, &imageTools, &desk, &screenshots};
+  PlayerTest player;
+  UnsavedWorkTest unsaved;
+  QObject* classes[] = {&mainWindow, &mediaTools,  &production, &imageTools,
+                        &desk,       &screenshots, &player,     &unsaved};
 
   // A first argument naming a class picks it; the rest go to QTest.
   std::vector<char*> args(argv, argv + argc);

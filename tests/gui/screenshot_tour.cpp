@@ -16,6 +16,7 @@
 #include "help_window.h"
 #include "platform/host/program_folder.h"
 #include "platform/sound/sound_backend.h"
+#include "playback_window.h"
 
 using namespace quendrolix;
 using namespace quendrolix::app;
@@ -134,6 +135,21 @@ void ScreenshotTour::everyWindowDrawsItself() {
   QVERIFY(QTest::qWaitForWindowExposed(log));
   if (Saved(log, folder, "progress", problems)) written << "progress";
   log->hide();
+
+  // The player on the movie with the chord, caught a moment after it started.
+  s.chooser.openAnswers << QStringList{s.File("balls.avi")};
+  frame->Action(kIdViewAnimation)->trigger();
+  if (PlaybackWindow* player = frame->playbackWindow()) {
+    QVERIFY(QTest::qWaitForWindowExposed(player));
+    QTRY_VERIFY(player->shownFrame() >= 5 || !player->modeText().startsWith("Playing"));
+    if (player->modeText().startsWith("Playing")) player->playButton()->click();
+    player->slider()->setValue(700);
+    QTest::qWait(30);
+    if (Saved(player, folder, "player", problems)) written << "player";
+    player->close();
+  } else {
+    problems << "player: no window opened";
+  }
 
   // The image editor over the selected picture.
   if (s.Enabled(kIdImageEditor)) {

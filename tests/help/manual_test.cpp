@@ -50,7 +50,9 @@ std::vector<fs::path> Pages() {
 }
 
 // Files a build makes into the manual beside the copied pages.
-const std::set<std::string> kMadeByTheBuild = {"Tutorials/web_example/balls.gif"};
+const std::set<std::string> kMadeByTheBuild = {
+    "Tutorials/web_example/balls.gif", "Tutorials/web_example/balls.mp4",
+    "Tutorials/web_example/balls.mpg", "Tutorials/web_example/balls-from-mpg.mp4"};
 
 TEST(ManualTest, EveryLinkAndPictureLeadsToAFile) {
   std::vector<fs::path> pages = Pages();

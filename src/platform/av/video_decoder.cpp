@@ -1,6 +1,7 @@
 #include "platform/av/video_decoder.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <deque>
 
@@ -287,6 +288,45 @@ std::unique_ptr<FileVideoDecoder> FileVideoDecoder::Open(const std::string& path
     return nullptr;
   }
   return std::unique_ptr<FileVideoDecoder>(new FileVideoDecoder(std::move(state)));
+}
+
+bool FileVideoDecoder::PictureTimes(const std::string& path, std::vector<double>* times,
+                                    double* first) {
+  QuietLibraryLog();
+  times->clear();
+  AVFormatContext* raw = nullptr;
+  if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return false;
+  InputFormat input(raw);
+  if (avformat_find_stream_info(raw, nullptr) < 0) return false;
+  const int stream = av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  if (stream < 0) return false;
+  const AVRational base = raw->streams[stream]->time_base;
+  Packet packet = NewPacket();
+  if (!packet) return false;
+  std::vector<int64_t> stamps;
+  while (av_read_frame(raw, packet.get()) >= 0) {
+    const bool ours = packet->stream_index == stream;
+    const int64_t pts = packet->pts;
+    av_packet_unref(packet.get());
+    if (!ours) continue;
+    if (pts == AV_NOPTS_VALUE) return false;
+    stamps.push_back(pts);
+  }
+  if (stamps.empty()) return false;
+  std::sort(stamps.begin(), stamps.end());
+  for (int64_t stamp : stamps) times->push_back((stamp - stamps.front()) * av_q2d(base));
+  *first = stamps.front() * av_q2d(base);
+  return true;
+}
+
+bool FileVideoDecoder::SeekBefore(double seconds) {
+  State& s = *state_;
+  const int64_t stamp = static_cast<int64_t>(std::floor(seconds / av_q2d(s.timeBase)));
+  if (av_seek_frame(s.input.get(), s.stream, stamp, AVSEEK_FLAG_BACKWARD) < 0) return false;
+  avcodec_flush_buffers(s.codec.get());
+  s.inputDone = false;
+  s.drained = false;
+  return true;
 }
 
 int FileVideoDecoder::width() const {

@@ -59,6 +59,12 @@ class SampleVideoDecoder {
 class FileVideoDecoder {
  public:
   static std::unique_ptr<FileVideoDecoder> Open(const std::string& path, std::string* error);
+  // The presentation time of every picture of the first video stream, in seconds from the
+  // first, ascending, read from the container without decoding anything. False when a
+  // picture's time is not stored (MPEG system streams leave some out): only decoding
+  // tells then.
+  // `first` receives the first picture's time as lastTime() gives it.
+  static bool PictureTimes(const std::string& path, std::vector<double>* times, double* first);
   ~FileVideoDecoder();
   FileVideoDecoder(const FileVideoDecoder&) = delete;
   FileVideoDecoder& operator=(const FileVideoDecoder&) = delete;
@@ -74,6 +80,10 @@ class FileVideoDecoder {
   // The next picture in display order as a 24-bit DIB; null at the end or when the file
   // cannot be read further (error() then says why).
   HDIB Next();
+  // Goes back (or on) to the key frame at or before `seconds` (a time as lastTime()
+  // gives it): the next pictures are decoded from there. False when the file cannot seek;
+  // the decoder is then where it was.
+  bool SeekBefore(double seconds);
   // The presentation time of the picture Next() returned last, in seconds.
   double lastTime() const;
   const std::string& error() const;

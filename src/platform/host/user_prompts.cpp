@@ -25,6 +25,14 @@ bool RecordingPrompts::AskYesNo(const std::string& text) {
   return answer;
 }
 
+PromptAnswer RecordingPrompts::AskYesNoCancel(const std::string& text) {
+  questions.push_back(text);
+  if (threeWayAnswers.empty()) return PromptAnswer::kNo;
+  PromptAnswer answer = threeWayAnswers.front();
+  threeWayAnswers.erase(threeWayAnswers.begin());
+  return answer;
+}
+
 bool RecordingPrompts::HasMessage(const std::string& text) const {
   return std::find(messages.begin(), messages.end(), text) != messages.end();
 }

@@ -28,6 +28,9 @@ class PlaybackStream {
   virtual bool Drain() = 0;
   // Drops what is still queued (playback stopped early).
   virtual void Discard() {}
+  // How long sound written now waits before it is heard: what the device still holds.
+  // 0 when the device does not say.
+  virtual double LatencySeconds() { return 0; }
 };
 
 // The machine's sound card, or whatever stands in for it.

@@ -67,6 +67,11 @@ class PulsePlayback : public PlaybackStream {
     int error = 0;
     pa_simple_flush(s_, &error);
   }
+  double LatencySeconds() override {
+    int error = 0;
+    const pa_usec_t latency = pa_simple_get_latency(s_, &error);
+    return latency == static_cast<pa_usec_t>(-1) ? 0 : latency / 1e6;
+  }
 
  private:
   pa_simple* s_;
