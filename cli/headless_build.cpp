@@ -36,6 +36,7 @@ void ConsolePlayback::Play(const std::string& path) {
 }
 
 int ExitStatusOf(const BuildResult& result) {
+  if (result.status == BuildStatus::kIncomplete) return kExitIncomplete;
   return result.ok() ? kExitOk : kExitFailure;
 }
 

@@ -34,19 +34,26 @@ struct BuildEnvironment {
   std::function<void(bool shown)> showConversionLog;
   // ...and tells it the file it made.
   std::function<void(const std::string& path)> conversionLogFile;
+  // Set when the output was made with something left out (a damaged sound's lost part).
+  bool* incomplete = nullptr;
 };
+// Tells the environment the output will be incomplete.
+inline void MarkIncomplete(const BuildEnvironment& env) {
+  if (env.incomplete) *env.incomplete = true;
+}
 
 enum class BuildStatus {
-  kBuilt,     // the output was written
-  kFailed,    // the build failed; what went wrong has been shown
-  kNoImages,  // Quick create over a folder without files ("No images found")
+  kBuilt,       // the output was written
+  kFailed,      // the build failed; what went wrong has been shown
+  kNoImages,    // Quick create over a folder without files ("No images found")
+  kIncomplete,  // written, but something was left out (a message named it)
 };
 
 struct BuildResult {
   BuildStatus status = BuildStatus::kFailed;
   OutputKind kind = OutputKind::kAvi;
   std::string output;  // the file asked for
-  bool ok() const { return status == BuildStatus::kBuilt; }
+  bool ok() const { return status == BuildStatus::kBuilt || status == BuildStatus::kIncomplete; }
 };
 
 // The project's rows as the builders take them: the path of each row's name and its count

@@ -15,7 +15,10 @@ OutputKind CreateOutputKind(const std::string& name) {
 }
 
 BuildResult CreateFromProject(CFramewrightDoc& doc, const std::string& outputName,
-                              const BuildEnvironment& env) {
+                              const BuildEnvironment& outer) {
+  bool incomplete = false;
+  BuildEnvironment env = outer;
+  env.incomplete = &incomplete;
   BuildResult result;
   result.output = outputName;
   result.kind = CreateOutputKind(outputName);
@@ -35,7 +38,10 @@ BuildResult CreateFromProject(CFramewrightDoc& doc, const std::string& outputNam
       ok = BuildMp4(doc, entries, outputName, doc.soundFile(), env);
       break;
   }
-  result.status = ok ? BuildStatus::kBuilt : BuildStatus::kFailed;
+  result.status = !ok          ? BuildStatus::kFailed
+                  : incomplete ? BuildStatus::kIncomplete
+                               : BuildStatus::kBuilt;
+  if (outer.incomplete && incomplete) *outer.incomplete = true;
   if (ok) PlayOutput(env, outputName);
   return result;
 }

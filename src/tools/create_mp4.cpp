@@ -8,17 +8,10 @@
 #include "platform/av/mp4_writer.h"
 #include "platform/host/conversion_log.h"
 #include "platform/host/user_prompts.h"
+#include "tools/project_sound.h"
 
 namespace quendrolix {
 namespace {
-
-// The rates the AAC coder takes; any other source rate is resampled to 44.1 kHz.
-int Mp4SoundRate(int sourceRate) {
-  static const int kRates[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
-  return std::find(std::begin(kRates), std::end(kRates), sourceRate) != std::end(kRates)
-             ? sourceRate
-             : 44100;
-}
 
 // The sound, decoded as the movie needs it, handed over as the pictures advance so the
 // file's streams stay interleaved.
@@ -27,7 +20,7 @@ class SoundFeed {
   bool Open(const std::string& path, std::string& why) {
     decoder_ = av::AudioDecoder::OpenFile(path, &why);
     if (!decoder_) return false;
-    const int rate = Mp4SoundRate(decoder_->sourceRate());
+    const int rate = SoundRateFor(SoundUse::kAac, decoder_->sourceRate());
     const int channels = std::min(decoder_->sourceChannels(), 2);
     if (!decoder_->SetOutput(rate, std::max(channels, 1))) {
       why = decoder_->error();
@@ -81,10 +74,14 @@ bool BuildMp4(const CFramewrightDoc& doc, const FrameEntries& entries, const std
   if (entries.paths.empty()) return fail("No images to create the animation from");
 
   // The sound first: a sound that cannot be used must not cost the whole movie's coding.
+  ProjectSound prepared;
+  RoadTiming road;
+  if (!PrepareRoad(doc, entries, soundFile, SoundUse::kAac, env, prepared, road))
+    return fail(std::string());
   SoundFeed sound;
   const bool withSound = !soundFile.empty();
   std::string why;
-  if (withSound && !sound.Open(soundFile, why))
+  if (withSound && !sound.Open(road.soundPath, why))
     return fail(StringPrintf("Could not read the sound %s (%s)", soundFile.c_str(), why.c_str()));
 
   const FrameComposer composer = ComposerFor(doc, env);
@@ -126,7 +123,7 @@ bool BuildMp4(const CFramewrightDoc& doc, const FrameEntries& entries, const std
         break;
       }
     }
-    if (!writer->AddPicture(*picture, std::max(entries.counts[i], 1)))
+    if (!writer->AddPicture(*picture, road.counts[i]))
       return fail(StringPrintf("Could not write %s (%s)", output.c_str(), writer->error().c_str()));
     ReportPercent(static_cast<int>((i + 1) * 100 / n));
     const double seconds =

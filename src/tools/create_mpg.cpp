@@ -1,6 +1,7 @@
 #include "tools/create_mpg.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <iterator>
 #include <system_error>
@@ -13,6 +14,8 @@
 #include "mpeg/video/mpeg_converter.h"
 #include "platform/host/conversion_log.h"
 #include "platform/host/temp_names.h"
+#include "tools/output_timing.h"
+#include "tools/project_sound.h"
 
 namespace quendrolix {
 namespace fs = std::filesystem;
@@ -30,10 +33,9 @@ constexpr LabelRate kMpgRates[] = {
 
 }  // namespace
 
-MpgFrameRate MpgFrameRateForPosition(int position) {
-  if (position < 0 || position >= static_cast<int>(std::size(kMpgRates)))
-    position = kDefaultMpgFpsPosition;
-  const LabelRate& wanted = kMpgRates[position];
+namespace {
+
+MpgFrameRate FromLabel(const LabelRate& wanted) {
   MpgFrameRate choice;
   choice.label = wanted.label;
   int code = 1, replication = 1;
@@ -46,6 +48,27 @@ MpgFrameRate MpgFrameRateForPosition(int position) {
   choice.code = code;
   choice.replication = replication;
   return choice;
+}
+
+}  // namespace
+
+MpgFrameRate NearestMpgFrameRate(double fps) {
+  const LabelRate* best = &kMpgRates[0];
+  double bestGap = 1e300;
+  for (const LabelRate& r : kMpgRates) {
+    const double gap = std::abs(static_cast<double>(r.rate) / r.scale - fps);
+    if (gap < bestGap) {
+      bestGap = gap;
+      best = &r;
+    }
+  }
+  return FromLabel(*best);
+}
+
+MpgFrameRate MpgFrameRateForPosition(int position, int projectFps) {
+  if (position >= 0 && position < static_cast<int>(std::size(kMpgRates)))
+    return FromLabel(kMpgRates[position]);
+  return NearestMpgFrameRate(std::max(projectFps, 1));
 }
 
 MpgOutputChoice MpgOutputChoice::FromStore(const SettingsStore& store) {
@@ -80,9 +103,16 @@ bool BuildMpg(CFramewrightDoc& doc, const FrameEntries& entries, const std::stri
               const std::string& intermediateSuffix) {
   if (env.showConversionLog) env.showConversionLog(true);
   const MpgOutputChoice choice = MpgOutputChoice::FromStore(doc.store());
-  const MpgFrameRate rate = MpgFrameRateForPosition(choice.fpsPosition);
-  std::vector<int> counts;
-  for (int count : entries.counts) counts.push_back(std::max(count, 1));
+  const MpgFrameRate rate = MpgFrameRateForPosition(choice.fpsPosition, doc.framesPerSecond);
+  // The sound first: one that cannot be used must not cost the whole video's coding.
+  ProjectSound sound;
+  RoadTiming road;
+  if (!PrepareRoad(doc, entries, soundFile, SoundUse::kLayer2, env, sound, road)) {
+    if (env.showConversionLog) env.showConversionLog(false);
+    return false;
+  }
+  const std::vector<int> counts =
+      RetimeCounts(road.counts, ProjectFrameRate(doc), FrameRate{rate.rate, rate.scale});
 
   // With a sound the video is an intermediate that only this build knows of.
   PrivateTempFolder temp("create");
@@ -108,7 +138,7 @@ bool BuildMpg(CFramewrightDoc& doc, const FrameEntries& entries, const std::stri
                                MpgOutputOptions::FromStore(doc.store()).ProjectVideoCoding());
   }
   if (ok && !soundFile.empty()) {
-    ok = MergeMpgWithSound(target, soundFile, output);
+    ok = MergeMpgWithSound(target, road.soundPath, output);
     RemoveQuietly(target);
   }
   if (env.conversionLogFile) env.conversionLogFile(output);

@@ -36,7 +36,10 @@ std::vector<std::string> QuickCreateListing(const std::string& folder) {
 }
 
 BuildResult QuickCreate(CFramewrightDoc& doc, const QuickCreateRequest& request,
-                        const BuildEnvironment& env) {
+                        const BuildEnvironment& outer) {
+  bool incomplete = false;
+  BuildEnvironment env = outer;
+  env.incomplete = &incomplete;
   BuildResult result;
   result.output = request.output;
   result.kind = QuickCreateOutputKind(request.output);
@@ -65,7 +68,9 @@ BuildResult QuickCreate(CFramewrightDoc& doc, const QuickCreateRequest& request,
   } else {
     ok = BuildMpg(doc, entries, request.output, doc.soundFile(), env);
   }
-  result.status = ok ? BuildStatus::kBuilt : BuildStatus::kFailed;
+  result.status = !ok          ? BuildStatus::kFailed
+                  : incomplete ? BuildStatus::kIncomplete
+                               : BuildStatus::kBuilt;
   if (ok) PlayOutput(env, request.output);
   return result;
 }

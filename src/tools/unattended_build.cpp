@@ -12,7 +12,10 @@ OutputKind UnattendedOutputKind(const std::string& name) {
   return NameHolds(name, ".mpg") || NameHolds(name, ".mpeg") ? OutputKind::kMpg : OutputKind::kAvi;
 }
 
-BuildResult BuildUnattended(CFramewrightDoc& doc, const BuildEnvironment& env) {
+BuildResult BuildUnattended(CFramewrightDoc& doc, const BuildEnvironment& outer) {
+  bool incomplete = false;
+  BuildEnvironment env = outer;
+  env.incomplete = &incomplete;
   BuildResult result;
   result.output = doc.outputFile;
   result.kind = UnattendedOutputKind(doc.outputFile);
@@ -22,7 +25,9 @@ BuildResult BuildUnattended(CFramewrightDoc& doc, const BuildEnvironment& env) {
             : result.kind == OutputKind::kMp4
                 ? BuildMp4(doc, entries, doc.outputFile, doc.soundFile(), env)
                 : BuildAvi(doc, entries, doc.outputFile, doc.soundFile(), env);
-  result.status = ok ? BuildStatus::kBuilt : BuildStatus::kFailed;
+  result.status = !ok          ? BuildStatus::kFailed
+                  : incomplete ? BuildStatus::kIncomplete
+                               : BuildStatus::kBuilt;
   return result;
 }
 
