@@ -1,6 +1,7 @@
 // quendrolix-cli project: make a project file from a list of images, and show one.
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@ namespace fs = std::filesystem;
 
 const char* const kUsage =
     "Usage: quendrolix-cli project new OUT.qdx [--fps N] [--bpp 8|16|24] [--sound FILE]\n"
+    "                                  [--sound-fit trim|fit|keep]\n"
     "                                  IMAGE[,COUNT]...\n"
     "       quendrolix-cli project show FILE\n"
     "\n"
@@ -26,6 +28,12 @@ const char* const kUsage =
     "      --fps N      frames per second (default: \"FPS\" of Clipora.ini, else 10)\n"
     "      --bpp B      colour depth 8, 16 or 24 (default: \"BPP\" of Clipora.ini, else 24)\n"
     "      --sound FILE the sound file to attach\n"
+    "      --sound-fit trim|fit|keep\n"
+    "                   a sound longer or shorter than the pictures: \"trim\" (default)\n"
+    "                   ends it with the last picture, faded out over half a second;\n"
+    "                   \"fit\" scales every frame count so the pictures last as long as\n"
+    "                   the sound; \"keep\" keeps the whole sound and holds the last\n"
+    "                   picture until it ends\n"
     "show  opens FILE as the program's Open does (a project file, or a single image) and\n"
     "      prints fps, bpp and sound, then one line per image: row, name, frame count as\n"
     "      built, full path, separated by tabs. Exit status 1 when FILE could not be read\n"
@@ -39,6 +47,7 @@ int Fail(const std::string& message) {
 int RunNew(const std::vector<std::string>& args) {
   std::string out, sound;
   long fps = -1, bpp = -1;
+  std::optional<SoundFit> soundFit;
   std::vector<std::string> images;
   bool optionsDone = false;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -59,6 +68,11 @@ int RunNew(const std::vector<std::string>& args) {
         return UsageError("project", "--bpp needs 8, 16 or 24");
     } else if (!optionsDone && a == "--sound") {
       if (!value(sound) || sound.empty()) return UsageError("project", "--sound needs a file");
+    } else if (!optionsDone && a == "--sound-fit") {
+      SoundFit fit;
+      if (!value(text) || !ParseSoundFit(text, fit))
+        return UsageError("project", "--sound-fit needs trim, fit or keep");
+      soundFit = fit;
     } else if (!optionsDone && a.size() > 1 && a[0] == '-') {
       return UsageError("project", "unknown option " + a);
     } else if (out.empty()) {
@@ -74,6 +88,7 @@ int RunNew(const std::vector<std::string>& args) {
   CFramewrightDoc& doc = project.doc;
   if (fps > 0) doc.framesPerSecond = static_cast<int16_t>(fps);
   if (bpp > 0) doc.bitsPerPixel = static_cast<int16_t>(bpp);
+  if (soundFit) doc.soundFit = *soundFit;
   std::error_code ec;
   if (!sound.empty()) {
     if (!fs::is_regular_file(sound, ec)) return Fail("no such sound file: " + sound);

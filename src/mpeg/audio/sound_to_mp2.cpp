@@ -33,6 +33,11 @@ bool ConvertSoundToMp2(const std::string& sourcePath, const std::string& mp2Path
     if (reason) *reason = "the sound format is not supported";
     return false;
   }
+  if (stream->SourceRate() != format.nSamplesPerSec)
+    ReportLine("Warning: resampled from %u Hz to %u Hz", stream->SourceRate(),
+               static_cast<unsigned>(format.nSamplesPerSec));
+  if (stream->Damaged())
+    ReportLine("Warning: %s is damaged; only the part that decodes is used", sourcePath.c_str());
   ReportLine("Audio bit-rate: %uKbits", static_cast<unsigned>(Mp2Engine().parameters.bitRate));
   PcmSource source(*stream);
   EncodeMp2File(mp2Path, source);
