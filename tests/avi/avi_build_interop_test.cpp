@@ -234,9 +234,11 @@ TEST(AviBuildCliInteropTest, MpgFrameRatePositionsGiveTheRatesTheyName) {
     const char* rate;
     const char* frames;
   };
-  // "10": the engine's own 30 frames/s with every frame three times; "12": 24 frames/s,
-  // twice; "25": as it is.
-  for (const Case& c : {Case{0, "30/1", "9"}, Case{1, "24/1", "6"}, Case{5, "25/1", "3"}}) {
+  // The project's 10 frames/s (0.1 s and 0.2 s of pictures) kept at each rate. "10": the
+  // engine's own 30 frames/s with every frame three times; "12": 24 frames/s, twice, the
+  // pictures held for 1 and 3 frames of 1/12 s (ends at 0.083 and 0.333 s, the nearest to
+  // 0.1 and 0.3); "25": 3 and 5 frames (ends 0.12 and 0.32 s).
+  for (const Case& c : {Case{0, "30/1", "9"}, Case{1, "24/1", "8"}, Case{5, "25/1", "8"}}) {
     SCOPED_TRACE(c.position);
     testing::WriteText(dir.File("p.ini"),
                        "[MPEG]\nFPS=" + std::to_string(c.position) + "\n[Images]\n" + images);
