@@ -42,19 +42,29 @@ uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
 
-void CountJunk(const std::vector<uint8_t>& b, size_t from, size_t to, int64_t& junk) {
+// JUNK chunks inside the 'movi' list: what grows with the movie. The header's fixed
+// reservations (room for larger stream headers, alignment) are not padding over time.
+void CountJunk(const std::vector<uint8_t>& b, size_t from, size_t to, bool inMovie, int64_t& junk) {
   size_t at = from;
   while (at + 8 <= to) {
     const std::string id(reinterpret_cast<const char*>(&b[at]), 4);
     const size_t size = Le32(b, at + 4);
-    if (id == "JUNK") junk += static_cast<int64_t>(size) + 8;
-    if ((id == "LIST" || id == "RIFF") && at + 12 <= to)
-      CountJunk(b, at + 12, std::min(to, at + 8 + size), junk);
+    if (id == "JUNK" && inMovie) junk += static_cast<int64_t>(size) + 8;
+    if ((id == "LIST" || id == "RIFF") && at + 12 <= to) {
+      const std::string form(reinterpret_cast<const char*>(&b[at + 8]), 4);
+      CountJunk(b, at + 12, std::min(to, at + 8 + size), inMovie || form == "movi", junk);
+    }
     at += 8 + size + (size & 1);
   }
 }
 
 }  // namespace
+
+double DecodedSoundSeconds(const std::string& path) {
+  const CommandResult r = RunCommand("ffmpeg -v error -i " + ShellQuote(path) +
+                                     " -map 0:a:0 -ac 1 -ar 48000 -f s16le - | wc -c");
+  return r.status == 0 ? std::atof(r.output.c_str()) / 2 / 48000 : 0;
+}
 
 DecodedMovie DecodeMovie(const std::string& path, int pcmRate, bool keepPcm) {
   DecodedMovie m;
@@ -145,7 +155,7 @@ PaddingCount AviPadding(const std::string& path) {
   count.total = static_cast<int64_t>(b.size());
   if (b.size() < 12) return count;
   int64_t junk = 0;
-  CountJunk(b, 0, b.size(), junk);
+  CountJunk(b, 0, b.size(), false, junk);
   count.padding = junk;
   return count;
 }

@@ -23,6 +23,9 @@ struct DecodedMovie {
   double VideoSeconds() const { return frameTimes.empty() ? 0 : videoEnd - frameTimes.front(); }
 };
 
+// Seconds of sound ffmpeg decodes from a sound file; 0 when it decodes nothing.
+double DecodedSoundSeconds(const std::string& path);
+
 // Decodes `path` with ffmpeg; the sound is resampled to `pcmRate` mono (kept in `pcm`
 // when `keepPcm`).
 DecodedMovie DecodeMovie(const std::string& path, int pcmRate = 8000, bool keepPcm = false);
@@ -34,7 +37,8 @@ struct PaddingCount {
   int64_t total = 0;
 };
 PaddingCount MpgPadding(const std::string& path);
-// Bytes of JUNK chunks in an AVI, and the file's size.
+// Bytes of JUNK chunks among an AVI's frames (the header's fixed reservations left out),
+// and the file's size.
 PaddingCount AviPadding(const std::string& path);
 
 }  // namespace quendrolix::testing
