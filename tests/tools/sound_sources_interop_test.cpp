@@ -111,8 +111,9 @@ TEST_F(SoundSources, A48kHzWavBecomesMp2WithAWarningAndMergeAviTakesMusic) {
   // merge-avi with a FLAC: the AVI gets 16-bit PCM at the source's rate.
   const std::string flac = dir.File("song.flac");
   Ffmpeg("-i " + ShellQuote(wav) + " " + ShellQuote(flac));
-  const std::string video = dir.File("video.avi");
-  ASSERT_EQ(RunCli({"--home", home, "create", Project(wav), video}).status, 0);
+  const std::string video = dir.File("video.avi"), silent = dir.File("silent.qdx");
+  ASSERT_EQ(RunCli({"--home", home, "project", "new", silent, picture + ",50"}).status, 0);
+  ASSERT_EQ(RunCli({"--home", home, "create", silent, video}).status, 0);
   const std::string merged = dir.File("merged.avi");
   const CommandResult m = RunCli({"--home", home, "merge-avi", video, flac, merged});
   ASSERT_EQ(m.status, 0) << m.output << m.errors;
@@ -128,9 +129,9 @@ TEST_F(SoundSources, Avi2MpgKeepsTheDurationAndSyncOfRatesTheEngineLacks) {
     SCOPED_TRACE(rate);
     // A white flash at 2 s and a click at 2 s, four seconds in all.
     const std::string source = dir.File("source.avi");
-    Ffmpeg(std::string("-f lavfi -i color=c=black:s=64x48:r=") + rate +
-           ":d=4,drawbox=c=white:t=fill:enable='gte(t,2)' -f lavfi -i "
-           "aevalsrc='if(between(t,2,2.004),0.8*sin(2*PI*1000*t),0)':s=44100:d=4 "
+    Ffmpeg(std::string("-f lavfi -i \"color=c=black:s=64x48:r=") + rate +
+           ":d=4,drawbox=c=white:t=fill:enable='gte(t,2)'\" -f lavfi -i "
+           "\"aevalsrc='if(between(t,2,2.004),0.8*sin(2*PI*1000*t),0)':s=44100:d=4\" "
            "-c:v rawvideo -pix_fmt bgr24 -c:a pcm_s16le " +
            ShellQuote(source));
     const CommandResult r = RunCli({"--home", home, "avi2mpg", source});
