@@ -183,11 +183,19 @@ TEST(AviBuildCliInteropTest, CreateQuickCreateAndMergeCommands) {
   EXPECT_EQ(r.output, dir.File("p.avi") + "\n");
   EXPECT_EQ(FfprobeStreams(dir.File("p.avi"), "codec_name,nb_frames"), "msrle,3\n");
 
-  // A GIF: one image per row, each shown for its count times the default 1 s.
+  // A GIF: one image per row, each shown for its count at the project's 10 frames/s.
   r = RunCli({"--home", home, "create", dir.File("p.qdx"), dir.File("p.gif")});
   EXPECT_EQ(r.status, 0) << r.errors;
   EXPECT_EQ(FfprobeStreams(dir.File("p.gif"), "codec_name,nb_read_frames", "", true), "gif,2\n");
-  EXPECT_NEAR(FfprobeDuration(dir.File("p.gif")), 3.0, 0.05);
+  EXPECT_NEAR(FfprobeDuration(dir.File("p.gif")), 0.3, 0.005);
+  // At 24 frames/s a frame is 4.17 hundredths: held 4, 4, then 5 (ends at 4, 8 and 13,
+  // the nearest to 4.17, 8.33 and 12.5), so three frames last 0.13 s, not 0.12.
+  r = RunCli({"--home", home, "project", "new", dir.File("q.qdx"), "--fps", "24", images[0] + ",1",
+              images[1] + ",1", images[2] + ",1"});
+  ASSERT_EQ(r.status, 0) << r.errors;
+  r = RunCli({"--home", home, "create", dir.File("q.qdx"), dir.File("q.gif")});
+  EXPECT_EQ(r.status, 0) << r.errors;
+  EXPECT_NEAR(FfprobeDuration(dir.File("q.gif")), 0.13, 0.005);
   EXPECT_EQ(
       RunCli({"--home", home, "create", dir.File("p.qdx"), dir.File("x.avi"), "--codec", "zzzz"})
           .status,
