@@ -99,6 +99,33 @@ TEST_F(SoundSources, ASoundThatCannotBeUsedIsRefusedBeforeAnyPictureIsCoded) {
   }
 }
 
+TEST_F(SoundSources, ASoundShorterThanThePicturesEndsEarlyAndNothingIsPaddedOut) {
+  const std::string sound = dir.File("short.ogg");
+  Ffmpeg("-f lavfi -i sine=f=440:d=1:sample_rate=22050 -c:a libvorbis " + ShellQuote(sound));
+  const double soundSeconds = DecodedSoundSeconds(sound);
+  struct Policy {
+    const char* name;
+    double video;
+  };
+  for (const Policy& policy : {Policy{"trim", 2.0}, Policy{"keep", 2.0}, Policy{"fit", 1.0}}) {
+    const std::string qdx = Project(sound, policy.name);
+    for (const char* extension : {".avi", ".mpg", ".mp4"}) {
+      SCOPED_TRACE(std::string(policy.name) + extension);
+      const std::string movie = dir.File(std::string("short") + extension);
+      ASSERT_EQ(RunCli({"--home", home, "create", qdx, movie}).status, 0);
+      const DecodedMovie m = DecodeMovie(movie);
+      ASSERT_TRUE(m.ok) << m.why;
+      EXPECT_NEAR(m.VideoSeconds(), policy.video, 0.04);
+      EXPECT_NEAR(m.audioSeconds, soundSeconds, 0.04 + 1152.0 / 44100);
+      if (std::string(extension) == ".mp4") continue;
+      const PaddingCount pad =
+          std::string(extension) == ".mpg" ? MpgPadding(movie) : AviPadding(movie);
+      ASSERT_GE(pad.padding, 0);
+      EXPECT_LE(static_cast<double>(pad.padding), 0.05 * static_cast<double>(pad.total));
+    }
+  }
+}
+
 TEST_F(SoundSources, A48kHzWavBecomesMp2WithAWarningAndMergeAviTakesMusic) {
   const std::string wav = dir.File("song.wav");
   Ffmpeg("-f lavfi -i sine=f=440:d=2:sample_rate=48000 -ac 2 -c:a pcm_s16le " + ShellQuote(wav));
