@@ -96,8 +96,18 @@ class DecodedSoundStream : public SoundStreamReader {
                                        static_cast<uint16_t>(stream->channels_), 16);
     const auto* p = reinterpret_cast<const uint8_t*>(&pcm);
     stream->format_.assign(p, p + sizeof pcm);
+    // Counted at the source's own rate, which spares resampling the whole sound twice; the
+    // resampled length follows from it (the reads pad or stop at it should the resampler
+    // give a sample more or less).
+    const int outRate = counting->outputRate(), inRate = counting->sourceRate();
+    const bool direct = inRate >= 1000 && counting->SetOutput(inRate, stream->channels_);
     std::vector<int16_t> scratch(8192 * 2);
-    for (size_t got; (got = counting->Read(scratch.data(), 8192)) > 0;) stream->length_ += got;
+    uint64_t counted = 0;
+    for (size_t got; (got = counting->Read(scratch.data(), 8192)) > 0;) counted += got;
+    stream->length_ =
+        direct ? (counted * static_cast<uint64_t>(outRate) + static_cast<uint64_t>(inRate) / 2) /
+                     static_cast<uint64_t>(inRate)
+               : counted;
     stream->damaged_ = counting->damagedPackets() > 0 || !counting->error().empty();
     if (stream->length_ == 0) {
       SetError(error, "the sound holds nothing that decodes");
