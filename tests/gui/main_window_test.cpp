@@ -297,9 +297,14 @@ void MainWindowTest::dialogsApplyTheirRules() {
     QCOMPARE(dialog.rateEdit()->text(), QString("500"));
     dialog.rateEdit()->setText("600 fps");
     dialog.depthButton(AviOutputOptionsDialog::k256Colours)->click();
+    // The sound's policy: the project's, then what is chosen.
+    QCOMPARE(dialog.soundFitBox()->count(), 3);
+    QCOMPARE(dialog.soundFitBox()->currentIndex(), static_cast<int>(SoundFit::kTrim));
+    dialog.soundFitBox()->setCurrentIndex(static_cast<int>(SoundFit::kKeep));
     dialog.Rules().Apply(doc);
     QCOMPARE(doc.framesPerSecond, 500);
     QCOMPARE(doc.bitsPerPixel, 8);
+    QVERIFY(doc.soundFit == SoundFit::kKeep);
   }
 
   s.frame()->ImportFiles({"/p/a.bmp", "/p/b.bmp"});
