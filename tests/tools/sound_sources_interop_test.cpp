@@ -78,6 +78,11 @@ TEST_F(SoundSources, ADamagedSoundIsUsedAsFarAsItDecodesAndTheBuildSaysSo) {
     EXPECT_GT(m.audioSeconds, 4.0);
     EXPECT_NEAR(m.VideoSeconds(), m.audioSeconds, 0.04 + 1152.0 / 44100);
   }
+  // WAV to MP2 on it: made, but incomplete.
+  const CommandResult mp2 = RunCli({"--home", home, "wav2mp2", sound});
+  EXPECT_EQ(mp2.status, 3) << mp2.output << mp2.errors;
+  EXPECT_NE(mp2.output.find("Warning: " + sound + " is damaged"), std::string::npos);
+  EXPECT_GT(DecodedSoundSeconds(dir.File("damaged.mp2")), 4.0);
 }
 
 TEST_F(SoundSources, ASoundThatCannotBeUsedIsRefusedBeforeAnyPictureIsCoded) {
