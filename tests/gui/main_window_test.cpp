@@ -446,8 +446,11 @@ void MainWindowTest::settingsFileJobRunsAfterStartup() {
   QCOMPARE(s.Rows(), QStringList({"one.bmp:4", "two.:1"}));
   QVERIFY(s.Enabled(kIdCreate));
   QCOMPARE(s.frame()->listBar()->soundButton()->text(), QString("a.wav"));
-  // The build fails on the missing image: the run stays open and says why.
-  QTRY_VERIFY(s.prompts.HasMessage("Could not load /pics/one.bmp"));
+  // The build fails on the missing sound, checked before any picture: the run stays open
+  // and says why.
+  QTRY_VERIFY(s.prompts.HasMessage(
+      "Could not read the sound /snd/a.wav (/snd/a.wav cannot be opened: No such file or "
+      "directory)"));
   QVERIFY(s.frame()->isVisible());
 
   // Later writes go to that file, not to Clipora.ini.
