@@ -214,10 +214,13 @@ TEST_F(CreateTest, GifRoadWritesTheProjectWithItsCountsAsDelays) {
   std::vector<uint8_t> bytes = testing::ReadBytes(out);
   ASSERT_GT(bytes.size(), 32u);
   EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 6), "GIF89a");
-  // The first graphic control block comes before any image data: 2 frames x 100.
+  // The graphic control blocks: 2 and 3 frames at the project's 10 frames/s.
   auto gce = std::search(bytes.begin(), bytes.end(), kGce.begin(), kGce.end());
   ASSERT_NE(gce, bytes.end());
-  EXPECT_EQ(gce[4] | gce[5] << 8, 200);
+  EXPECT_EQ(gce[4] | gce[5] << 8, 20);
+  auto second = std::search(gce + 1, bytes.end(), kGce.begin(), kGce.end());
+  ASSERT_NE(second, bytes.end());
+  EXPECT_EQ(second[4] | second[5] << 8, 30);
   EXPECT_EQ(frame.lastOutputFile, out);
   EXPECT_EQ(playback.played, std::vector<std::string>{out});
 
