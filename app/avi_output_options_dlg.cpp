@@ -23,12 +23,18 @@ AviOutputOptionsDlg::AviOutputOptionsDlg(const AviOutputOptionsDialog& rules, QW
   }
   depths_[rules.depth]->setChecked(true);
 
+  soundFit_ = new QComboBox(this);
+  for (SoundFit fit : {SoundFit::kTrim, SoundFit::kFit, SoundFit::kKeep})
+    soundFit_->addItem(AviOutputOptionsDialog::SoundFitLabel(fit));
+  soundFit_->setCurrentIndex(static_cast<int>(rules.soundFit));
+
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
   auto* form = new QFormLayout;
   form->addRow("Frames per second:", rate_);
+  form->addRow("Sound:", soundFit_);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
   layout->addWidget(depthBox);
@@ -40,6 +46,8 @@ AviOutputOptionsDialog AviOutputOptionsDlg::Rules() const {
   rules.rateText = rate_->text().toStdString();
   for (int i = 0; i < 3; ++i)
     if (depths_[i]->isChecked()) rules.depth = static_cast<AviOutputOptionsDialog::Depth>(i);
+  const int fit = soundFit_->currentIndex();
+  if (fit >= 0 && fit <= 2) rules.soundFit = static_cast<SoundFit>(fit);
   return rules;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QComboBox>
 #include <QDialog>
 #include <QRadioButton>
 
@@ -8,7 +9,8 @@
 
 namespace quendrolix::app {
 
-// "AVI Output Options": the project's frames per second and colour depth. The rules are
+// "AVI Output Options": the project's frames per second, colour depth and what becomes of
+// a sound longer or shorter than the pictures. The rules are
 // the core's AviOutputOptionsDialog; this only binds the widgets to them.
 class AviOutputOptionsDlg : public QDialog {
   Q_OBJECT
@@ -20,10 +22,12 @@ class AviOutputOptionsDlg : public QDialog {
   AviOutputOptionsDialog Rules() const;
   SpinEdit* rateEdit() const { return rate_; }
   QRadioButton* depthButton(AviOutputOptionsDialog::Depth depth) const { return depths_[depth]; }
+  QComboBox* soundFitBox() const { return soundFit_; }
 
  private:
   SpinEdit* rate_;
   QRadioButton* depths_[3];
+  QComboBox* soundFit_;
 };
 
 }  // namespace quendrolix::app

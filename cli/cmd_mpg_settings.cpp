@@ -31,7 +31,9 @@ const CliRegistration kRegistration({
     "                      448 in steps of 32; layer 2: 32 48 56 64 80 96 112 128 160 192\n"
     "                      224 256 320 384). The file keeps its position in the list, so\n"
     "                      changing only the layer keeps the position, as the dialog does\n"
-    "  FPS=RATE            frame rate: 10 12 15 23.976 24 25 29.97 30\n"
+    "  FPS=RATE            frame rate: 10 12 15 23.976 24 25 29.97 30, or \"project\"\n"
+    "                      (the default): the project's rate where MPEG-1 has it, else\n"
+    "                      the nearest one; pictures keep their time on screen at any rate\n"
     "  VideoBitrate=KBITS  bit rate of the video in kbit/s (1000 bit/s, 32 to 104856), or\n"
     "                      \"automatic\": 1150 kbit/s for 352x288 at 25 frames/s, scaled\n"
     "                      with the pixels per second. Pictures held on screen are sent\n"
@@ -50,9 +52,11 @@ void Print(const MpgOutputOptions& o) {
     return i >= 0 && static_cast<size_t>(i) < list.size() ? list[static_cast<size_t>(i)]
                                                           : std::string("?");
   };
+  const std::string rate = o.frameRateIndex == MpgOutputOptions::kAsProjectFrameRateIndex
+                               ? std::string("project")
+                               : at(fps, o.frameRateIndex);
   std::printf("Layer=%d\nBitrate=%s\nFPS=%s\nVideoBitrate=%s\n", o.AudioLayer(),
-              at(rates, o.bitRateIndex).c_str(), at(fps, o.frameRateIndex).c_str(),
-              o.VideoRateText().c_str());
+              at(rates, o.bitRateIndex).c_str(), rate.c_str(), o.VideoRateText().c_str());
 }
 
 int Position(const std::vector<std::string>& list, const std::string& value) {
@@ -95,7 +99,9 @@ int RunMpgSettings(const std::vector<std::string>& args) {
     options.bitRateIndex = position;
   }
   if (given[2]) {
-    const int position = Position(MpgOutputOptions::FrameRateList(), values[2]);
+    const int position = values[2] == "project"
+                             ? MpgOutputOptions::kAsProjectFrameRateIndex
+                             : Position(MpgOutputOptions::FrameRateList(), values[2]);
     if (position < 0) return UsageError("mpg-settings", "FPS " + values[2] + " is not in the list");
     options.frameRateIndex = position;
   }

@@ -1,6 +1,7 @@
 // quendrolix-cli project: make a project file from a list of images, and show one.
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,8 @@ namespace fs = std::filesystem;
 
 const char* const kUsageText =
     "Usage: quendrolix-cli project new OUT.qdx [--fps N] [--bpp 8|16|24] [--sound FILE]\n"
-    "                                  [--size WxH] [--fit NAME] IMAGE[,COUNT]...\n"
+    "                                  [--size WxH] [--fit NAME]\n"
+    "                                  [--sound-fit trim|fit|keep] IMAGE[,COUNT]...\n"
     "       quendrolix-cli project show FILE\n"
     "\n"
     "new   writes a new project file holding the images in the order given. COUNT, the\n"
@@ -29,6 +31,12 @@ const char* const kUsageText =
     "      --bpp B      colour depth 8, 16 or 24 (default: \"BPP\" of Clipora.ini, else 24)\n"
     "      --sound FILE the sound file to attach\n"
     "%s\n"
+    "      --sound-fit trim|fit|keep\n"
+    "                   a sound longer or shorter than the pictures: \"trim\" (default)\n"
+    "                   ends it with the last picture, faded out over half a second;\n"
+    "                   \"fit\" scales every frame count so the pictures last as long as\n"
+    "                   the sound; \"keep\" keeps the whole sound and holds the last\n"
+    "                   picture until it ends\n"
     "show  opens FILE as the program's Open does (a project file, or a single image) and\n"
     "      prints fps, bpp and sound, then one line per image: row, name, frame count as\n"
     "      built, full path, separated by tabs. Exit status 1 when FILE could not be read\n"
@@ -48,6 +56,7 @@ int Fail(const std::string& message) {
 int RunNew(const std::vector<std::string>& args) {
   std::string out, sound;
   long fps = -1, bpp = -1;
+  std::optional<SoundFit> soundFit;
   std::vector<std::string> images;
   PictureArguments pictures;
   bool optionsDone = false;
@@ -75,6 +84,11 @@ int RunNew(const std::vector<std::string>& args) {
         return UsageError("project", "--bpp needs 8, 16 or 24");
     } else if (!optionsDone && a == "--sound") {
       if (!value(sound) || sound.empty()) return UsageError("project", "--sound needs a file");
+    } else if (!optionsDone && a == "--sound-fit") {
+      SoundFit fit;
+      if (!value(text) || !ParseSoundFit(text, fit))
+        return UsageError("project", "--sound-fit needs trim, fit or keep");
+      soundFit = fit;
     } else if (!optionsDone && a.size() > 1 && a[0] == '-') {
       return UsageError("project", "unknown option " + a);
     } else if (out.empty()) {
@@ -91,6 +105,7 @@ int RunNew(const std::vector<std::string>& args) {
   if (fps > 0) doc.framesPerSecond = static_cast<int16_t>(fps);
   if (bpp > 0) doc.bitsPerPixel = static_cast<int16_t>(bpp);
   doc.output = pictures.Apply(doc.output);
+  if (soundFit) doc.soundFit = *soundFit;
   std::error_code ec;
   if (!sound.empty()) {
     if (!fs::is_regular_file(sound, ec)) return Fail("no such sound file: " + sound);

@@ -19,9 +19,12 @@ const CliRegistration kRegistration({
     "Usage: quendrolix-cli wav2mp2 FILE...\n"
     "\n"
     "Encodes the sound of each WAV or AVI file as MPEG-1 layer II at 128 kbit/s into an\n"
-    "MP2 file beside it (the source's name with the extension \"mp2\"). The sound must be\n"
-    "uncompressed 8- or 16-bit PCM, mono or stereo, at 11.025, 22.05 or 44.1 kHz.\n"
-    "The log goes to standard output. Exit status 1 when any file failed.",
+    "MP2 file beside it (the source's name with the extension \"mp2\"). Any sound file\n"
+    "will do (WAV of any rate, depth and channels, MP3, Ogg Vorbis, Opus, FLAC, AAC/M4A, an\n"
+    "AVI's sound): other rates than 11.025, 22.05 and 44.1 kHz are resampled to 44.1 kHz\n"
+    "with a warning, more than two channels mixed down to stereo.\n"
+    "The log goes to standard output. Exit status 1 when any file failed, 3 when a damaged\n"
+    "sound was converted as far as it decodes.",
     RunWav2Mp2,
 });
 
@@ -30,9 +33,10 @@ int RunWav2Mp2(const std::vector<std::string>& args) {
   for (const auto& a : args)
     if (!a.empty() && a[0] == '-') return UsageError("wav2mp2", "unknown option " + a);
 
-  bool anyFailed = false;
+  bool anyFailed = false, anyIncomplete = false;
   for (const std::string& source : args) {
     const Mp2FileConversion made = ConvertSoundFileToMp2(source);
+    if (made.ok && made.incomplete) anyIncomplete = true;
     if (!made.ok) {
       anyFailed = true;
       TheConsoleLog().ClearBar();
@@ -41,7 +45,7 @@ int RunWav2Mp2(const std::vector<std::string>& args) {
     }
   }
   ReportLine("Conversion completed");
-  return anyFailed ? kExitFailure : kExitOk;
+  return anyFailed ? kExitFailure : anyIncomplete ? kExitIncomplete : kExitOk;
 }
 
 }  // namespace

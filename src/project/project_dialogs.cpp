@@ -12,7 +12,19 @@ AviOutputOptionsDialog AviOutputOptionsDialog::ForProject(const CFramewrightDoc&
   dialog.depth = doc.bitsPerPixel == 8    ? k256Colours
                  : doc.bitsPerPixel == 16 ? kPlentyOfColours
                                           : kMillionsOfColours;
+  dialog.soundFit = doc.soundFit;
   return dialog;
+}
+
+const char* AviOutputOptionsDialog::SoundFitLabel(SoundFit fit) {
+  switch (fit) {
+    case SoundFit::kFit:
+      return "Fit the pictures to the sound";
+    case SoundFit::kKeep:
+      return "Keep the whole sound, hold the last picture";
+    default:
+      return "Trim the sound to the pictures (fade-out 0.5 s)";
+  }
 }
 
 int AviOutputOptionsDialog::DepthBits(Depth depth) {
@@ -29,6 +41,7 @@ int AviOutputOptionsDialog::DepthBits(Depth depth) {
 void AviOutputOptionsDialog::Apply(CFramewrightDoc& doc) const {
   doc.framesPerSecond = static_cast<int16_t>(LeadingInteger(rateText));  // the 16-bit member
   doc.bitsPerPixel = static_cast<int16_t>(DepthBits(depth));
+  doc.soundFit = soundFit;
 }
 
 FrameReplicationDialog FrameReplicationDialog::ForProject(const CFramewrightDoc& doc) {

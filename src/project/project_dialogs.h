@@ -15,12 +15,15 @@ struct AviOutputOptionsDialog {
 
   std::string rateText;              // the edit box
   Depth depth = kMillionsOfColours;  // the radio choice
+  // The sound's length policy (a list of three, in the order of SoundFit).
+  SoundFit soundFit = SoundFit::kTrim;
+  static const char* SoundFitLabel(SoundFit fit);
 
   // Opened on the project: the rate as "%d"; 8 bits picks the first button, 16 the
   // second, any other depth the third.
   static AviOutputOptionsDialog ForProject(const CFramewrightDoc& doc);
   // OK: the rate becomes the typed number read as a leading integer (not clamped to the
-  // spin range), the depth 8, 16 or 24 by the button.
+  // spin range), the depth 8, 16 or 24 by the button, and the sound's policy as chosen.
   void Apply(CFramewrightDoc& doc) const;
   static int DepthBits(Depth depth);
 };

@@ -35,14 +35,25 @@ void ReportLeftOut(const BuildEnvironment& env, const std::vector<LeftOutPicture
   if (env.leftOut) env.leftOut->insert(env.leftOut->end(), leftOut.begin(), leftOut.end());
 }
 
+FrameEntries WithCounts(const FrameEntries& entries, const std::vector<int>& counts) {
+  FrameEntries timed = entries;
+  timed.counts = counts;
+  return timed;
+}
+
 void RunRoad(BuildResult& result, const BuildEnvironment& env,
              const std::function<bool(const BuildEnvironment&)>& road) {
+  bool incomplete = false;
   BuildEnvironment collecting = env;
   collecting.leftOut = &result.leftOut;
+  collecting.incomplete = &incomplete;
   const bool ok = road(collecting);
-  result.status = ok ? BuildStatus::kBuilt : BuildStatus::kFailed;
+  result.status = !ok          ? BuildStatus::kFailed
+                  : incomplete ? BuildStatus::kIncomplete
+                               : BuildStatus::kBuilt;
   if (ok && !result.leftOut.empty()) Prompts().ShowMessage(LeftOutMessage(result.leftOut));
   if (env.leftOut) ReportLeftOut(env, result.leftOut);
+  if (env.incomplete && incomplete) *env.incomplete = true;
 }
 
 void PlayOutput(const BuildEnvironment& env, const std::string& path) {

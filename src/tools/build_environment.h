@@ -39,12 +39,19 @@ struct BuildEnvironment {
   const OutputFormat* format = nullptr;
   // Where the roads list the pictures they could not place (nowhere when null).
   std::vector<LeftOutPicture>* leftOut = nullptr;
+  // Set when the output was made with something left out (a damaged sound's lost part).
+  bool* incomplete = nullptr;
 };
+// Tells the environment the output will be incomplete.
+inline void MarkIncomplete(const BuildEnvironment& env) {
+  if (env.incomplete) *env.incomplete = true;
+}
 
 enum class BuildStatus {
-  kBuilt,     // the output was written
-  kFailed,    // the build failed; what went wrong has been shown
-  kNoImages,  // Quick create over a folder without files ("No images found")
+  kBuilt,       // the output was written
+  kFailed,      // the build failed; what went wrong has been shown
+  kNoImages,    // Quick create over a folder without files ("No images found")
+  kIncomplete,  // written, but something was left out (a message named it)
 };
 
 struct BuildResult {
@@ -53,8 +60,11 @@ struct BuildResult {
   std::string output;  // the file asked for
   // Pictures the build was asked to place and could not: the movie was made without them.
   std::vector<LeftOutPicture> leftOut;
-  bool ok() const { return status == BuildStatus::kBuilt; }
-  bool incomplete() const { return ok() && !leftOut.empty(); }
+  bool ok() const { return status == BuildStatus::kBuilt || status == BuildStatus::kIncomplete; }
+  // Made, but without something it was asked for (a picture left out, part of the sound).
+  bool incomplete() const {
+    return status == BuildStatus::kIncomplete || (ok() && !leftOut.empty());
+  }
 };
 
 // The project's rows as the builders take them: the path of each row's name and its count
@@ -65,6 +75,8 @@ struct FrameEntries {
   std::vector<int> counts;
 };
 FrameEntries ProjectFrameEntries(const CFramewrightDoc& doc);
+// The same rows with other counts (the road's timing).
+FrameEntries WithCounts(const FrameEntries& entries, const std::vector<int>& counts);
 
 // The document's logo settings with the environment's logo pictures (the program's when
 // the environment names none).

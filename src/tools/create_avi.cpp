@@ -11,6 +11,7 @@
 #include "platform/host/program_folder.h"
 #include "platform/host/temp_names.h"
 #include "platform/host/user_prompts.h"
+#include "tools/project_sound.h"
 
 namespace quendrolix {
 namespace fs = std::filesystem;
@@ -26,6 +27,13 @@ void RemoveQuietly(const fs::path& path) {
 bool BuildAvi(const CFramewrightDoc& doc, const FrameEntries& entries, const std::string& output,
               const std::string& soundFile, const BuildEnvironment& env, bool addingMessages) {
   UserPrompts& prompts = Prompts();
+  // The sound first: one that cannot be used must not cost the whole movie's coding.
+  ProjectSound sound;
+  RoadTiming road;
+  if (!PrepareRoad(doc, entries, soundFile, SoundUse::kAviPcm, env, sound, road)) {
+    prompts.ShowStatus("AVI stream not saved");
+    return false;
+  }
   AviBuilder builder(ComposerFor(doc, env), env.codecOptions);
   builder.SetRate(doc.framesPerSecond);
   builder.SetDepth(doc.bitsPerPixel);
@@ -36,7 +44,7 @@ bool BuildAvi(const CFramewrightDoc& doc, const FrameEntries& entries, const std
       prompts.ShowStatus(StringPrintf("Adding %s...", i < entries.names.size()
                                                           ? entries.names[i].c_str()
                                                           : entries.paths[i].c_str()));
-    builder.Add(entries.paths[i], static_cast<unsigned>(std::max(entries.counts[i], 1)));
+    builder.Add(entries.paths[i], static_cast<unsigned>(std::max(road.counts[i], 1)));
   }
   prompts.ShowStatus(StringPrintf("Creating AVI %s...", output.c_str()));
 
@@ -67,7 +75,7 @@ bool BuildAvi(const CFramewrightDoc& doc, const FrameEntries& entries, const std
   if (soundFile.empty()) return true;
 
   prompts.ShowStatus("Merging...");
-  ok = MergeStreams(temporary.string(), soundFile, output);
+  ok = MergeStreams(temporary.string(), road.soundPath, output);
   RemoveQuietly(temporary);
   if (!ok) {
     // MergeStreams has said what it had to say; a movie that was not written is no success.

@@ -5,6 +5,8 @@
 #include "image/gif/gif_writer.h"
 #include "platform/host/user_prompts.h"
 #include "tools/fitted_roads.h"
+#include "tools/output_timing.h"
+#include "tools/project_sound.h"
 
 namespace quendrolix {
 
@@ -19,9 +21,14 @@ bool BuildGif(const CFramewrightDoc& doc, const FrameEntries& entries, const std
     ReportLeftOut(env, rows.fitter->leftOut());
     return false;
   }
+  // Each picture stays counts[i] / rate seconds, held for the nearest whole hundredths of a
+  // second with the rounding carried.
+  const std::vector<int> centiseconds =
+      RetimeCounts(rows.entries.counts, ProjectFrameRate(doc), FrameRate{100, 1});
   GifFrameProvider provider = [&](size_t index, GifSourceFrame& frame, std::string& message) {
     frame.name = rows.entries.paths[index];
     frame.frameCount = static_cast<unsigned>(std::max(rows.entries.counts[index], 1));
+    frame.centiseconds = static_cast<uint32_t>(centiseconds[index]);
     frame.dib = rows.fitter->scales() ? rows.fitter->Frame(rows.first + static_cast<int>(index), 24)
                                       : composer.LoadFrame(frame.name, 24, &message);
     if (frame.dib) return GifFrameStatus::kFrame;

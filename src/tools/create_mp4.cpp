@@ -9,17 +9,10 @@
 #include "platform/host/conversion_log.h"
 #include "platform/host/user_prompts.h"
 #include "tools/fitted_roads.h"
+#include "tools/project_sound.h"
 
 namespace quendrolix {
 namespace {
-
-// The rates the AAC coder takes; any other source rate is resampled to 44.1 kHz.
-int Mp4SoundRate(int sourceRate) {
-  static const int kRates[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
-  return std::find(std::begin(kRates), std::end(kRates), sourceRate) != std::end(kRates)
-             ? sourceRate
-             : 44100;
-}
 
 // The sound, decoded as the movie needs it, handed over as the pictures advance so the
 // file's streams stay interleaved.
@@ -28,7 +21,7 @@ class SoundFeed {
   bool Open(const std::string& path, std::string& why) {
     decoder_ = av::AudioDecoder::OpenFile(path, &why);
     if (!decoder_) return false;
-    const int rate = Mp4SoundRate(decoder_->sourceRate());
+    const int rate = SoundRateFor(SoundUse::kAac, decoder_->sourceRate());
     const int channels = std::min(decoder_->sourceChannels(), 2);
     if (!decoder_->SetOutput(rate, std::max(channels, 1))) {
       why = decoder_->error();
@@ -82,17 +75,22 @@ bool BuildMp4(const CFramewrightDoc& doc, const FrameEntries& entries, const std
   if (entries.paths.empty()) return fail("No images to create the animation from");
 
   // The sound first: a sound that cannot be used must not cost the whole movie's coding.
+  ProjectSound prepared;
+  RoadTiming road;
+  if (!PrepareRoad(doc, entries, soundFile, SoundUse::kAac, env, prepared, road))
+    return fail(std::string());
   SoundFeed sound;
   const bool withSound = !soundFile.empty();
   std::string why;
-  if (withSound && !sound.Open(soundFile, why))
+  if (withSound && !sound.Open(road.soundPath, why))
     return fail(StringPrintf("Could not read the sound %s (%s)", soundFile.c_str(), why.c_str()));
 
   const FrameComposer composer = ComposerFor(doc, env);
   std::string failure;
   // Every picture in the output frame (with the fit "none" as it is: one of another size
   // ends the movie).
-  const FittedRows rows = FitRows(doc, env, entries, RoundToEven, kEvenSizeRule);
+  const FittedRows rows =
+      FitRows(doc, env, WithCounts(entries, road.counts), RoundToEven, kEvenSizeRule);
   const bool fitted = rows.fitter->scales();
   ReportLeftOut(env, rows.fitter->leftOut());  // the rows before the first picture that loads
   HDIB picture = !rows.ok() ? nullptr

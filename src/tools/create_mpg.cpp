@@ -1,6 +1,7 @@
 #include "tools/create_mpg.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <iterator>
 #include <system_error>
@@ -14,6 +15,8 @@
 #include "platform/host/conversion_log.h"
 #include "platform/host/temp_names.h"
 #include "tools/fitted_roads.h"
+#include "tools/output_timing.h"
+#include "tools/project_sound.h"
 
 namespace quendrolix {
 namespace fs = std::filesystem;
@@ -31,10 +34,9 @@ constexpr LabelRate kMpgRates[] = {
 
 }  // namespace
 
-MpgFrameRate MpgFrameRateForPosition(int position) {
-  if (position < 0 || position >= static_cast<int>(std::size(kMpgRates)))
-    position = kDefaultMpgFpsPosition;
-  const LabelRate& wanted = kMpgRates[position];
+namespace {
+
+MpgFrameRate FromLabel(const LabelRate& wanted) {
   MpgFrameRate choice;
   choice.label = wanted.label;
   int code = 1, replication = 1;
@@ -47,6 +49,27 @@ MpgFrameRate MpgFrameRateForPosition(int position) {
   choice.code = code;
   choice.replication = replication;
   return choice;
+}
+
+}  // namespace
+
+MpgFrameRate NearestMpgFrameRate(double fps) {
+  const LabelRate* best = &kMpgRates[0];
+  double bestGap = 1e300;
+  for (const LabelRate& r : kMpgRates) {
+    const double gap = std::abs(static_cast<double>(r.rate) / r.scale - fps);
+    if (gap < bestGap) {
+      bestGap = gap;
+      best = &r;
+    }
+  }
+  return FromLabel(*best);
+}
+
+MpgFrameRate MpgFrameRateForPosition(int position, int projectFps) {
+  if (position >= 0 && position < static_cast<int>(std::size(kMpgRates)))
+    return FromLabel(kMpgRates[position]);
+  return NearestMpgFrameRate(std::max(projectFps, 1));
 }
 
 MpgOutputChoice MpgOutputChoice::FromStore(const SettingsStore& store) {
@@ -87,11 +110,19 @@ bool BuildMpg(CFramewrightDoc& doc, const FrameEntries& entries, const std::stri
               const std::string& intermediateSuffix) {
   if (env.showConversionLog) env.showConversionLog(true);
   const MpgOutputChoice choice = MpgOutputChoice::FromStore(doc.store());
-  const MpgFrameRate rate = MpgFrameRateForPosition(choice.fpsPosition);
+  const MpgFrameRate rate = MpgFrameRateForPosition(choice.fpsPosition, doc.framesPerSecond);
+  // The sound first: one that cannot be used must not cost the whole video's coding.
+  ProjectSound sound;
+  RoadTiming road;
+  if (!PrepareRoad(doc, entries, soundFile, SoundUse::kLayer2, env, sound, road)) {
+    if (env.showConversionLog) env.showConversionLog(false);
+    return false;
+  }
   // The pictures in the output frame; with the fit "none" the encoder centres them as they are.
-  const FittedRows rows = FitRows(doc, env, entries, RoundForMpeg1, kMpeg1SizeRule);
-  std::vector<int> counts;
-  for (int count : rows.entries.counts) counts.push_back(std::max(count, 1));
+  const FittedRows rows = FitRows(doc, env, WithCounts(entries, road.counts), RoundForMpeg1,
+                                  kMpeg1SizeRule);
+  const std::vector<int> counts =
+      RetimeCounts(rows.entries.counts, ProjectFrameRate(doc), FrameRate{rate.rate, rate.scale});
 
   // With a sound the video is an intermediate that only this build knows of.
   PrivateTempFolder temp("create");
@@ -121,7 +152,7 @@ bool BuildMpg(CFramewrightDoc& doc, const FrameEntries& entries, const std::stri
   }
   ReportLeftOut(env, rows.fitter->leftOut());
   if (ok && !soundFile.empty()) {
-    ok = MergeMpgWithSound(target, soundFile, output);
+    ok = MergeMpgWithSound(target, road.soundPath, output);
     RemoveQuietly(target);
   }
   if (env.conversionLogFile) env.conversionLogFile(output);

@@ -22,12 +22,16 @@ struct MpgFrameRate {
   int code = 1;         // the frame_rate_code that results
   int replication = 1;  // output frames per project frame
 };
-// Positions outside 0..7 are taken as the default, 3 ("23.976").
-MpgFrameRate MpgFrameRateForPosition(int position);
-constexpr int kDefaultMpgFpsPosition = 3;
+// Positions 0..7 name their rate; "as the project" (8), and any position outside the list,
+// takes the project's rate `projectFps` where MPEG-1 has it (10, 12 and 15 by replication)
+// and the nearest rate it has otherwise.
+MpgFrameRate MpgFrameRateForPosition(int position, int projectFps);
+// The rate of the list nearest to `fps`.
+MpgFrameRate NearestMpgFrameRate(double fps);
+constexpr int kDefaultMpgFpsPosition = 8;
 
 // "Layer" (stored 0 or 1, layer = value + 1, missing 1), "Bitrate" index (missing 7) and
-// "FPS" position (missing 3) of section "MPEG".
+// "FPS" position (missing 8, "as the project") of section "MPEG".
 struct MpgOutputChoice {
   int layer = 2;
   int bitrateIndex = 7;
@@ -44,7 +48,9 @@ int MpgAudioRateKbps(int layer, int index);
 // which must outlive it.
 std::function<HDIB(const std::string& path)> ComposedImageLoader(const FrameComposer& composer);
 
-// The MPG road: the MPEG engine writes the video (frames composed with the logo) at a total
+// The MPG road: pictures keep their time on screen at the MPG's rate (counts retimed,
+// rounding carried); a sound is prepared first by the project's length policy. The MPEG
+// engine writes the video (frames composed with the logo) at a total
 // of 160 kbit/s; with a sound the video goes to an intermediate named after the output
 // plus `intermediateSuffix` in a private temporary folder and is merged with the sound into
 // `output`. True only when `output` was written.

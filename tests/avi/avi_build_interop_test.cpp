@@ -183,11 +183,19 @@ TEST(AviBuildCliInteropTest, CreateQuickCreateAndMergeCommands) {
   EXPECT_EQ(r.output, dir.File("p.avi") + "\n");
   EXPECT_EQ(FfprobeStreams(dir.File("p.avi"), "codec_name,nb_frames"), "msrle,3\n");
 
-  // A GIF: one image per row, each shown for its count times the default 1 s.
+  // A GIF: one image per row, each shown for its count at the project's 10 frames/s.
   r = RunCli({"--home", home, "create", dir.File("p.qdx"), dir.File("p.gif")});
   EXPECT_EQ(r.status, 0) << r.errors;
   EXPECT_EQ(FfprobeStreams(dir.File("p.gif"), "codec_name,nb_read_frames", "", true), "gif,2\n");
-  EXPECT_NEAR(FfprobeDuration(dir.File("p.gif")), 3.0, 0.05);
+  EXPECT_NEAR(FfprobeDuration(dir.File("p.gif")), 0.3, 0.005);
+  // At 24 frames/s a frame is 4.17 hundredths: held 4, 4, then 5 (ends at 4, 8 and 13,
+  // the nearest to 4.17, 8.33 and 12.5), so three frames last 0.13 s, not 0.12.
+  r = RunCli({"--home", home, "project", "new", dir.File("q.qdx"), "--fps", "24", images[0] + ",1",
+              images[1] + ",1", images[2] + ",1"});
+  ASSERT_EQ(r.status, 0) << r.errors;
+  r = RunCli({"--home", home, "create", dir.File("q.qdx"), dir.File("q.gif")});
+  EXPECT_EQ(r.status, 0) << r.errors;
+  EXPECT_NEAR(FfprobeDuration(dir.File("q.gif")), 0.13, 0.005);
   EXPECT_EQ(
       RunCli({"--home", home, "create", dir.File("p.qdx"), dir.File("x.avi"), "--codec", "zzzz"})
           .status,
@@ -234,9 +242,11 @@ TEST(AviBuildCliInteropTest, MpgFrameRatePositionsGiveTheRatesTheyName) {
     const char* rate;
     const char* frames;
   };
-  // "10": the engine's own 30 frames/s with every frame three times; "12": 24 frames/s,
-  // twice; "25": as it is.
-  for (const Case& c : {Case{0, "30/1", "9"}, Case{1, "24/1", "6"}, Case{5, "25/1", "3"}}) {
+  // The project's 10 frames/s (0.1 s and 0.2 s of pictures) kept at each rate. "10": the
+  // engine's own 30 frames/s with every frame three times; "12": 24 frames/s, twice, the
+  // pictures held for 1 and 3 frames of 1/12 s (ends at 0.083 and 0.333 s, the nearest to
+  // 0.1 and 0.3); "25": 3 and 5 frames (ends 0.12 and 0.32 s).
+  for (const Case& c : {Case{0, "30/1", "9"}, Case{1, "24/1", "8"}, Case{5, "25/1", "8"}}) {
     SCOPED_TRACE(c.position);
     testing::WriteText(dir.File("p.ini"),
                        "[MPEG]\nFPS=" + std::to_string(c.position) + "\n[Images]\n" + images);

@@ -297,9 +297,14 @@ void MainWindowTest::dialogsApplyTheirRules() {
     QCOMPARE(dialog.rateEdit()->text(), QString("500"));
     dialog.rateEdit()->setText("600 fps");
     dialog.depthButton(AviOutputOptionsDialog::k256Colours)->click();
+    // The sound's policy: the project's, then what is chosen.
+    QCOMPARE(dialog.soundFitBox()->count(), 3);
+    QCOMPARE(dialog.soundFitBox()->currentIndex(), static_cast<int>(SoundFit::kTrim));
+    dialog.soundFitBox()->setCurrentIndex(static_cast<int>(SoundFit::kKeep));
     dialog.Rules().Apply(doc);
     QCOMPARE(doc.framesPerSecond, 500);
     QCOMPARE(doc.bitsPerPixel, 8);
+    QVERIFY(doc.soundFit == SoundFit::kKeep);
   }
 
   s.frame()->ImportFiles({"/p/a.bmp", "/p/b.bmp"});
@@ -448,8 +453,11 @@ void MainWindowTest::settingsFileJobRunsAfterStartup() {
   QCOMPARE(s.Rows(), QStringList({"one.bmp:4", "two.:1"}));
   QVERIFY(s.Enabled(kIdCreate));
   QCOMPARE(s.frame()->listBar()->soundButton()->text(), QString("a.wav"));
-  // The build fails on the missing image: the run stays open and says why.
-  QTRY_VERIFY(s.prompts.HasMessage("Could not load /pics/one.bmp"));
+  // The build fails on the missing sound, checked before any picture: the run stays open
+  // and says why.
+  QTRY_VERIFY(s.prompts.HasMessage(
+      "Could not read the sound /snd/a.wav (/snd/a.wav cannot be opened: No such file or "
+      "directory)"));
   QVERIFY(s.frame()->isVisible());
 
   // Later writes go to that file, not to Clipora.ini.

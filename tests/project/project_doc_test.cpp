@@ -184,6 +184,17 @@ TEST(AviOutputOptions, PreselectsTheDepthAndTakesTheRateUnclamped) {
   dialog.Apply(p.doc);
   EXPECT_EQ(p.doc.framesPerSecond, 600);
   EXPECT_EQ(p.doc.bitsPerPixel, 16);
+
+  // The sound's policy opens as the project has it and OK stores the choice.
+  EXPECT_EQ(dialog.soundFit, SoundFit::kTrim);
+  p.doc.soundFit = SoundFit::kKeep;
+  AviOutputOptionsDialog again = AviOutputOptionsDialog::ForProject(p.doc);
+  EXPECT_EQ(again.soundFit, SoundFit::kKeep);
+  again.soundFit = SoundFit::kFit;
+  again.Apply(p.doc);
+  EXPECT_EQ(p.doc.soundFit, SoundFit::kFit);
+  EXPECT_NE(std::string(AviOutputOptionsDialog::SoundFitLabel(SoundFit::kTrim)).find("0.5 s"),
+            std::string::npos);
 }
 
 TEST(OutputSize, PresetsCustomSizesAndTheFit) {

@@ -105,16 +105,34 @@ TEST(MpgOptionsTest, FrameRatePositionsNameTheirRates) {
   };
   for (const Want& w : {Want{0, 10, 1, 5, 3}, Want{1, 12, 1, 2, 2}, Want{2, 15, 1, 5, 2},
                         Want{3, 24000, 1001, 1, 1}, Want{4, 24, 1, 2, 1}, Want{5, 25, 1, 3, 1},
-                        Want{6, 30000, 1001, 4, 1}, Want{7, 30, 1, 5, 1},
-                        Want{8, 24000, 1001, 1, 1}, Want{-1, 24000, 1001, 1, 1}}) {
+                        Want{6, 30000, 1001, 4, 1}, Want{7, 30, 1, 5, 1}}) {
     SCOPED_TRACE(w.position);
-    MpgFrameRate r = MpgFrameRateForPosition(w.position);
+    MpgFrameRate r = MpgFrameRateForPosition(w.position, 25);
     EXPECT_EQ(r.rate, w.rate);
     EXPECT_EQ(r.scale, w.scale);
     EXPECT_EQ(r.code, w.code);
     EXPECT_EQ(r.replication, w.replication);
   }
-  EXPECT_STREQ(MpgFrameRateForPosition(6).label, "29.97");
+  EXPECT_STREQ(MpgFrameRateForPosition(6, 25).label, "29.97");
+  // "As the project" (and a position outside the list): the project's rate where MPEG-1
+  // has it, 10 by replication, and the nearest rate for any other.
+  struct Project {
+    int position, fps;
+    uint32_t rate, scale;
+    int code, replication;
+  };
+  for (const Project& w :
+       {Project{8, 25, 25, 1, 3, 1}, Project{8, 10, 10, 1, 5, 3}, Project{-1, 24, 24, 1, 2, 1},
+        Project{9, 30, 30, 1, 5, 1}, Project{8, 50, 30, 1, 5, 1}, Project{8, 1, 10, 1, 5, 3}}) {
+    SCOPED_TRACE(::testing::Message() << w.position << " at " << w.fps);
+    MpgFrameRate r = MpgFrameRateForPosition(w.position, w.fps);
+    EXPECT_EQ(r.rate, w.rate);
+    EXPECT_EQ(r.scale, w.scale);
+    EXPECT_EQ(r.code, w.code);
+    EXPECT_EQ(r.replication, w.replication);
+  }
+  EXPECT_STREQ(MpgFrameRateForPosition(8, 20).label, "23.976");
+  EXPECT_STREQ(MpgFrameRateForPosition(8, 18).label, "15");
 
   EXPECT_EQ(MpgAudioRateKbps(2, 7), 128);
   EXPECT_EQ(MpgAudioRateKbps(1, 7), 256);
@@ -126,7 +144,7 @@ TEST(MpgOptionsTest, FrameRatePositionsNameTheirRates) {
   MpgOutputChoice fresh = MpgOutputChoice::FromStore(store);
   EXPECT_EQ(fresh.layer, 2);
   EXPECT_EQ(fresh.bitrateIndex, 7);
-  EXPECT_EQ(fresh.fpsPosition, 3);
+  EXPECT_EQ(fresh.fpsPosition, 8);  // "as the project"
   store.Parse("[MPEG]\nLayer=0\nBitrate=3\nFPS=6\n");
   MpgOutputChoice set = MpgOutputChoice::FromStore(store);
   EXPECT_EQ(set.layer, 1);
@@ -171,13 +189,15 @@ TEST_F(CreateTest, FailuresAreNeitherReportedAsSuccessNorPlayed) {
             "Could not load " + dir.File("gone.bmp"));
   EXPECT_EQ(prompts.messages.back(), "Codec error (0): Generic AVI error");
 
-  // A sound that cannot be opened: the merge fails, quietly, and the video is not left.
+  // A sound that cannot be opened: refused with a message naming it before any picture is
+  // coded, and no video is left.
   list.ResetToHeader();
   AddImage("a.bmp", 1, 2);
   doc.AttachSound(dir.File("missing.wav"));
   prompts.messages.clear();
   EXPECT_FALSE(CreateFromProject(doc, out, env).ok());
-  EXPECT_TRUE(prompts.messages.empty());
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_NE(prompts.messages[0].find(dir.File("missing.wav")), std::string::npos);
   EXPECT_FALSE(fs::exists(out));
   EXPECT_TRUE(FilesIn(home.path()).empty());
   EXPECT_EQ(frame.lastOutputFile, "");
@@ -194,10 +214,13 @@ TEST_F(CreateTest, GifRoadWritesTheProjectWithItsCountsAsDelays) {
   std::vector<uint8_t> bytes = testing::ReadBytes(out);
   ASSERT_GT(bytes.size(), 32u);
   EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 6), "GIF89a");
-  // The first graphic control block comes before any image data: 2 frames x 100.
+  // The graphic control blocks: 2 and 3 frames at the project's 10 frames/s.
   auto gce = std::search(bytes.begin(), bytes.end(), kGce.begin(), kGce.end());
   ASSERT_NE(gce, bytes.end());
-  EXPECT_EQ(gce[4] | gce[5] << 8, 200);
+  EXPECT_EQ(gce[4] | gce[5] << 8, 20);
+  auto second = std::search(gce + 1, bytes.end(), kGce.begin(), kGce.end());
+  ASSERT_NE(second, bytes.end());
+  EXPECT_EQ(second[4] | second[5] << 8, 30);
   EXPECT_EQ(frame.lastOutputFile, out);
   EXPECT_EQ(playback.played, std::vector<std::string>{out});
 
@@ -243,7 +266,9 @@ TEST_F(CreateTest, MpgRoadWritesAVideoStreamWithTheChosenRate) {
   // The engine is asked for the label's 15 frames/s and replicates each frame itself.
   EXPECT_TRUE(log.HasLine("Frame rate: 15 FPS")) << log.Joined();
   EXPECT_TRUE(log.HasLine("Frame rate with replication: 30 FPS")) << log.Joined();
-  EXPECT_TRUE(log.HasLine("Total number of frames: 6")) << log.Joined();
+  // 0.1 s and 0.2 s of pictures at the project's 10 frames/s: 2 and 3 frames of 1/15 s
+  // (ends at 0.133 and 0.333 s, the nearest to 0.1 and 0.3), each coded twice.
+  EXPECT_TRUE(log.HasLine("Total number of frames: 10")) << log.Joined();
   EXPECT_EQ(playback.played, std::vector<std::string>{out});
 }
 

@@ -339,7 +339,9 @@ GifWriteResult WriteAnimatedGif(const std::string& path, size_t pictureCount,
     }
     Prompts().ShowStatus(StringPrintf("%zu of %zu: %s", i + 1, pictureCount, frame.name.c_str()));
 
-    uint64_t delay = uint64_t{std::max(frame.frameCount, 1u)} * settings.GlobalDelay();
+    uint64_t delay = frame.centiseconds > 0
+                         ? frame.centiseconds
+                         : uint64_t{std::max(frame.frameCount, 1u)} * settings.GlobalDelay();
     if (pending && current.rgb == previous.rgb) {
       pending->delay += delay;  // the same picture again: one image, shown longer
     } else {

@@ -15,7 +15,9 @@ namespace quendrolix {
 struct GifSourceFrame {
   HDIB dib;                 // uncompressed 24-bit (or 32-bit) DIB; every picture one size
   unsigned frameCount = 1;  // project frames it stays on screen; 0 counts as 1
-  std::string name;         // for status texts and messages (the image's path)
+  // How long it stays, in hundredths of a second; 0: frameCount times the global delay.
+  uint32_t centiseconds = 0;
+  std::string name;  // for status texts and messages (the image's path)
 };
 
 enum class GifFrameStatus {
@@ -49,10 +51,10 @@ struct GifWriteResult {
 //
 // Settings used: one colour map for every image (global colour map: built from the
 // `sampler`'s colours of all pictures, or from the first picture when there is no sampler
-// or it fails) or a colour map of its own for each image; interlacing; the transparent palette
-// entry; the play count; and each image's delay, its frame count times the global delay in
-// hundredths of a second. Consecutive identical pictures become one image with their
-// delays summed.
+// or it fails) or a colour map of its own for each image; interlacing; the transparent
+// palette entry; the play count; and each image's delay: its own `centiseconds` when
+// given, else its frame count times the global delay in hundredths of a second.
+// Consecutive identical pictures become one image with their delays summed.
 //
 // With a transparent entry T, the colour covering most of the first picture becomes entry
 // T of every colour map, and exactly that colour is transparent in every image (each

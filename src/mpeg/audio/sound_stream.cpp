@@ -74,8 +74,11 @@ class AviSoundStream : public SoundStreamReader {
 void SetError(std::string* error, const std::string& text);
 
 // The rate the layer II encoder's input takes without raising: decoded sound is
-// resampled to it.
+// resampled to it, unless it already has one of the lower rates the encoder raises itself.
 constexpr int kDecodedRate = 44100;
+int DecodedRateFor(int sourceRate) {
+  return sourceRate == 11025 || sourceRate == 22050 ? sourceRate : kDecodedRate;
+}
 
 // Sound decoded by a library decoder, presented as 16-bit PCM at 44.1 kHz. Its length is
 // counted by decoding it once when opened, so that the encoder's total is exact; reads
@@ -89,11 +92,24 @@ class DecodedSoundStream : public SoundStreamReader {
     std::unique_ptr<av::AudioDecoder> counting = stream->Start(error);
     if (!counting) return nullptr;
     stream->channels_ = counting->outputChannels();
-    const WAVEFORMATEX pcm = PcmFormat(kDecodedRate, static_cast<uint16_t>(stream->channels_), 16);
+    stream->sourceRate_ = static_cast<uint32_t>(std::max(counting->sourceRate(), 0));
+    const WAVEFORMATEX pcm = PcmFormat(static_cast<uint32_t>(counting->outputRate()),
+                                       static_cast<uint16_t>(stream->channels_), 16);
     const auto* p = reinterpret_cast<const uint8_t*>(&pcm);
     stream->format_.assign(p, p + sizeof pcm);
+    // Counted at the source's own rate, which spares resampling the whole sound twice; the
+    // resampled length follows from it (the reads pad or stop at it should the resampler
+    // give a sample more or less).
+    const int outRate = counting->outputRate(), inRate = counting->sourceRate();
+    const bool direct = inRate >= 1000 && counting->SetOutput(inRate, stream->channels_);
     std::vector<int16_t> scratch(8192 * 2);
-    for (size_t got; (got = counting->Read(scratch.data(), 8192)) > 0;) stream->length_ += got;
+    uint64_t counted = 0;
+    for (size_t got; (got = counting->Read(scratch.data(), 8192)) > 0;) counted += got;
+    stream->length_ =
+        direct ? (counted * static_cast<uint64_t>(outRate) + static_cast<uint64_t>(inRate) / 2) /
+                     static_cast<uint64_t>(inRate)
+               : counted;
+    stream->damaged_ = counting->damagedPackets() > 0 || !counting->error().empty();
     if (stream->length_ == 0) {
       SetError(error, "the sound holds nothing that decodes");
       return nullptr;
@@ -103,6 +119,8 @@ class DecodedSoundStream : public SoundStreamReader {
 
   const std::vector<uint8_t>& FormatBytes() const override { return format_; }
   uint64_t Length() const override { return length_; }
+  uint32_t SourceRate() const override { return sourceRate_; }
+  bool Damaged() const override { return damaged_; }
   long Read(uint64_t start, uint64_t frames, void* buffer, size_t bufferBytes, size_t* bytesRead,
             uint64_t* framesRead) override {
     *bytesRead = 0;
@@ -143,7 +161,7 @@ class DecodedSoundStream : public SoundStreamReader {
     std::unique_ptr<av::AudioDecoder> decoder = opener_(error);
     if (!decoder) return nullptr;
     const int channels = decoder->sourceChannels() == 1 ? 1 : 2;
-    if (!decoder->SetOutput(kDecodedRate, channels)) {
+    if (!decoder->SetOutput(DecodedRateFor(decoder->sourceRate()), channels)) {
       SetError(error, "the sound cannot be resampled");
       return nullptr;
     }
@@ -154,6 +172,8 @@ class DecodedSoundStream : public SoundStreamReader {
   std::unique_ptr<av::AudioDecoder> decoder_;
   std::vector<uint8_t> format_;
   int channels_ = 2;
+  uint32_t sourceRate_ = 0;
+  bool damaged_ = false;
   uint64_t length_ = 0;
   uint64_t position_ = 0;
 };
@@ -293,7 +313,8 @@ WAVEFORMATEX DeliveredSoundFormat(PAVISTREAM stream) {
   std::unique_ptr<av::AudioDecoder> decoder = OpenStreamSoundDecoder(stream, nullptr);
   int16_t probe[2 * 64];
   if (!decoder || decoder->Read(probe, 64) == 0) return w;
-  return PcmFormat(kDecodedRate, w.nChannels == 1 ? 1 : 2, 16);
+  return PcmFormat(static_cast<uint32_t>(DecodedRateFor(static_cast<int>(w.nSamplesPerSec))),
+                   w.nChannels == 1 ? 1 : 2, 16);
 }
 
 }  // namespace quendrolix

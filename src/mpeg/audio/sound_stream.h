@@ -29,6 +29,12 @@ class SoundStreamReader {
   virtual long Read(uint64_t start, uint64_t frames, void* buffer, size_t bufferBytes,
                     size_t* bytesRead, uint64_t* framesRead) = 0;
 
+  // The rate of the sound as its file holds it (the delivered rate, unless it is decoded
+  // and resampled on the way).
+  virtual uint32_t SourceRate() const { return Format().nSamplesPerSec; }
+  // Whether the decoder dropped damaged stretches on the way (known after reading).
+  virtual bool Damaged() const { return false; }
+
   // The first 18 bytes of the format record (cbSize 0 when the record is shorter).
   WAVEFORMATEX Format() const;
   // Plain PCM, or WAVE_FORMAT_EXTENSIBLE whose sub-format is PCM.
@@ -48,9 +54,9 @@ void SetAviSoundOpener(AviSoundOpener opener);
 // readers take as it is stored (plain PCM of 8 or 16 bits, one or two channels, at 11.025,
 // 22.05 or 44.1 kHz) is read as it is; any other sound that a library decoder takes (MP3,
 // AC-3, ADPCM, other rates and depths, float, more channels; and sound files that are
-// not RIFF at all: MP3, Ogg, FLAC, M4A) is delivered decoded, as 16-bit PCM at 44.1 kHz,
-// mono or stereo. Null with a reason in `error` when the file cannot be read or has no
-// sound.
+// not RIFF at all: MP3, Ogg, FLAC, M4A) is delivered decoded, as 16-bit PCM at 44.1 kHz
+// (at 22.05 or 11.025 kHz when the source has that rate), mono or stereo. Null with a reason in
+// `error` when the file cannot be read or has no sound.
 std::unique_ptr<SoundStreamReader> OpenSoundStream(const std::string& path,
                                                    std::string* error = nullptr);
 // The format OpenSoundStream delivers for the audio stream `stream` of an AVI file: its

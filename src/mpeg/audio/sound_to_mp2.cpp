@@ -14,7 +14,8 @@
 namespace quendrolix {
 
 bool ConvertSoundToMp2(const std::string& sourcePath, const std::string& mp2Path,
-                       std::string* reason) {
+                       std::string* reason, bool* damaged) {
+  if (damaged) *damaged = false;
   Mp2Engine().ResetParameters();
   // A sound file named like its own MP2 would be replaced by it.
   std::error_code ec;
@@ -32,6 +33,13 @@ bool ConvertSoundToMp2(const std::string& sourcePath, const std::string& mp2Path
   if (!CheckSoundFormat(*stream)) {
     if (reason) *reason = "the sound format is not supported";
     return false;
+  }
+  if (stream->SourceRate() != format.nSamplesPerSec)
+    ReportLine("Warning: resampled from %u Hz to %u Hz", stream->SourceRate(),
+               static_cast<unsigned>(format.nSamplesPerSec));
+  if (stream->Damaged()) {
+    ReportLine("Warning: %s is damaged; only the part that decodes is used", sourcePath.c_str());
+    if (damaged) *damaged = true;
   }
   ReportLine("Audio bit-rate: %uKbits", static_cast<unsigned>(Mp2Engine().parameters.bitRate));
   PcmSource source(*stream);
@@ -56,7 +64,7 @@ Mp2FileConversion ConvertSoundFileToMp2(const std::string& sourcePath) {
   Mp2FileConversion result;
   result.mp2Path = std::filesystem::path(sourcePath).replace_extension("mp2").string();
   try {
-    result.ok = ConvertSoundToMp2(sourcePath, result.mp2Path, &result.reason);
+    result.ok = ConvertSoundToMp2(sourcePath, result.mp2Path, &result.reason, &result.incomplete);
   } catch (const CFileException&) {
     result.abandoned = true;
     result.reason = "the conversion was abandoned";

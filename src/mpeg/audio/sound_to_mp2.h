@@ -22,8 +22,9 @@ namespace quendrolix {
 // why), and false after the "Error: ..." line for a refused format. An encoder abort
 // (for example an output that cannot be written) raises CFileException. Nothing is ever
 // left at `mp2Path` in place of an earlier file unless the conversion succeeded.
+// `damaged`, when given, tells whether a damaged stretch of the sound was left out.
 bool ConvertSoundToMp2(const std::string& sourcePath, const std::string& mp2Path,
-                       std::string* reason = nullptr);
+                       std::string* reason = nullptr, bool* damaged = nullptr);
 
 // ConvertSoundToMp2 for the conversions that run inside another one (the MPG merge, the
 // image-list road): a failure without a log line of its own is logged as
@@ -37,6 +38,7 @@ struct Mp2FileConversion {
   std::string mp2Path;
   bool ok = false;
   bool abandoned = false;
+  bool incomplete = false;  // made, but a damaged stretch of the sound was left out
   std::string reason;
 };
 Mp2FileConversion ConvertSoundFileToMp2(const std::string& sourcePath);

@@ -28,8 +28,8 @@ MpgOutputOptions MpgOutputOptions::FromStore(const SettingsStore& store) {
 }
 
 const std::vector<std::string>& MpgOutputOptions::FrameRateList() {
-  static const std::vector<std::string> list = {"10", "12", "15",    "23.976",
-                                                "24", "25", "29.97", "30"};
+  static const std::vector<std::string> list = {"10", "12",    "15", "23.976",        "24",
+                                                "25", "29.97", "30", "as the project"};
   return list;
 }
 

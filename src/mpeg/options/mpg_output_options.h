@@ -24,7 +24,10 @@ struct MpgOutputOptions {
   static constexpr int kMaxVideoRateKbps = 104856;  // the largest bit_rate MPEG-1 names
   static constexpr int kDefaultLayerChoice = 1;
   static constexpr int kDefaultBitRateIndex = 7;
-  static constexpr int kDefaultFrameRateIndex = 3;
+  // Position of "as the project" in the frame-rate list: after the eight rates, so the
+  // positions stored before it was added keep their meaning. Settings without "FPS" get it.
+  static constexpr int kAsProjectFrameRateIndex = 8;
+  static constexpr int kDefaultFrameRateIndex = kAsProjectFrameRateIndex;
 
   int layerChoice = kDefaultLayerChoice;
   int bitRateIndex = kDefaultBitRateIndex;
@@ -35,7 +38,7 @@ struct MpgOutputOptions {
   // it (values as stored, even out of range).
   static MpgOutputOptions FromStore(const SettingsStore& store);
 
-  // "10", "12", "15", "23.976", "24", "25", "29.97", "30".
+  // "10", "12", "15", "23.976", "24", "25", "29.97", "30", "as the project".
   static const std::vector<std::string>& FrameRateList();
   // The bit rates (kbit/s) of layer 1 for choice 0, of layer 2 for any other; position i
   // is bit-rate index i + 1 of the layer.

@@ -71,6 +71,12 @@ class BufferModel {
     used_ += bytes;
   }
   // Drops what the decoder has taken by `scr`; stops at the first later entry.
+  // When the first byte still held leaves; false when the buffer is empty.
+  bool NextLeave(uint64_t& time) const {
+    if (queue_.empty()) return false;
+    time = queue_.front().time;
+    return true;
+  }
   void Clean(uint64_t scr) {
     while (!queue_.empty() && queue_.front().time <= scr) {
       used_ -= queue_.front().bytes;
@@ -132,6 +138,7 @@ class Multiplexer {
   uint64_t NextScr(const Stream& s) const;
   void WriteStreamPack(Stream& s);
   void WritePaddingPack();
+  void WaitOrPad(bool videoLeft, bool audioLeft);
   void WritePack(uint8_t streamId, Stamps stamps, uint64_t pts, uint64_t dts, size_t dataBytes,
                  bool bufferFields);
   void PutSystemHeader();
@@ -147,6 +154,9 @@ class Multiplexer {
   std::string outputName_;
   uint64_t written_ = 0;
   uint64_t scr_ = 0;
+  // Clock time skipped after one stream has ended: the other one waits for its decoder
+  // by a later SCR instead of by padding packs.
+  uint64_t skipped_ = 0;
   unsigned dataOffset_ = 0;
   uint8_t sector_[kSectorSize + 64];
 };
@@ -247,7 +257,7 @@ uint64_t Multiplexer::NextScr(const Stream& s) const {
   const uint64_t left = s.length;
   const double position =
       static_cast<double>(written_ + (left / p + 2) * kSectorSize + left % p - p);
-  return TimeStampFromTicks(position / rates_.timingRate * kSystemClock);
+  return TimeStampFromTicks(position / rates_.timingRate * kSystemClock) + skipped_;
 }
 
 void Multiplexer::PutSystemHeader() {
@@ -360,6 +370,21 @@ void Multiplexer::WriteStreamPack(Stream& s) {
   WritePack(id, stamps, pts, dts, n, true);
 }
 
+void Multiplexer::WaitOrPad(bool videoLeft, bool audioLeft) {
+  // Once one stream has ended, the other is not padded out over time: the clock moves on
+  // to when its decoder has taken the next bytes, so the file holds no run of padding
+  // packs lasting as long as the rest of that stream.
+  if (videoLeft != audioLeft) {
+    Stream& waiting = videoLeft ? video_ : audio_;
+    uint64_t leave = 0;
+    if (waiting.buffer.NextLeave(leave) && leave > scr_) {
+      skipped_ += leave - scr_;
+      return;
+    }
+  }
+  WritePaddingPack();
+}
+
 void Multiplexer::WritePaddingPack() {
   std::memset(sector_ + dataOffset_, 0xFF, rates_.packetDataSize);
   WritePack(0xBE, Stamps::kNone, 0, 0, rates_.packetDataSize, false);
@@ -400,7 +425,7 @@ void Multiplexer::Run(const std::string& videoPath, const std::string& videoList
   while (video_.length + audio_.length > 0) {
     const uint64_t videoNextScr = NextScr(video_);
     const uint64_t audioNextScr = NextScr(audio_);
-    scr_ = TimeStampFromTicks((written_ + 9) * kSystemClock / rates_.timingRate);
+    scr_ = TimeStampFromTicks((written_ + 9) * kSystemClock / rates_.timingRate) + skipped_;
     video_.buffer.Clean(scr_);
     audio_.buffer.Clean(scr_);
     const bool videoLeft = video_.length > 0;
@@ -415,12 +440,12 @@ void Multiplexer::Run(const std::string& videoPath, const std::string& videoList
       ++counters.audioTimedOut;
       WriteStreamPack(audio_);
     } else if (!videoRoom) {
-      WritePaddingPack();
+      WaitOrPad(videoLeft, audioLeft);
     } else if (videoLeft && videoNextScr > video_.dts) {
       ++counters.videoTimedOut;
       WriteStreamPack(video_);
     } else {
-      WritePaddingPack();
+      WaitOrPad(videoLeft, audioLeft);
     }
   }
 

@@ -154,7 +154,14 @@ void AnalyseVideoStream(std::FILE* video, std::FILE* list, VideoStreamInfo& info
         const double n = info.pictures;
         const double g = picturesSinceGroup;
         unit.dts = TimeStampFromTicks(n * secondsPerPicture * 90000);
-        const double pts = (temporalReference + n - g + 1) * secondsPerPicture * 90000;
+        // temporal_reference counts modulo 1024: a group longer than that (a picture held
+        // for minutes in a slideshow) goes on counting, so the display position is the one
+        // nearest to the decode position with those ten bits.
+        const int64_t wrapped =
+            (static_cast<int64_t>(temporalReference) - static_cast<int64_t>(picturesSinceGroup)) &
+            1023;
+        const double display = g + static_cast<double>(wrapped >= 512 ? wrapped - 1024 : wrapped);
+        const double pts = (display + n - g + 1) * secondsPerPicture * 90000;
         unit.pts = TimeStampFromTicks(pts);
         unitPts = pts;
         unitHasSlice = false;

@@ -80,6 +80,28 @@ bool FrameRateFromSource(uint32_t rate, uint32_t scale, int& code, int& replicat
   return false;
 }
 
+bool NearestCodedFrameRate(double fps, int& code) {
+  if (!(fps > 0)) return false;
+  double bestError = 1e300;
+  for (int c = 1; c <= 5; ++c) {
+    const double rate = FrameRateOfCode(c);
+    // How far from a whole number of coded frames per source frame (or source frames per
+    // coded frame), relative to it.
+    const double ratio = rate >= fps ? rate / fps : fps / rate;
+    const double error = std::abs(ratio - std::round(ratio)) / ratio;
+    if (error <= bestError + 1e-9) {
+      bestError = error;
+      code = c;
+    }
+  }
+  return true;
+}
+
+int EncodingParameters::SourceFrameOf(int n) const {
+  if (sourceStep > 0) return static_cast<int>(std::floor((n + 0.5) * sourceStep));
+  return n / std::max(1, replication);
+}
+
 bool DeriveEncodingParameters(const SourceDescription& source, EngineSettings& settings,
                               EncodingParameters& p) {
   p = EncodingParameters{};
@@ -88,12 +110,21 @@ bool DeriveEncodingParameters(const SourceDescription& source, EngineSettings& s
   int replication = 1;
   int code = static_cast<int>(settings.frameRateSelection);
   if (settings.frameRateSelection == 0) {
+    const double fps = source.scale ? static_cast<double>(source.rate) / source.scale : 0.0;
     if (!FrameRateFromSource(source.rate, source.scale, code, replication)) {
-      ReportLine("Error: frame rate must be 10, 12, 15, 23.976, 24, 25, 29.97, or 30 FPS");
-      ReportLine("Using 23.976 FPS");
-      settings.frameRateSelection = 1;
-      code = 1;
-      replication = 1;
+      if (settings.sourceIsAvi && NearestCodedFrameRate(fps, code)) {
+        // Coded at a rate MPEG-1 has, each frame shown for its own time: frames are
+        // dropped or repeated, never played faster or slower than the sound.
+        p.sourceStep = fps / FrameRateOfCode(code);
+        ReportLine("Frame rate %.3f FPS coded at %.3f FPS, frames %s to keep the duration", fps,
+                   FrameRateOfCode(code), p.sourceStep > 1 ? "dropped" : "repeated");
+      } else {
+        ReportLine("Error: frame rate must be 10, 12, 15, 23.976, 24, 25, 29.97, or 30 FPS");
+        ReportLine("Using 23.976 FPS");
+        settings.frameRateSelection = 1;
+        code = 1;
+        replication = 1;
+      }
     }
   }
   if (settings.frameRateSelection > 8) code = 0;  // refused by the range checks below
@@ -102,6 +133,10 @@ bool DeriveEncodingParameters(const SourceDescription& source, EngineSettings& s
   p.frameRateCode = code;
   p.frameRate = FrameRateOfCode(code);
   p.frames = static_cast<int>(std::min<uint64_t>(uint64_t{source.length} * replication, 1u << 30));
+  if (p.sourceStep > 0)
+    // Every coded frame n shows source frame floor((n + 0.5) x step), which must exist.
+    p.frames = static_cast<int>(std::clamp<double>(
+        std::ceil(source.length / p.sourceStep - 0.5 - 1e-9), 1, static_cast<double>(1u << 30)));
 
   // Picture size: never scaled, only placed (the source reader centres, pads or crops).
   if (settings.resizeRequested) {

@@ -49,6 +49,12 @@ struct EncodingParameters {
 
   int frames = 0;       // pictures to encode
   int replication = 1;  // output frames per source frame
+  // Source frames per coded frame when the source's rate is none the engine codes (50,
+  // 59.94, 5 ... frames/s): frames are dropped or repeated so the duration is kept. 0 when
+  // `replication` says it.
+  double sourceStep = 0;
+  // The source frame coded as frame `n`.
+  int SourceFrameOf(int n) const;
   // One closed GOP per picture of the source, repeats sent as empty pictures.
   bool slideshow = false;
 
@@ -80,6 +86,10 @@ constexpr double kMaxBitRate = 0x3FFFE * 400.0;  // 0x3FFFF marks a variable rat
 
 // The frame rate of a frame_rate_code (1 to 8), 0 for any other code.
 double FrameRateOfCode(int code);
+// For a source rate the engine's table does not take: the code (1..5) whose rate holds
+// the source's frames in the most even pattern (50 -> 25, 59.94 -> 29.97, 5 -> 30), the
+// nearest rate when none divides evenly. False for a rate of 0.
+bool NearestCodedFrameRate(double fps, int& code);
 
 // The frame rate of selection 0 from a source rate/scale: the code and how many output
 // frames each source frame yields; false when the rate is outside every range.

@@ -260,8 +260,7 @@ void SourceFrameReader::Setup(const EncodingParameters& p, MpegFrameSource* sour
 
 void SourceFrameReader::Read(int n, FrameStore& store) {
   EngineSettings& settings = MpegEngineSettings();
-  int replication = std::max(1, settings.replicationFactor);
-  int index = n / replication;
+  int index = params_->SourceFrameOf(n);
   const DibBlock* dib = source_ ? source_->FetchFrame(index) : nullptr;
   DibConversion result =
       dib ? ConvertDibToFrame(*dib, *params_, store, scratch_, pool_) : DibConversion::kUnreadable;

@@ -157,7 +157,7 @@ void VideoEncoder::EncodeFixedPattern(VideoBitWriter& out) {
 
 int VideoEncoder::PictureIdentity(int f) const {
   if (!source_) return f;
-  return source_->PictureIdentity(f / std::max(1, p_.replication));
+  return source_->PictureIdentity(p_.SourceFrameOf(f));
 }
 
 void VideoEncoder::EncodeSlideshow(VideoBitWriter& out) {

@@ -15,12 +15,14 @@ namespace quendrolix {
 namespace {
 using testing::TempDir;
 
-TEST(MpgOutputOptionsTest, FreshInstallationShowsLayerTwoAt128AndFilmRate) {
+TEST(MpgOutputOptionsTest, FreshInstallationShowsLayerTwoAt128AndTheProjectsRate) {
   SettingsStore store;
   MpgOutputOptions options = MpgOutputOptions::FromStore(store);
   EXPECT_EQ(options.layerChoice, 1);
   EXPECT_EQ(options.BitRates().at(options.bitRateIndex), "128");
-  EXPECT_EQ(MpgOutputOptions::FrameRateList().at(options.frameRateIndex), "23.976");
+  EXPECT_EQ(MpgOutputOptions::FrameRateList().at(options.frameRateIndex), "as the project");
+  // Stored positions keep their meaning: 3 is still 23.976.
+  EXPECT_EQ(MpgOutputOptions::FrameRateList().at(3), "23.976");
   EXPECT_EQ(options.AudioLayer(), 2);
   EXPECT_EQ(options.AudioRateKbps(), 128);
 
@@ -46,7 +48,7 @@ TEST(MpgOutputOptionsTest, OkWritesTheThreeKeysAndSavesAtOnce) {
   MpgOutputOptions options = MpgOutputOptions::FromStore(store);
   EXPECT_EQ(options.layerChoice, 0);
   EXPECT_EQ(options.bitRateIndex, 3);
-  EXPECT_EQ(options.frameRateIndex, 3);  // missing: the default
+  EXPECT_EQ(options.frameRateIndex, 8);  // missing: the default, "as the project"
   EXPECT_EQ(options.AudioRateKbps(), 128);
 
   options.ChooseLayer(1);
@@ -69,7 +71,7 @@ TEST(MpgOutputOptionsTest, OkWritesTheThreeKeysAndSavesAtOnce) {
   EXPECT_EQ(odd.AudioRateKbps(), 128);
   EXPECT_TRUE(odd.Accept(store));
   EXPECT_EQ(testing::ReadText(ini),
-            "[MPEG]\r\nLayer=1\r\nBitrate=7\r\nFPS=3\r\nVideoBitrate=0\r\n");
+            "[MPEG]\r\nLayer=1\r\nBitrate=7\r\nFPS=8\r\nVideoBitrate=0\r\n");
 }
 
 TEST(MpgOutputOptionsTest, VideoBitRateIsAutomaticUnlessChosen) {

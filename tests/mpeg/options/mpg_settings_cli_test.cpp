@@ -16,7 +16,7 @@ TEST(MpgSettingsCliTest, ShowsSetsAndRefuses) {
   };
   testing::CommandResult r = run({});
   ASSERT_EQ(r.status, 0) << r.errors;
-  EXPECT_EQ(r.output, "Layer=2\nBitrate=128\nFPS=23.976\nVideoBitrate=automatic\n");
+  EXPECT_EQ(r.output, "Layer=2\nBitrate=128\nFPS=project\nVideoBitrate=automatic\n");
 
   // Layer first, then the rate looked up in that layer's list, whatever the order given.
   r = run({"VideoBitrate=2500", "Bitrate=384", "FPS=25", "Layer=1"});

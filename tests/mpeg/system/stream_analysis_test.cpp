@@ -180,6 +180,26 @@ TEST(VideoAnalysisTest, GroupHeadersRestartTheTemporalReferenceAndPicturesCarryO
   EXPECT_EQ(scan.info.groupsOfPictures, 2u);
 }
 
+TEST(VideoAnalysisTest, AGroupOfMoreThan1024PicturesKeepsCountingPastTheWrap) {
+  // A picture held for minutes in a slideshow: one group, the temporal reference counting
+  // modulo 1024 (I then P pictures, shown in coded order).
+  std::vector<testing::TestPicture> pictures;
+  for (unsigned i = 0; i < 2500; ++i) {
+    testing::TestPicture p;
+    p.size = 200;
+    p.groupBefore = i == 0;
+    p.type = i == 0 ? 1 : 2;
+    p.temporalReference = i % 1024;
+    pictures.push_back(p);
+  }
+  VideoScan scan = ScanVideo(MakeVideoStream(pictures));
+  ASSERT_EQ(scan.units.size(), 2500u);
+  for (unsigned i : {0u, 1023u, 1024u, 2047u, 2048u, 2499u}) {
+    EXPECT_EQ(scan.units[i].dts, i * 3600u) << i;
+    EXPECT_EQ(scan.units[i].pts, (i + 1) * 3600u) << i;
+  }
+}
+
 TEST(VideoAnalysisTest, ComputedBitRateAndPictureRates) {
   // 50 pictures of 3000 bytes at 25/s: 600 kbit/s and the headers, rounded up to 610 kbit/s.
   std::vector<TestPicture> pictures(50, TestPicture{0, 1, 3000, false});

@@ -371,16 +371,17 @@ TEST(ConverterTest, FrameRateChoiceGivesVideoOnlyAndOddSizesArePadded) {
   EXPECT_EQ(s.frameRateCode, 4);
   EXPECT_EQ(s.bitRateField, 3072);
 
-  // 24.50 frames/s without a choice is refused and coded at 23.976.
+  // 24.50 frames/s without a choice is coded at the nearest rate, 25, a frame repeated
+  // now and then so the duration is kept.
   log.lines.clear();
   AviServices again;
   again.avi = MovingAvi(64, 48, 2, 2450, 100);
   ScopedMpegEngineServices scoped2(again.Make());
   EXPECT_TRUE(ConvertAviToMpg(dir.File("r.avi"), dir.File("r.mpg"), 0, 0, 0, 0, 0, 0));
-  EXPECT_TRUE(
-      log.HasLine("Error: frame rate must be 10, 12, 15, 23.976, 24, 25, 29.97, or 30 FPS"));
-  EXPECT_TRUE(log.HasLine("Using 23.976 FPS"));
-  EXPECT_EQ(ParseFile(dir.File("r.mpg")).frameRateCode, 1);
+  EXPECT_TRUE(log.HasLine(
+      "Frame rate 24.500 FPS coded at 25.000 FPS, frames repeated to keep the duration"))
+      << log.Joined();
+  EXPECT_EQ(ParseFile(dir.File("r.mpg")).frameRateCode, 3);
 }
 
 TEST(ConverterTest, ImageListResultsAndFailures) {

@@ -83,8 +83,9 @@ TEST(MpegPictureQualityInteropTest, RampAndBarsThroughCreateAreShownWithinTwoLev
   for (size_t i = 0; i < grey.size(); ++i) grey[i] = static_cast<uint8_t>(source[i] / 2 + 60);
   testing::WriteBmp24(dir.File("grey.bmp"), w, h, grey);
   // 25 frames/s, each picture held 10 frames: the slideshow coding.
-  testing::WriteText(dir.File("p.ini"), "[MPEG]\nFPS=5\n[Images]\n0=" + dir.File("bars.bmp") +
-                                            ",10\n1=" + dir.File("grey.bmp") + ",10\n");
+  testing::WriteText(dir.File("p.ini"),
+                     "[General]\nFPS=25\n[MPEG]\nFPS=5\n[Images]\n0=" + dir.File("bars.bmp") +
+                         ",10\n1=" + dir.File("grey.bmp") + ",10\n");
   const std::string out = dir.File("bars.mpg");
   testing::CommandResult r =
       testing::RunCli({"--home", dir.File("home"), "create", dir.File("p.ini"), out});

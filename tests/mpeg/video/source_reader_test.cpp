@@ -277,11 +277,22 @@ TEST(SourceReaderTest, MissingAviFramesAreSubstitutedAndCounted) {
   EXPECT_EQ(avi.fetched, (std::vector<int>{0, 1, 2, 1, 3, 1, 4, 1, 5}));
 
   // With replication each source frame serves three display frames.
-  settings.replicationFactor = 3;
+  p.replication = 3;
   avi.fetched.clear();
   reader.Read(7, f.store);
   reader.Read(17, f.store);
   EXPECT_EQ(avi.fetched, (std::vector<int>{2, 5, 5}));
+
+  // A 50 frames/s source coded at 25: every other frame, the ones in the middle of each
+  // coded frame's time; 5 frames/s coded at 30: each one six times.
+  p.replication = 1;
+  p.sourceStep = 2;
+  EXPECT_EQ(p.SourceFrameOf(0), 1);
+  EXPECT_EQ(p.SourceFrameOf(1), 3);
+  p.sourceStep = 5.0 / 30;
+  EXPECT_EQ(p.SourceFrameOf(5), 0);
+  EXPECT_EQ(p.SourceFrameOf(6), 1);
+  EXPECT_EQ(p.SourceFrameOf(59), 9);
   settings.Reset();
 }
 
