@@ -23,7 +23,8 @@ const char* const kUsage =
     "The project is then printed as \"project show\" prints it.\n"
     "A settings file with \"Auto\" = 1 is a build job instead: the project is built into\n"
     "its \"Output\" with its \"Sound\": an AVI when the name holds \".avi\", an MP4 when it\n"
-    "ends in \".mp4\", an MPG when it holds \".mpg\" or \".mpeg\", an AVI otherwise. Exit status 0 when the file was made.";
+    "ends in \".mp4\", an MPG when it holds \".mpg\" or \".mpeg\", an AVI otherwise. Exit status 0 "
+    "when the file was made.";
 
 int RunStartup(const std::vector<std::string>& args) {
   if (args.size() != 1) return UsageError("run", "run needs one file");

@@ -119,8 +119,8 @@ bool BuildMpg(CFramewrightDoc& doc, const FrameEntries& entries, const std::stri
     return false;
   }
   // The pictures in the output frame; with the fit "none" the encoder centres them as they are.
-  const FittedRows rows = FitRows(doc, env, WithCounts(entries, road.counts), RoundForMpeg1,
-                                  kMpeg1SizeRule);
+  const FittedRows rows =
+      FitRows(doc, env, WithCounts(entries, road.counts), RoundForMpeg1, kMpeg1SizeRule);
   const std::vector<int> counts =
       RetimeCounts(rows.entries.counts, ProjectFrameRate(doc), FrameRate{rate.rate, rate.scale});
 

@@ -40,6 +40,13 @@ bool ConvertMovieToMp4(const std::string& source, const std::string& target, int
   int64_t framesGiven = 0;
   PlayerPicture picture;
   for (int i = 0; i < timeline.count(); ++i) {
+    // Frames up to where the next picture starts, counted from the start so that the
+    // rounding never adds up.
+    const double end = i + 1 < timeline.count() ? timeline.StartOf(i + 1) : timeline.duration();
+    const int64_t until = std::llround(end * framesPerSecond);
+    // A picture shorter than one output frame (a source of a higher rate) is passed over,
+    // so that the movie keeps its length; the last one always gets its frame.
+    if (until <= framesGiven && i + 1 < timeline.count()) continue;
     if (!movie->Picture(i, picture))
       return fail("picture " + std::to_string(i + 1) + " cannot be decoded");
     if (picture.width != movie->width() || picture.height != movie->height())
@@ -50,10 +57,6 @@ bool ConvertMovieToMp4(const std::string& source, const std::string& target, int
       for (int x = 0; x < picture.width; ++x)
         rows[static_cast<size_t>(picture.height - 1 - y) * picture.width + x] =
             picture.At(x, y) & 0xFFFFFFu;
-    // Frames up to where the next picture starts, counted from the start so that the
-    // rounding never adds up.
-    const double end = i + 1 < timeline.count() ? timeline.StartOf(i + 1) : timeline.duration();
-    const int64_t until = std::llround(end * framesPerSecond);
     const int64_t frames = std::max<int64_t>(1, until - framesGiven);
     if (!writer->AddPicture(*dib, frames)) return fail(writer->error());
     framesGiven += frames;

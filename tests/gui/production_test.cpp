@@ -131,8 +131,10 @@ void ProductionTest::createAndConvertWriteFilesThatPlay() {
   s.chooser.saveAnswers << mpg;
   s.frame()->Action(kIdCreate)->trigger();
   QVERIFY(fs::exists(mpg.toStdString()));
-  QCOMPARE(FfprobeStreams(mpg.toStdString(), "r_frame_rate,nb_read_frames", "v:0", true),
-           std::string("25/1,5\n"));
+  // The project's 5 frames at 10 fps (0.5 s), held for the nearest frames at the chosen 25.
+  QCOMPARE(QString::fromStdString(
+               FfprobeStreams(mpg.toStdString(), "r_frame_rate,nb_read_frames", "v:0", true)),
+           QString("25/1,13\n"));
   QCOMPARE(s.frame()->conversionLog()->file(), mpg);
   QVERIFY(Played(s, mpg));
   if (s.frame()->playbackWindow()) {
