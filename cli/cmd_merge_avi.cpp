@@ -13,7 +13,10 @@ int RunMergeAvi(const std::vector<std::string>& args) {
   for (const auto& arg : args)
     if (arg.empty()) return UsageError("merge-avi", "file names must not be empty");
   ConsolePlayback playback;
-  return MergeAviCommand(args[0], args[1], args[2], &playback) ? kExitOk : kExitFailure;
+  bool incomplete = false;
+  if (!MergeAviCommand(args[0], args[1], args[2], &playback, nullptr, &incomplete))
+    return kExitFailure;
+  return incomplete ? kExitIncomplete : kExitOk;
 }
 
 const CliRegistration kRegistration({
@@ -24,7 +27,8 @@ const CliRegistration kRegistration({
     "Writes every stream of the AVI file ANIMATION followed by every stream of SOUND (a WAV\n"
     "file or an AVI with sound), at most 20 in all, into the AVI file OUTPUT (\".avi\" is\n"
     "appended to a name without one). Video is copied as stored, sound as it is. The path\n"
-    "of the new file is printed. Exits with 1 when nothing was written.",
+    "of the new file is printed. Exits with 1 when nothing was written, 3 when a damaged\n"
+    "sound was merged as far as it decodes.",
     RunMergeAvi,
 });
 

@@ -25,7 +25,8 @@ bool IsAviFile(const std::string& path) {
 
 bool MergeAviCommand(const std::string& videoPath, const std::string& soundPath,
                      const std::string& outputPath, PlaybackRequest* playback,
-                     std::string* finalOutput) {
+                     std::string* finalOutput, bool* incomplete) {
+  if (incomplete) *incomplete = false;
   std::string output = outputPath;
   // Judged on the file name alone, so a dotted folder does not hide a missing extension.
   if (std::filesystem::path(output).filename().string().find('.') == std::string::npos)
@@ -49,6 +50,7 @@ bool MergeAviCommand(const std::string& videoPath, const std::string& soundPath,
     case MergeOutcome::kMerged:
       break;
   }
+  if (incomplete) *incomplete = prepared.damaged();
   if (playback) playback->Play(output);
   return true;
 }

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/sound_timing_fixtures.h"
@@ -83,6 +84,20 @@ TEST_F(SoundSources, ADamagedSoundIsUsedAsFarAsItDecodesAndTheBuildSaysSo) {
   EXPECT_EQ(mp2.status, 3) << mp2.output << mp2.errors;
   EXPECT_NE(mp2.output.find("Warning: " + sound + " is damaged"), std::string::npos);
   EXPECT_GT(DecodedSoundSeconds(dir.File("damaged.mp2")), 4.0);
+  // The merge commands with it: made, but incomplete.
+  const std::string m1v = dir.File("anim.m1v"), avi = dir.File("anim.avi");
+  Ffmpeg("-f lavfi -i testsrc=size=64x48:rate=25:d=6 -c:v mpeg1video -f mpeg1video " +
+         ShellQuote(m1v));
+  Ffmpeg("-f lavfi -i testsrc=size=64x48:rate=25:d=6 -c:v mjpeg " + ShellQuote(avi));
+  for (const auto& [command, video, output] :
+       {std::tuple{"merge-mpg", m1v, dir.File("merged.mpg")},
+        std::tuple{"merge-avi", avi, dir.File("merged.avi")}}) {
+    SCOPED_TRACE(command);
+    const CommandResult merged = RunCli({"--home", home, command, video, sound, output});
+    EXPECT_EQ(merged.status, 3) << merged.output << merged.errors;
+    EXPECT_NE((merged.output + merged.errors).find(sound), std::string::npos) << merged.output;
+    EXPECT_GT(DecodedSoundSeconds(output), 4.0);
+  }
 }
 
 TEST_F(SoundSources, ASoundThatCannotBeUsedIsRefusedBeforeAnyPictureIsCoded) {

@@ -5,6 +5,7 @@ namespace quendrolix {
 void Mp2EngineState::ResetParameters() {
   parameters = Mp2EncoderParameters{};
   zeroFilledFrames = 0;
+  damagedSource = false;
 }
 
 void Mp2EngineState::ResetAsAtProgramStart() {

@@ -31,6 +31,8 @@ class Mp2EngineState {
   Mp2EncoderParameters parameters;
   // Sample frames that the source failed to deliver and that were encoded as silence.
   uint64_t zeroFilledFrames = 0;
+  // The source was damaged: only the part that decodes was encoded.
+  bool damagedSource = false;
 
   mp2::AnalysisFilterBank filterBank;
   mp2::PsychoModel2 model;

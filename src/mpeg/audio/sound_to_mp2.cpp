@@ -39,6 +39,7 @@ bool ConvertSoundToMp2(const std::string& sourcePath, const std::string& mp2Path
                static_cast<unsigned>(format.nSamplesPerSec));
   if (stream->Damaged()) {
     ReportLine("Warning: %s is damaged; only the part that decodes is used", sourcePath.c_str());
+    Mp2Engine().damagedSource = true;
     if (damaged) *damaged = true;
   }
   ReportLine("Audio bit-rate: %uKbits", static_cast<unsigned>(Mp2Engine().parameters.bitRate));

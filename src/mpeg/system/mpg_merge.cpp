@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "mpeg/audio/mp2_engine.h"
 #include "mpeg/audio/sound_to_mp2.h"
 #include "mpeg/system/multiplexer.h"
 #include "mpeg/system/stream_analysis.h"
@@ -119,14 +120,16 @@ bool MergeMpgWithSound(const std::string& mpgPath, const std::string& soundPath,
 }
 
 bool MergeMpgCommand(const std::string& mpgPath, const std::string& soundPath,
-                     const std::string& outputPath, std::string* finalOutput) {
+                     const std::string& outputPath, std::string* finalOutput, bool* incomplete) {
   ReportLine("Multiplexing...");
+  Mp2Engine().damagedSource = false;
   std::string output = outputPath;
   if (fs::path(output).filename().string().find('.') == std::string::npos) output += ".mpg";
   bool ok = MergeMpgWithSound(mpgPath, soundPath, output);
   ReportMultiplexCounters(TheSystemStreamEngine().counters);
   ReportLine("Mp2 engine closed");
   if (finalOutput) *finalOutput = output;
+  if (incomplete) *incomplete = ok && Mp2Engine().damagedSource;
   return ok;
 }
 

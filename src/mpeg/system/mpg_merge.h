@@ -31,8 +31,10 @@ bool MergeMpgWithSound(const std::string& mpgPath, const std::string& soundPath,
 
 // The merge command after its dialog: logs "Multiplexing...", appends ".mpg" to an output
 // name without a ".", merges, reports the multiplexer's counters and logs "Mp2 engine
-// closed". `finalOutput` receives the name written, for the recent-output slot.
+// closed". `finalOutput` receives the name written, for the recent-output slot;
+// `incomplete` whether a damaged stretch of the sound was left out (a warning named it).
 bool MergeMpgCommand(const std::string& mpgPath, const std::string& soundPath,
-                     const std::string& outputPath, std::string* finalOutput = nullptr);
+                     const std::string& outputPath, std::string* finalOutput = nullptr,
+                     bool* incomplete = nullptr);
 
 }  // namespace quendrolix
