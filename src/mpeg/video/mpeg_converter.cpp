@@ -29,10 +29,13 @@ namespace quendrolix {
 namespace fs = std::filesystem;
 namespace {
 
-// The engine keeps process-wide state: one conversion at a time.
-std::mutex& ConversionMutex() {
+// The engine keeps process-wide state: one conversion at a time. The lock, or none after
+// saying that another conversion is running.
+std::unique_lock<std::mutex> StartConversion() {
   static std::mutex mutex;
-  return mutex;
+  std::unique_lock<std::mutex> busy(mutex, std::try_to_lock);
+  if (!busy) ReportLine("Error: another MPG conversion is running");
+  return busy;
 }
 
 // Position of the extension's dot, or npos when the last name has none.
@@ -214,11 +217,8 @@ bool RunVideoEncoder(const SourceDescription& source, MpegFrameSource& frames,
 bool ConvertAviToMpg(const std::string& inputPath, const std::string& outputPath, int audioLayer,
                      int totalRateKbps, int audioRateKbps, unsigned frameRateSelection, int width,
                      int height, const VideoCoding& coding) {
-  std::unique_lock<std::mutex> busy(ConversionMutex(), std::try_to_lock);
-  if (!busy.owns_lock()) {
-    ReportLine("Error: another MPG conversion is running");
-    return false;
-  }
+  const std::unique_lock<std::mutex> busy = StartConversion();
+  if (!busy) return false;
   EngineMemoryScope memory;
   EngineSettings& settings = MpegEngineSettings();
   const MpegEngineServices& services = GetMpegEngineServices();
@@ -385,11 +385,8 @@ bool ConvertImageListToMpg(const std::vector<std::string>& imagePaths,
                            const std::string& outputPath, int audioLayer, int totalRateKbps,
                            int audioRateKbps, unsigned frameRateSelection, int width, int height,
                            uint32_t sourceRate, uint32_t sourceScale, const VideoCoding& coding) {
-  std::unique_lock<std::mutex> busy(ConversionMutex(), std::try_to_lock);
-  if (!busy.owns_lock()) {
-    ReportLine("Error: another MPG conversion is running");
-    return false;
-  }
+  const std::unique_lock<std::mutex> busy = StartConversion();
+  if (!busy) return false;
   EngineMemoryScope memory;
   EngineSettings& settings = MpegEngineSettings();
   const MpegEngineServices& services = GetMpegEngineServices();

@@ -196,13 +196,19 @@ class Video1Compressor : public VideoCompressor {
   }
 
   // ---- 16-bit ----
-  int64_t SkipError16(size_t base) const {
-    uint16_t a[16], b[16];
-    Gather(cur16_, base, a);
-    Gather(prev16_, base, b);
+  // The error of keeping the block of the previous frame at `base` (a skip).
+  template <typename T, typename Distance>
+  int64_t SkipError(const std::vector<T>& current, const std::vector<T>& previous, size_t base,
+                    Distance distance) const {
+    T a[16], b[16];
+    Gather(current, base, a);
+    Gather(previous, base, b);
     int64_t e = 0;
-    for (int k = 0; k < 16; ++k) e += Dist555(a[k], b[k]);
+    for (int k = 0; k < 16; ++k) e += distance(a[k], b[k]);
     return e;
+  }
+  int64_t SkipError16(size_t base) const {
+    return SkipError(cur16_, prev16_, base, [](uint16_t a, uint16_t b) { return Dist555(a, b); });
   }
 
   // Codes the block into `out` and its picture into recon16_; returns its error.
@@ -376,12 +382,7 @@ class Video1Compressor : public VideoCompressor {
   int D8(int a, int b) const { return dist8_[a * 256 + b]; }
 
   int64_t SkipError8(size_t base) const {
-    uint8_t a[16], b[16];
-    Gather(cur8_, base, a);
-    Gather(prev8_, base, b);
-    int64_t e = 0;
-    for (int k = 0; k < 16; ++k) e += D8(a[k], b[k]);
-    return e;
+    return SkipError(cur8_, prev8_, base, [this](uint8_t a, uint8_t b) { return D8(a, b); });
   }
 
   // The best single index and the best pair among the distinct indices of `px` over

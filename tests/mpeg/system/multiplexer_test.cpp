@@ -169,11 +169,12 @@ TEST(MultiplexerTest, PacksAreWholeSectorsCarryingBothStreamsWithTheirTimeStamps
     // other waits for its decoder by a later clock, never by padding packs.
     const uint64_t byBytes = uint64_t((pack.offset + 9) * 90000 / 176850.0);
     const bool bothGoOn = i <= lastPack[0xE0] && i <= lastPack[0xC0];
-    if (bothGoOn)
+    if (bothGoOn) {
       EXPECT_EQ(pack.scr, byBytes);
-    else
+    } else {
       EXPECT_GE(pack.scr, byBytes);
-    if (!bothGoOn) EXPECT_NE(pack.streamId, 0xBE);
+      EXPECT_NE(pack.streamId, 0xBE);
+    }
     EXPECT_GE(pack.scr, previousScr);
     previousScr = pack.scr;
     EXPECT_EQ(pack.packetLength, 15 + pack.data.size());
