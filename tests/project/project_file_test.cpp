@@ -63,12 +63,16 @@ TEST(ArchiveStrings, LengthFormsAtTheirBoundaries) {
     EXPECT_EQ(in.remaining(), 0u);
   }
   // The wide form: 0xFF 0xFFFE, then a count of UTF-16 units.
-  ArchiveReader wide(Bytes({0xFF, 0xFE, 0xFF, 3, 'a', 0, 0xE9, 0, 0xAC, 0x20}));
+  // (The reader reads the caller's bytes in place: they must outlive it.)
+  const std::string wideBytes = Bytes({0xFF, 0xFE, 0xFF, 3, 'a', 0, 0xE9, 0, 0xAC, 0x20});
+  ArchiveReader wide(wideBytes);
   EXPECT_EQ(wide.ReadString(), "a\xC3\xA9\xE2\x82\xAC");
   // Lengths that claim more than there is.
-  ArchiveReader cut(Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 'x'}));
+  const std::string cutBytes = Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 'x'});
+  ArchiveReader cut(cutBytes);
   EXPECT_THROW(cut.ReadString(), ArchivePastEnd);
-  ArchiveReader cutWide(Bytes({0xFF, 0xFE, 0xFF, 5, 'a', 0}));
+  const std::string cutWideBytes = Bytes({0xFF, 0xFE, 0xFF, 5, 'a', 0});
+  ArchiveReader cutWide(cutWideBytes);
   EXPECT_THROW(cutWide.ReadString(), ArchivePastEnd);
 }
 

@@ -50,6 +50,11 @@ class FakeAvi : public AviConversionInput {
   AviSoundFormat sound;
   bool videoOpen = false;
   std::vector<int> fetched;
+  // Where the video's state is left when the converter lets go of the AVI.
+  bool* videoOpenAtEnd = nullptr;
+  ~FakeAvi() override {
+    if (videoOpenAtEnd) *videoOpenAtEnd = videoOpen;
+  }
 
   bool FileInfo(AviFileSummary& out) override {
     out = info;

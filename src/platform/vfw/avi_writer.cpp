@@ -16,7 +16,8 @@ constexpr uint32_t kIndxReserve =
     sizeof(AVISUPERINDEXHEADER) + AviWriter::kSuperIndexEntries * sizeof(AVISUPERINDEXENTRY);
 constexpr uint32_t kOdmlReserve = 4 + 8 + 248;  // 'odml' + 'dmlh' chunk of 248 bytes
 
-const uint8_t kZeros[4096] = {};
+// Zeros for every reserve and pad the layout writes (the largest is a stream's index room).
+const uint8_t kZeros[std::max<uint32_t>({kIndxReserve, kOdmlReserve, sizeof(MainAVIHeader)})] = {};
 
 }  // namespace
 

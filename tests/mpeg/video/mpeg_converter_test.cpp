@@ -50,14 +50,14 @@ std::unique_ptr<FakeAvi> MovingAvi(int w, int h, int frames, uint32_t rate, uint
 // Services over one prepared AVI; audio and multiplexing record what they are given.
 struct AviServices {
   std::unique_ptr<FakeAvi> avi;
-  FakeAvi* opened = nullptr;
+  bool videoOpenAtEnd = true;
   std::string mp2Path, videoPath, outputPath;
   bool videoExistedAtMultiplex = false;
   MultiplexCounters counters;
   MpegEngineServices Make() {
     MpegEngineServices s;
     s.openAvi = [this](const std::string&) -> std::unique_ptr<AviConversionInput> {
-      opened = avi.get();
+      if (avi) avi->videoOpenAtEnd = &videoOpenAtEnd;
       return std::move(avi);
     };
     s.encodeAviAudio = [this](AviConversionInput&, const Mp2Request& r, int& silent) {
@@ -288,7 +288,7 @@ TEST(ConverterTest, FullAviConversionReportsEveryStepInOrder) {
   EXPECT_FALSE(fs::exists(services.videoPath));  // the private folder is gone
   EXPECT_FALSE(fs::exists(services.mp2Path));
   EXPECT_EQ(fs::path(services.videoPath).filename(), "clip.m1v");
-  EXPECT_FALSE(services.opened->videoOpen);
+  EXPECT_FALSE(services.videoOpenAtEnd);
   EXPECT_EQ(EngineBlockCount(), 0u);
   EXPECT_EQ(MpegEngineSettings().videoTimedOut, 1u);
 }
