@@ -36,7 +36,7 @@ void Video(PAVISTREAM stream, const AVISTREAMINFO& info) {
   for (LONG i = 0; i < length; ++i) Touch(AVIStreamGetFrame(getter, start + i));
   for (LONG i : {LONG(length / 2), LONG(0), LONG(length - 1), LONG(length / 3),
                  LONG(length / 3 + 1), LONG(1)})
-    Touch(AVIStreamGetFrame(getter, start + i));
+    if (i >= 0 && i < length) Touch(AVIStreamGetFrame(getter, start + i));
   AVIStreamGetFrameClose(getter);
 }
 

@@ -95,7 +95,9 @@ class AviReadStream : public AviStream {
   LONG Start() override {
     return static_cast<LONG>(std::min<uint32_t>(d().header.dwStart, INT32_MAX));
   }
-  LONG Length() override { return ClampLong(d().Length()); }
+  // Positions run from Start() to Start() + Length(): a stream that claims to start near
+  // the end of the 32-bit range keeps only the positions that fit.
+  LONG Length() override { return ClampLong(std::min(d().Length(), PositionsAfterStart())); }
   LONG DeclaredLength() override {
     // Sound whose chunks end before the header's length (a file cut short); video keeps
     // the frames it has.
@@ -104,8 +106,9 @@ class AviReadStream : public AviStream {
       return Length();
     // The header counts in its own sample size, which may be bytes rather than blocks.
     const uint64_t declared = uint64_t{s.header.dwLength} * s.header.dwSampleSize / s.sampleSize;
-    return ClampLong(std::max<uint64_t>(declared, s.Length()));
+    return ClampLong(std::min(std::max<uint64_t>(declared, s.Length()), PositionsAfterStart()));
   }
+  uint64_t PositionsAfterStart() { return uint64_t{INT32_MAX} - static_cast<uint64_t>(Start()); }
   HRESULT ReadFormat(std::vector<uint8_t>& format) override {
     format = d().header.fccType == streamtypeAUDIO ? PlainPcmFormat(d().format) : d().format;
     return AVIERR_OK;
