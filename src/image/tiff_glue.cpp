@@ -349,6 +349,14 @@ HDIB ReadTiffStream(std::FILE* f, uint32_t directoryOffset, int* status) {
         uint64_t{tileWidth} * tileLength * samples >
             static_cast<uint64_t>(std::max<tmsize_t>(tileSize, 0)))
       return Fail(status, kTiffStatusReadFailed);
+    // A tile is read whole: one far larger than the picture (beyond the 16-pixel rounding
+    // tiles have) and than a megapixel is refused before its buffer is allocated.
+    const bool tileBeyondPicture =
+        tileWidth > uint64_t{width} + 15 || tileLength > uint64_t{height} + 15;
+    if ((tileBeyondPicture && uint64_t{tileWidth} * tileLength > (uint64_t{1} << 20)) ||
+        !PictureWithinBudget(static_cast<int>(std::min<uint32_t>(tileWidth, INT32_MAX)),
+                             static_cast<int>(std::min<uint32_t>(tileLength, INT32_MAX))))
+      return Fail(status, kTiffStatusNoMemory);
     if (!allocate(tileSize)) return Fail(status, kTiffStatusNoMemory);
     for (uint32_t ty = 0; ty < height; ty += tileLength)
       for (uint32_t tx = 0; tx < width; tx += tileWidth) {
