@@ -74,6 +74,78 @@ const Box* Find(const std::vector<Box>& boxes, const char* type) {
   return nullptr;
 }
 
+// Big-endian fields of one box's contents; reading past its end yields zeros and clears ok.
+class Fields {
+ public:
+  Fields(const uint8_t* data, size_t at, size_t end) : data_(data), at_(at), end_(end) {}
+  uint64_t Take(unsigned bytes) {
+    if (bytes > 8 || end_ - at_ < bytes) {
+      ok_ = false;
+      at_ = end_;
+      return 0;
+    }
+    uint64_t value = 0;
+    for (unsigned i = 0; i < bytes; ++i) value = value << 8 | data_[at_++];
+    return value;
+  }
+  bool ok() const { return ok_; }
+  size_t at() const { return at_; }
+
+ private:
+  const uint8_t* data_;
+  size_t at_;
+  size_t end_;
+  bool ok_ = true;
+};
+
+// Where the first extent of each item's data lies ('iloc'), as offsets into the file.
+struct ItemData {
+  uint32_t id;
+  size_t begin;
+  size_t end;
+};
+
+std::vector<ItemData> ItemLocations(const uint8_t* data, size_t size, const Box& iloc,
+                                    const Box* idat) {
+  std::vector<ItemData> items;
+  Fields f(data, iloc.body, iloc.end);
+  const unsigned version = unsigned(f.Take(1));
+  f.Take(3);
+  const unsigned sizes = unsigned(f.Take(1));
+  const unsigned indexed = unsigned(f.Take(1));
+  const unsigned offsetSize = sizes >> 4, lengthSize = sizes & 15, baseSize = indexed >> 4;
+  const unsigned indexSize = (version == 1 || version == 2) ? (indexed & 15) : 0;
+  const uint64_t count = f.Take(version < 2 ? 2 : 4);
+  for (uint64_t i = 0; i < count && f.ok(); ++i) {
+    const uint32_t id = uint32_t(f.Take(version < 2 ? 2 : 4));
+    const unsigned method = (version == 1 || version == 2) ? unsigned(f.Take(2) & 15) : 0;
+    f.Take(2);  // data reference
+    const uint64_t base = f.Take(baseSize);
+    const uint64_t extents = f.Take(2);
+    uint64_t first = 0, length = 0;
+    for (uint64_t e = 0; e < extents && f.ok(); ++e) {
+      f.Take(indexSize);
+      const uint64_t offset = f.Take(offsetSize);
+      const uint64_t bytes = f.Take(lengthSize);
+      if (e == 0) first = base + offset, length = bytes;
+    }
+    if (!f.ok() || extents == 0) break;
+    // Construction method 0 points into the file, 1 into the 'idat' box.
+    size_t from = 0, to = size;
+    if (method == 1) {
+      if (!idat) continue;
+      from = idat->body, to = idat->end;
+    } else if (method != 0) {
+      continue;
+    }
+    if (first > to - from) continue;
+    const size_t begin = from + size_t(first);
+    const size_t end = (length == 0 || length > to - begin) ? to : begin + size_t(length);
+    items.push_back({id, begin, end});
+  }
+  return items;
+}
+
 int OrientationOf(heif_image_handle* handle) {
   const int count = heif_image_handle_get_number_of_metadata_blocks(handle, "Exif");
   if (count <= 0) return 0;
@@ -106,6 +178,49 @@ bool HeifHasTransformations(const uint8_t* data, size_t size) {
   return Find(properties, "irot") || Find(properties, "imir");
 }
 
+std::vector<HeifCanvas> HeifDerivedCanvases(const uint8_t* data, size_t size) {
+  std::vector<HeifCanvas> canvases;
+  std::vector<Box> top, inMeta, entries;
+  if (!data || !Boxes(data, 0, size, top)) return canvases;
+  const Box* meta = Find(top, "meta");
+  if (!meta || meta->end - meta->body < 4 || !Boxes(data, meta->body + 4, meta->end, inMeta))
+    return canvases;
+  const Box* iinf = Find(inMeta, "iinf");
+  const Box* iloc = Find(inMeta, "iloc");
+  if (!iinf || !iloc) return canvases;
+  Fields list(data, iinf->body, iinf->end);
+  const unsigned listVersion = unsigned(list.Take(1));
+  list.Take(3);
+  list.Take(listVersion == 0 ? 2 : 4);
+  if (!list.ok() || !Boxes(data, list.at(), iinf->end, entries)) return canvases;
+  const std::vector<ItemData> located = ItemLocations(data, size, *iloc, Find(inMeta, "idat"));
+  for (const Box& entry : entries) {
+    if (std::memcmp(entry.type, "infe", 4) != 0) continue;
+    Fields e(data, entry.body, entry.end);
+    const unsigned version = unsigned(e.Take(1));
+    e.Take(3);
+    if (version < 2) continue;
+    const uint32_t id = uint32_t(e.Take(version == 2 ? 2 : 4));
+    e.Take(2);  // protection
+    const uint64_t type = e.Take(4);
+    const bool grid = type == 0x67726964;     // 'grid'
+    const bool overlay = type == 0x696f766c;  // 'iovl'
+    if (!e.ok() || (!grid && !overlay)) continue;
+    for (const ItemData& item : located) {
+      if (item.id != id) continue;
+      Fields d(data, item.begin, item.end);
+      d.Take(1);  // version
+      const unsigned wide = unsigned(d.Take(1)) & 1;
+      d.Take(grid ? 2 : 8);  // rows and columns, or the overlay's fill colour
+      HeifCanvas canvas;
+      canvas.width = d.Take(wide ? 4 : 2);
+      canvas.height = d.Take(wide ? 4 : 2);
+      if (d.ok()) canvases.push_back(canvas);
+    }
+  }
+  return canvases;
+}
+
 HDIB ReadHeifMemory(const uint8_t* data, size_t size, std::string& message) {
   message = kNotHeif;
   if (!data || size < 12 ||
@@ -126,10 +241,22 @@ HDIB ReadHeifMemory(const uint8_t* data, size_t size, std::string& message) {
   const int height = heif_image_handle_get_height(handle.get());
   const int codedWidth = heif_image_handle_get_ispe_width(handle.get());
   const int codedHeight = heif_image_handle_get_ispe_height(handle.get());
-  if (!PictureWithinBudget(width, height) ||
-      (codedWidth > 0 && !PictureWithinBudget(codedWidth, codedHeight))) {
-    message = StringPrintf("The picture (%dx%d) is larger than the %d megapixels allowed", width,
-                           height, PictureMegapixels());
+  // A tiled or layered picture is made on a canvas of the size its own data gives, which
+  // need not be the size the properties say.
+  int64_t canvasWidth = width, canvasHeight = height;
+  bool withinBudget = PictureWithinBudget(width, height) &&
+                      (codedWidth <= 0 || PictureWithinBudget(codedWidth, codedHeight));
+  for (const HeifCanvas& canvas : HeifDerivedCanvases(data, size)) {
+    if (withinBudget && !PictureWithinBudget(canvas.width, canvas.height)) {
+      withinBudget = false;
+      canvasWidth = canvas.width;
+      canvasHeight = canvas.height;
+    }
+  }
+  if (!withinBudget) {
+    message = StringPrintf("The picture (%lldx%lld) is larger than the %d megapixels allowed",
+                           static_cast<long long>(canvasWidth),
+                           static_cast<long long>(canvasHeight), PictureMegapixels());
     return nullptr;
   }
   if (!CodedBytesCanHold(size, uint64_t(width) * height, kHeifPixelsPerByte)) {

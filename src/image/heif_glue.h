@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/gdi/dib.h"
 
@@ -20,5 +21,13 @@ HDIB ReadHeifMemory(const uint8_t* data, size_t size, std::string& message);
 
 // True when the HEIF item properties hold a rotation ('irot') or mirror ('imir').
 bool HeifHasTransformations(const uint8_t* data, size_t size);
+
+// The canvas sizes that the file's tiled ('grid') and layered ('iovl') items give in their
+// own data. The picture is made at that size whatever its 'ispe' property says.
+struct HeifCanvas {
+  uint32_t width = 0;
+  uint32_t height = 0;
+};
+std::vector<HeifCanvas> HeifDerivedCanvases(const uint8_t* data, size_t size);
 
 }  // namespace quendrolix

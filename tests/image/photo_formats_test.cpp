@@ -62,6 +62,61 @@ TEST(HeifContainerTest, RotationsAndMirrorsAreFoundAmongTheItemProperties) {
   EXPECT_FALSE(HeifHasTransformations(nullptr, 0));
 }
 
+std::vector<uint8_t> Be(uint64_t value, int bytes) {
+  std::vector<uint8_t> out;
+  for (int s = 8 * (bytes - 1); s >= 0; s -= 8) out.push_back(uint8_t(value >> s));
+  return out;
+}
+
+std::vector<uint8_t> Infe(uint16_t id, const char* type) {
+  return Box("infe", Cat({{2, 0, 0, 0}, Be(id, 2), Be(0, 2), {type, type + 4}}));
+}
+
+TEST(HeifContainerTest, TheCanvasOfTiledAndLayeredPicturesIsReadFromTheirOwnData) {
+  // A grid of 30000x20000 in 'idat' (16-bit fields: flags 0) and an overlay of 70000x3 with
+  // 32-bit fields at a file offset: item 2 is the grid, item 3 the overlay, item 1 a tile.
+  const std::vector<uint8_t> gridData = Cat({{0, 0, 0, 0}, Be(30000, 2), Be(20000, 2)});
+  const std::vector<uint8_t> overlayData =
+      Cat({{0, 1}, std::vector<uint8_t>(8, 0), Be(70000, 4), Be(3, 4)});
+  const auto iinf =
+      Box("iinf", Cat({Be(3, 2), Infe(1, "hvc1"), Infe(2, "grid"), Infe(3, "iovl")}), true);
+  auto build = [&](size_t overlayAt) {
+    // iloc version 1: 4-byte offsets and lengths, no base offset; the grid in 'idat'
+    // (construction method 1), the overlay in the file (method 0).
+    const auto iloc = Box("iloc", Cat({{1, 0, 0, 0, 0x44, 0x00},
+                                       Be(2, 2),  //
+                                       Be(2, 2),
+                                       Be(1, 2),
+                                       Be(0, 2),
+                                       Be(1, 2),
+                                       Be(0, 4),
+                                       Be(gridData.size(), 4),  //
+                                       Be(3, 2),
+                                       Be(0, 2),
+                                       Be(0, 2),
+                                       Be(1, 2),
+                                       Be(overlayAt, 4),
+                                       Be(overlayData.size(), 4)}));
+    return Cat({Box("ftyp", {'h', 'e', 'i', 'c', 0, 0, 0, 0, 'm', 'i', 'f', '1'}),
+                Box("meta",
+                    Cat({Box("hdlr", std::vector<uint8_t>(20, 0), true), iinf, iloc,
+                         Box("idat", gridData)}),
+                    true)});
+  };
+  const size_t overlayAt = build(0).size() + 8;  // inside the 'mdat' that follows
+  const auto file = Cat({build(overlayAt), Box("mdat", overlayData)});
+  const std::vector<HeifCanvas> canvases = HeifDerivedCanvases(file.data(), file.size());
+  ASSERT_EQ(canvases.size(), 2u);
+  EXPECT_EQ(canvases[0].width, 30000u);
+  EXPECT_EQ(canvases[0].height, 20000u);
+  EXPECT_EQ(canvases[1].width, 70000u);
+  EXPECT_EQ(canvases[1].height, 3u);
+  // Cut anywhere, the walk finds at most what is whole and never reads past the end.
+  for (size_t keep = 0; keep < file.size(); ++keep)
+    EXPECT_LE(HeifDerivedCanvases(file.data(), keep).size(), 2u);
+  EXPECT_TRUE(HeifDerivedCanvases(nullptr, 0).empty());
+}
+
 TEST(PhotoGlueTest, GarbageAndTheWrongFormatAreRefusedWithAReason) {
   std::string message;
   const std::vector<uint8_t> riff = {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'E', 'B', 'P', 0, 0};
