@@ -11,11 +11,8 @@
 namespace quendrolix {
 
 struct GifImageInfo {
-  uint8_t backgroundRed = 0;
-  uint8_t backgroundGreen = 0;
-  uint8_t backgroundBlue = 0;
-  uint16_t left = 0;
-  uint16_t top = 0;
+  uint8_t backgroundRed = 0, backgroundGreen = 0, backgroundBlue = 0;
+  uint16_t left = 0, top = 0;
   uint32_t disposal = 0;
   uint32_t transparent = 0;  // 1 when the graphic control extension names a transparent index
   uint32_t delay = 0;        // hundredths of a second

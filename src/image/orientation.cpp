@@ -101,36 +101,15 @@ HDIB OrientDib(HDIB dib, int orientation) {
   const uint8_t* in = DibPixels(*dib);
   uint8_t* rows = DibPixels(*out);
   // Stored pixel (column c, row r counted from the top) that shows at (x, y).
+  // Orientations 5 to 8 swap the axes; each then mirrors none, one or both of them.
+  static constexpr bool kMirrorColumn[9] = {false, false, true, true, false,
+                                            false, false, true, true};
+  static constexpr bool kMirrorRow[9] = {false, false, false, true, true, false, true, true, false};
+  const bool mirrorColumn = kMirrorColumn[orientation], mirrorRow = kMirrorRow[orientation];
   auto source = [&](int x, int y) -> const uint8_t* {
-    int c = x, r = y;
-    switch (orientation) {
-      case 2:
-        c = sw - 1 - x;
-        break;
-      case 3:
-        c = sw - 1 - x;
-        r = sh - 1 - y;
-        break;
-      case 4:
-        r = sh - 1 - y;
-        break;
-      case 5:
-        c = y;
-        r = x;
-        break;
-      case 6:
-        c = y;
-        r = sh - 1 - x;
-        break;
-      case 7:
-        c = sw - 1 - y;
-        r = sh - 1 - x;
-        break;
-      case 8:
-        c = sw - 1 - y;
-        r = x;
-        break;
-    }
+    const int u = swap ? y : x, v = swap ? x : y;
+    const int c = mirrorColumn ? sw - 1 - u : u;
+    const int r = mirrorRow ? sh - 1 - v : v;
     const size_t row = static_cast<size_t>(topDown ? r : sh - 1 - r);
     return in + row * inStride + static_cast<size_t>(c) * bytes;
   };

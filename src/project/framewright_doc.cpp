@@ -4,6 +4,7 @@
 #include <climits>
 #include <filesystem>
 #include <iterator>
+#include <type_traits>
 
 #include "platform/host/atomic_file.h"
 #include "platform/host/conversion_log.h"
@@ -278,24 +279,44 @@ bool CFramewrightDoc::SaveProjectFile(const std::string& path) {
   return true;
 }
 
+namespace {
+
+// The keys of section "Logo" and the fields they hold, for reading and writing alike.
+template <typename Settings, typename Visit>
+void ForEachLogoKey(Settings& logo, Visit&& visit) {
+  visit("bUseLogo", logo.bUseLogo);
+  visit("bUseTransparent", logo.bUseTransparent);
+  visit("nXPos", logo.nXPos);
+  visit("nYPos", logo.nYPos);
+  visit("bColorFromLogo", logo.bColorFromLogo);
+  visit("crTrans", logo.crTrans);
+  visit("sLogoFile", logo.sLogoFile);
+}
+
+}  // namespace
+
 void LogoSettings::ReadFrom(const SettingsStore& store) {
-  store.GetInteger("Logo", "bUseLogo", bUseLogo);
-  store.GetInteger("Logo", "bUseTransparent", bUseTransparent);
-  store.GetInteger("Logo", "nXPos", nXPos);
-  store.GetInteger("Logo", "nYPos", nYPos);
-  store.GetInteger("Logo", "bColorFromLogo", bColorFromLogo);
-  store.GetColour("Logo", "crTrans", crTrans);
-  store.GetString("Logo", "sLogoFile", sLogoFile);
+  ForEachLogoKey(*this, [&](const char* key, auto& field) {
+    using Field = std::decay_t<decltype(field)>;
+    if constexpr (std::is_same_v<Field, std::string>)
+      store.GetString("Logo", key, field);
+    else if constexpr (std::is_same_v<Field, uint32_t>)
+      store.GetColour("Logo", key, field);
+    else
+      store.GetInteger("Logo", key, field);
+  });
 }
 
 void LogoSettings::WriteTo(SettingsStore& store) const {
-  store.SetInteger("Logo", "bUseLogo", bUseLogo);
-  store.SetInteger("Logo", "bUseTransparent", bUseTransparent);
-  store.SetInteger("Logo", "nXPos", nXPos);
-  store.SetInteger("Logo", "nYPos", nYPos);
-  store.SetInteger("Logo", "bColorFromLogo", bColorFromLogo);
-  store.SetColour("Logo", "crTrans", crTrans);
-  store.SetString("Logo", "sLogoFile", sLogoFile);
+  ForEachLogoKey(*this, [&](const char* key, const auto& field) {
+    using Field = std::decay_t<decltype(field)>;
+    if constexpr (std::is_same_v<Field, std::string>)
+      store.SetString("Logo", key, field);
+    else if constexpr (std::is_same_v<Field, uint32_t>)
+      store.SetColour("Logo", key, field);
+    else
+      store.SetInteger("Logo", key, field);
+  });
 }
 
 std::string DescribeProject(const CFramewrightDoc& doc) {

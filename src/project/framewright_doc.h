@@ -33,8 +33,7 @@ struct MainFrameState {
 struct LogoSettings {
   int16_t bUseLogo = 1;
   int16_t bUseTransparent = 0;
-  int16_t nXPos = 0;
-  int16_t nYPos = 0;
+  int16_t nXPos = 0, nYPos = 0;
   int16_t bColorFromLogo = 0;
   uint32_t crTrans = 0;             // 0x00BBGGRR
   std::string sLogoFile = "<LOGO";  // the built-in placeholder: no logo is drawn

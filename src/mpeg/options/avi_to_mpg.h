@@ -56,8 +56,7 @@ struct AviToMpgArguments {
   int totalRateKbps = 0;
   int audioRateKbps = 0;
   unsigned frameRateSelection = 0;
-  int width = 0;
-  int height = 0;
+  int width = 0, height = 0;
   // kbit/s of the video alone, kAutomaticVideoRate, or 0 for what the total rate leaves.
   int videoRateKbps = 0;
 };

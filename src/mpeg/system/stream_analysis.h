@@ -31,20 +31,15 @@ struct VideoStreamInfo {
 // What the audio scan learns; the header fields are the first frame's.
 struct AudioStreamInfo {
   uint64_t streamLength = 0;  // bytes, up to the end of the last complete frame
-  unsigned frames = 0;
-  unsigned framesWithoutPadding = 0;
-  unsigned framesWithPadding = 0;
+  unsigned frames = 0, framesWithoutPadding = 0, framesWithPadding = 0;
   unsigned frameLength = 0;  // bytes without padding
   unsigned paddedFrameLength = 0;
   unsigned layerCode = 0;  // 3 = layer I, 2 = layer II, 1 = layer III
   unsigned protectionBit = 0;
   unsigned bitrateIndex = 0;
   unsigned samplingFrequencyCode = 0;
-  unsigned mode = 0;
-  unsigned modeExtension = 0;
-  unsigned copyright = 0;
-  unsigned originalOrCopy = 0;
-  unsigned emphasis = 0;
+  unsigned mode = 0, modeExtension = 0;
+  unsigned copyright = 0, originalOrCopy = 0, emphasis = 0;
 };
 
 // The start-up time before any video has been scanned: 2^33 - 1 ticks.

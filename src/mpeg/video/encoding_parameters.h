@@ -24,10 +24,8 @@ inline constexpr MotionTableRow kMotionTable[3] = {
 
 // What the driver knows of its source: size, rate as a fraction and length in frames.
 struct SourceDescription {
-  uint32_t width = 0;
-  uint32_t height = 0;
-  uint32_t rate = 0;
-  uint32_t scale = 0;
+  uint32_t width = 0, height = 0;
+  uint32_t rate = 0, scale = 0;  // frames per second = rate / scale
   uint32_t length = 0;
 };
 

@@ -28,10 +28,7 @@ class RateControl {
   int Np = 0, Nb = 0;
   int64_t Xi = 0, Xp = 0, Xb = 0;
   int64_t d0i = 0, d0p = 0, d0b = 0;
-  int64_t T = 0;
-  int64_t d = 0;
-  int64_t S = 0;
-  int64_t Q = 0;
+  int64_t T = 0, d = 0, S = 0, Q = 0;
   double actsum = 0;
   int prevMquant = 0;
   int pictureType = 1;

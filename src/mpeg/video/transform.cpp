@@ -122,6 +122,22 @@ static inline int16_t ClipIdct(int v) {
   return static_cast<int16_t>(v < -256 ? -256 : v > 255 ? 255 : v);
 }
 
+// The last two butterfly stages, the same for rows and columns.
+static inline void LastStages(int& x0, int& x1, int& x2, int& x3, int& x4, int& x5, int& x6,
+                              int& x7, int& x8) {
+  x1 = x4 + x6;
+  x4 -= x6;
+  x6 = x5 + x7;
+  x5 -= x7;
+
+  x7 = x8 + x3;
+  x8 -= x3;
+  x3 = x0 + x2;
+  x0 -= x2;
+  x2 = (181 * (x4 + x5) + 128) >> 8;
+  x4 = (181 * (x4 - x5) + 128) >> 8;
+}
+
 static void InverseDctRow(int16_t* b) {
   int x1 = b[4] * 2048, x2 = b[6], x3 = b[2], x4 = b[1], x5 = b[7], x6 = b[5], x7 = b[3];
   if (!(x1 | x2 | x3 | x4 | x5 | x6 | x7)) {
@@ -142,17 +158,7 @@ static void InverseDctRow(int16_t* b) {
   x1 = W6 * (x3 + x2);
   x2 = x1 - (W2 + W6) * x2;
   x3 = x1 + (W2 - W6) * x3;
-  x1 = x4 + x6;
-  x4 -= x6;
-  x6 = x5 + x7;
-  x5 -= x7;
-
-  x7 = x8 + x3;
-  x8 -= x3;
-  x3 = x0 + x2;
-  x0 -= x2;
-  x2 = (181 * (x4 + x5) + 128) >> 8;
-  x4 = (181 * (x4 - x5) + 128) >> 8;
+  LastStages(x0, x1, x2, x3, x4, x5, x6, x7, x8);
 
   b[0] = static_cast<int16_t>((x7 + x1) >> 8);
   b[1] = static_cast<int16_t>((x3 + x2) >> 8);
@@ -185,17 +191,7 @@ static void InverseDctColumn(int16_t* b) {
   x1 = W6 * (x3 + x2) + 4;
   x2 = (x1 - (W2 + W6) * x2) >> 3;
   x3 = (x1 + (W2 - W6) * x3) >> 3;
-  x1 = x4 + x6;
-  x4 -= x6;
-  x6 = x5 + x7;
-  x5 -= x7;
-
-  x7 = x8 + x3;
-  x8 -= x3;
-  x3 = x0 + x2;
-  x0 -= x2;
-  x2 = (181 * (x4 + x5) + 128) >> 8;
-  x4 = (181 * (x4 - x5) + 128) >> 8;
+  LastStages(x0, x1, x2, x3, x4, x5, x6, x7, x8);
 
   b[8 * 0] = ClipIdct((x7 + x1) >> 14);
   b[8 * 1] = ClipIdct((x3 + x2) >> 14);

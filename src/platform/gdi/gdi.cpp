@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "platform/gdi/dib.h"
 
@@ -185,23 +186,19 @@ void Bitmap::Fill(Bgrx value) {
 // DeviceContext
 
 HBITMAP DeviceContext::SelectBitmap(HBITMAP bitmap) {
-  std::swap(bitmap_, bitmap);
-  return bitmap;
+  return std::exchange(bitmap_, bitmap);
 }
 
 HPALETTE DeviceContext::SelectPalette(HPALETTE palette) {
-  std::swap(palette_, palette);
-  return palette;
+  return std::exchange(palette_, palette);
 }
 
 COLORREF DeviceContext::SetBkColor(COLORREF colour) {
-  std::swap(bkColor_, colour);
-  return colour;
+  return std::exchange(bkColor_, colour);
 }
 
 COLORREF DeviceContext::SetTextColor(COLORREF colour) {
-  std::swap(textColor_, colour);
-  return colour;
+  return std::exchange(textColor_, colour);
 }
 
 COLORREF DeviceContext::GetPixel(int x, int y) const {
