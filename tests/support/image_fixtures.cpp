@@ -49,6 +49,33 @@ bool RunImageMagick(const std::string& arguments) {
   return RunCommand(convert + " " + arguments).status == 0;
 }
 
+std::vector<std::string> PhotoBitmaps(const std::vector<std::string>& photos,
+                                      const std::string& folder, int width, int height,
+                                      std::string& missing) {
+  missing.clear();
+  if (ImageMagickConvert().empty()) {
+    missing = "ImageMagick is not installed";
+    return {};
+  }
+  std::vector<std::string> out;
+  for (const std::string& photo : photos) {
+    if (!std::filesystem::exists(photo)) {
+      missing = photo + " is missing (mate-backgrounds)";
+      return {};
+    }
+    const std::string bmp =
+        (std::filesystem::path(folder) / (std::filesystem::path(photo).stem().string() + ".bmp"))
+            .string();
+    if (!RunImageMagick(ShellQuote(photo) + " -resize " + std::to_string(width) + "x" +
+                        std::to_string(height) + "! -type TrueColor BMP3:" + ShellQuote(bmp))) {
+      missing = "ImageMagick could not convert " + photo;
+      return {};
+    }
+    out.push_back(bmp);
+  }
+  return out;
+}
+
 bool ImageMagickRgb(const std::string& path, std::vector<uint8_t>& rgb, int& width, int& height,
                     int frame) {
   const std::string which = path + "[" + std::to_string(frame) + "]";

@@ -31,6 +31,13 @@ bool ImageMagickRgb(const std::string& path, std::vector<uint8_t>& rgb, int& wid
 // Runs /usr/bin/convert with the arguments (a shell-quoted string); true on exit 0.
 bool RunImageMagick(const std::string& arguments);
 
+// The photographs (paths of the wallpaper package) squeezed to width x height 24-bit BMP
+// files named after them in `folder`, by ImageMagick. Empty, with the reason in `missing`,
+// when the package or ImageMagick is not installed.
+std::vector<std::string> PhotoBitmaps(const std::vector<std::string>& photos,
+                                      const std::string& folder, int width, int height,
+                                      std::string& missing);
+
 // Largest difference of any channel, and the PSNR in dB (infinity when equal).
 int MaxChannelDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
 

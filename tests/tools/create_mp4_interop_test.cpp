@@ -32,17 +32,10 @@ struct Mp4Road : ::testing::Test {
   std::vector<std::string> pictures;  // 320x240 bitmaps made from the photographs
 
   void SetUp() override {
-    const std::string convert = ImageMagickConvert();
-    if (convert.empty()) GTEST_SKIP() << "ImageMagick is not installed";
-    for (const char* photo : kPhotos) {
-      if (!fs::exists(photo)) GTEST_SKIP() << photo << " is missing (mate-backgrounds)";
-      const std::string out = dir.File(fs::path(photo).stem().string() + ".bmp");
-      ASSERT_EQ(RunCommand(ShellQuote(convert) + " " + ShellQuote(photo) +
-                           " -resize 320x240! -type TrueColor BMP3:" + ShellQuote(out))
-                    .status,
-                0);
-      pictures.push_back(out);
-    }
+    std::string missing;
+    pictures = PhotoBitmaps({std::begin(kPhotos), std::end(kPhotos)}, dir.path().string(), 320, 240,
+                            missing);
+    if (pictures.empty()) GTEST_SKIP() << missing;
   }
 
   // The pictures as the RGB frames a player should show.

@@ -50,17 +50,12 @@ std::vector<uint8_t> PlayerFrames(MovieSource& source, bool as555 = false) {
 class MoviePlayerInteropTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* photo : kPhotos)
-      if (!fs::exists(photo)) GTEST_SKIP() << photo << " is missing (mate-backgrounds)";
     if (FindTool("ffmpeg").empty()) GTEST_SKIP() << "ffmpeg is missing";
-    int n = 0;
-    for (const char* photo : kPhotos) {
-      const std::string bmp = dir.File("photo" + std::to_string(n++) + ".bmp");
-      // 64 x 40: MS Video 1 codes whole 4x4 blocks, MPEG whole macroblocks.
-      ASSERT_TRUE(RunImageMagick(ShellQuote(photo) + " -resize 64x40! -type TrueColor " +
-                                 ShellQuote("BMP3:" + bmp)));
-      images.push_back(bmp);
-    }
+    std::string missing;
+    // 64 x 40: MS Video 1 codes whole 4x4 blocks, MPEG whole macroblocks.
+    images = PhotoBitmaps({std::begin(kPhotos), std::end(kPhotos)}, dir.path().string(), 64, 40,
+                          missing);
+    if (images.empty()) GTEST_SKIP() << missing;
   }
   std::string BuildAvi(const std::string& name, int depth, FOURCC handler) {
     AVICOMPRESSOPTIONS options = OptionsFor(handler, 8000, 4);

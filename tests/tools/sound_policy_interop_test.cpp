@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/image_fixtures.h"
 #include "support/sound_timing_fixtures.h"
 #include "support/test_support.h"
 
@@ -58,17 +59,10 @@ class SoundPolicyRoads : public ::testing::TestWithParam<SoundKind> {
   void SetUp() override {
     if (FindTool("ffmpeg").empty() || FindTool("ffprobe").empty())
       GTEST_SKIP() << "ffmpeg is not installed";
-    const std::string convert = ImageMagickConvert();
-    if (convert.empty()) GTEST_SKIP() << "ImageMagick is not installed";
-    for (const char* photo : kPhotos) {
-      if (!fs::exists(photo)) GTEST_SKIP() << photo << " is missing (mate-backgrounds)";
-      const std::string out = dir.File(fs::path(photo).stem().string() + ".bmp");
-      ASSERT_EQ(RunCommand(ShellQuote(convert) + " " + ShellQuote(photo) +
-                           " -resize 64x48! -type TrueColor BMP3:" + ShellQuote(out))
-                    .status,
-                0);
-      pictures.push_back(out);
-    }
+    std::string missing;
+    pictures = PhotoBitmaps({std::begin(kPhotos), std::end(kPhotos)}, dir.path().string(), 64, 48,
+                            missing);
+    if (pictures.empty()) GTEST_SKIP() << missing;
     const SoundKind& kind = GetParam();
     sound = dir.File(kind.name);
     const CommandResult made =

@@ -12,6 +12,7 @@
 #include <tuple>
 #include <vector>
 
+#include "support/image_fixtures.h"
 #include "support/sound_timing_fixtures.h"
 #include "support/test_support.h"
 
@@ -31,14 +32,10 @@ class SoundSources : public ::testing::Test {
   void SetUp() override {
     if (FindTool("ffmpeg").empty() || FindTool("ffprobe").empty())
       GTEST_SKIP() << "ffmpeg is not installed";
-    const std::string convert = ImageMagickConvert();
-    if (convert.empty()) GTEST_SKIP() << "ImageMagick is not installed";
-    if (!fs::exists(kPhoto)) GTEST_SKIP() << kPhoto << " is missing (mate-backgrounds)";
-    picture = dir.File("meadow.bmp");
-    ASSERT_EQ(RunCommand(ShellQuote(convert) + " " + ShellQuote(kPhoto) +
-                         " -resize 64x48! -type TrueColor BMP3:" + ShellQuote(picture))
-                  .status,
-              0);
+    std::string missing;
+    const auto made = PhotoBitmaps({kPhoto}, dir.path().string(), 64, 48, missing);
+    if (made.empty()) GTEST_SKIP() << missing;
+    picture = made[0];
   }
 
   void Ffmpeg(const std::string& arguments) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/image_fixtures.h"
 #include "support/test_support.h"
 #include "support/vfw_fixtures.h"
 
@@ -26,20 +27,11 @@ std::vector<std::string> Photographs(const TempDir& dir) {
   const char* names[] = {"nature/Aqua.jpg",        "nature/Dune.jpg",
                          "nature/LadyBird.jpg",    "nature/GreenMeadow.jpg",
                          "abstract/Elephants.jpg", "nature/FreshFlower.jpg"};
-  std::vector<std::string> out;
-  const std::string convert = ImageMagickConvert();
-  for (const char* name : names) {
-    const fs::path source = fs::path("/usr/share/backgrounds/mate") / name;
-    if (!fs::exists(source) || convert.empty()) return {};
-    const std::string bmp = dir.File(fs::path(name).stem().string() + ".bmp");
-    const CommandResult r =
-        RunCommand(ShellQuote(convert) + " " + ShellQuote(source.string()) + " -resize " +
-                   std::to_string(kWidth) + "x" + std::to_string(kHeight) +
-                   "! -type TrueColor BMP3:" + ShellQuote(bmp));
-    if (r.status != 0) return {};
-    out.push_back(bmp);
-  }
-  return out;
+  std::vector<std::string> paths;
+  for (const char* name : names)
+    paths.push_back(std::string("/usr/share/backgrounds/mate/") + name);
+  std::string missing;
+  return PhotoBitmaps(paths, dir.path().string(), kWidth, kHeight, missing);
 }
 
 struct Measure {
