@@ -1,6 +1,8 @@
 #include "platform/av/av_error.h"
 
+#include <cstdint>
 #include <mutex>
+#include <new>
 #include <thread>
 
 #include "platform/av/av_internal.h"
@@ -55,6 +57,16 @@ int OpenBestStream(const std::string& path, AVMediaType type, const char* noun, 
     return Fail(error, path + " has no " + noun + " that can be decoded"), -1;
   }
   return rc;
+}
+
+uint8_t* SlackBuffer::Reserve(size_t bytes) {
+  if (bytes > SIZE_MAX - kScalerSlack) return nullptr;
+  try {
+    if (bytes_.size() < bytes + kScalerSlack) bytes_.resize(bytes + kScalerSlack);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  return bytes_.data();
 }
 
 }  // namespace quendrolix::av

@@ -15,6 +15,7 @@ extern "C" {
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/av/av_error.h"
 #include "platform/gdi/dib.h"
@@ -50,6 +51,21 @@ using Packet = std::unique_ptr<AVPacket, PacketFreer>;
 using Scaler = std::unique_ptr<SwsContext, SwsFreer>;
 using Resampler = std::unique_ptr<SwrContext, SwrFreer>;
 using Parser = std::unique_ptr<AVCodecParserContext, ParserCloser>;
+
+// The scaler's vector code reads and writes past the end of a row: writing 24-bit rows one
+// pixel wide it was measured 44 bytes beyond the last, and it reads past a 1x1 picture into
+// the next page. Buffers of ours that it reads or writes get this much room after them
+// (frames of the library's own have it already).
+constexpr size_t kScalerSlack = 256;
+
+// Room for `bytes` with the slack after them, kept between calls; null when out of memory.
+class SlackBuffer {
+ public:
+  uint8_t* Reserve(size_t bytes);
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
 
 inline Frame NewFrame() {
   return Frame(av_frame_alloc());
@@ -111,6 +127,7 @@ class BgrConverter {
 
  private:
   Scaler sws_;
+  SlackBuffer padded_;
   int srcWidth_ = 0, srcHeight_ = 0, srcFormat_ = -1, dstWidth_ = 0, dstHeight_ = 0;
   int matrix_ = -1, range_ = -1;
 };
@@ -156,6 +173,7 @@ class FromBgrConverter {
 
  private:
   Scaler sws_;
+  SlackBuffer padded_;
   int width_ = 0, height_ = 0, format_ = -1, outWidth_ = 0, outHeight_ = 0;
 };
 

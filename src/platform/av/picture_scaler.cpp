@@ -28,11 +28,22 @@ bool ScaleBgr(const BgrView& source, const BgrTarget& target) {
       source.width, source.height, AV_PIX_FMT_BGR24, target.width, target.height, AV_PIX_FMT_BGR24,
       SWS_LANCZOS | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr));
   if (!sws) return false;
-  const uint8_t* in[4] = {source.pixels, nullptr, nullptr, nullptr};
+  // Both sides go through copies with room after them (the scaler reaches past the rows).
+  const size_t inBytes = source.stride * static_cast<size_t>(source.height);
+  const size_t outBytes = target.stride * static_cast<size_t>(target.height);
+  SlackBuffer inCopy, outCopy;
+  uint8_t* inPadded = inCopy.Reserve(inBytes);
+  uint8_t* outPadded = outCopy.Reserve(outBytes);
+  if (!inPadded || !outPadded) return false;
+  std::copy_n(source.pixels, inBytes, inPadded);
+  const uint8_t* in[4] = {inPadded, nullptr, nullptr, nullptr};
   int inLines[4] = {static_cast<int>(source.stride), 0, 0, 0};
-  uint8_t* out[4] = {target.pixels, nullptr, nullptr, nullptr};
+  uint8_t* out[4] = {outPadded, nullptr, nullptr, nullptr};
   int outLines[4] = {static_cast<int>(target.stride), 0, 0, 0};
-  return sws_scale(sws.get(), in, inLines, 0, source.height, out, outLines) == target.height;
+  if (sws_scale(sws.get(), in, inLines, 0, source.height, out, outLines) != target.height)
+    return false;
+  std::copy_n(outPadded, outBytes, target.pixels);
+  return true;
 }
 
 HDIB ScaleDib(const DibBlock& source, int width, int height) {
@@ -83,8 +94,8 @@ HBITMAP ScaleBitmap(const Bitmap& source, int width, int height) {
   constexpr int kSliceRows = 64;
   const size_t slicePlane = static_cast<size_t>(w) * kSliceRows;
   const size_t outPlane = static_cast<size_t>(width) * height;
-  std::unique_ptr<uint8_t[]> in(new (std::nothrow) uint8_t[3 * slicePlane]);
-  std::unique_ptr<uint8_t[]> scaled(new (std::nothrow) uint8_t[3 * outPlane]);
+  std::unique_ptr<uint8_t[]> in(new (std::nothrow) uint8_t[3 * slicePlane + kScalerSlack]);
+  std::unique_ptr<uint8_t[]> scaled(new (std::nothrow) uint8_t[3 * outPlane + kScalerSlack]);
   if (!in || !scaled) return nullptr;
   const uint8_t* inPlanes[4] = {in.get(), in.get() + slicePlane, in.get() + 2 * slicePlane,
                                 nullptr};

@@ -87,12 +87,18 @@ bool BgrConverter::Convert(const AVFrame& frame, uint8_t* rows, int width, int h
     matrix_ = matrix;
     range_ = range;
   }
+  // The rows are made in a copy with room after it, then moved to their place.
+  const size_t bytes = stride * static_cast<size_t>(height);
+  uint8_t* made = padded_.Reserve(bytes);
+  if (!made) return false;
   // Bottom-up rows: start at the top row (stored last) and step backwards.
-  uint8_t* top = rows + stride * static_cast<size_t>(height - 1);
+  uint8_t* top = made + stride * static_cast<size_t>(height - 1);
   uint8_t* planes[4] = {top, nullptr, nullptr, nullptr};
   int lines[4] = {-static_cast<int>(stride), 0, 0, 0};
-  return sws_scale(sws_.get(), frame.data, frame.linesize, 0, frame.height, planes, lines) ==
-         height;
+  if (sws_scale(sws_.get(), frame.data, frame.linesize, 0, frame.height, planes, lines) != height)
+    return false;
+  std::memcpy(rows, made, bytes);
+  return true;
 }
 
 // ---- Samples of an AVI stream ---------------------------------------------------------

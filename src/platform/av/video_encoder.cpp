@@ -81,8 +81,13 @@ bool FromBgrConverter::Convert(const uint8_t* rows, size_t stride, int width, in
     format_ = frame.format;
   }
   if (av_frame_make_writable(&frame) < 0) return false;
+  // The scaler reads a copy of the rows with room after it.
+  const size_t bytes = stride * static_cast<size_t>(height);
+  uint8_t* copy = padded_.Reserve(bytes);
+  if (!copy) return false;
+  std::memcpy(copy, rows, bytes);
   // Bottom-up rows read from the top one backwards.
-  const uint8_t* top = rows + stride * static_cast<size_t>(height - 1);
+  const uint8_t* top = copy + stride * static_cast<size_t>(height - 1);
   const uint8_t* in[4] = {top, nullptr, nullptr, nullptr};
   int lines[4] = {-static_cast<int>(stride), 0, 0, 0};
   if (sws_scale(sws_.get(), in, lines, 0, height, frame.data, frame.linesize) != height)
