@@ -41,8 +41,10 @@ struct Box {
   size_t end;   // offset after the box
 };
 
-// The boxes between `from` and `to`; false when one does not fit.
-bool Boxes(const uint8_t* data, size_t from, size_t to, std::vector<Box>& out) {
+// The boxes between `from` and `to`; false when one does not fit. With `cut`, a box that
+// claims more than there is ends where the contents end (as lenient readers take it) and is
+// the last one.
+bool Boxes(const uint8_t* data, size_t from, size_t to, std::vector<Box>& out, bool cut = false) {
   out.clear();
   size_t at = from;
   while (at + 8 <= to) {
@@ -57,7 +59,11 @@ bool Boxes(const uint8_t* data, size_t from, size_t to, std::vector<Box>& out) {
     } else if (size == 0) {
       size = to - at;  // to the end of the enclosing box
     }
-    if (size < header || size > to - at) return false;
+    if (size < header) return false;
+    if (size > to - at) {
+      if (!cut) return false;
+      size = to - at;
+    }
     Box box;
     std::memcpy(box.type, data + at + 4, 4);
     box.body = at + header;
@@ -181,10 +187,13 @@ bool HeifHasTransformations(const uint8_t* data, size_t size) {
 std::vector<HeifCanvas> HeifDerivedCanvases(const uint8_t* data, size_t size) {
   std::vector<HeifCanvas> canvases;
   std::vector<Box> top, inMeta, entries;
-  if (!data || !Boxes(data, 0, size, top)) return canvases;
+  // The walk takes all it can: a box that runs past the end must not hide a canvas that
+  // the library would still make.
+  if (!data) return canvases;
+  Boxes(data, 0, size, top, true);
   const Box* meta = Find(top, "meta");
-  if (!meta || meta->end - meta->body < 4 || !Boxes(data, meta->body + 4, meta->end, inMeta))
-    return canvases;
+  if (!meta || meta->end - meta->body < 4) return canvases;
+  Boxes(data, meta->body + 4, meta->end, inMeta, true);
   const Box* iinf = Find(inMeta, "iinf");
   const Box* iloc = Find(inMeta, "iloc");
   if (!iinf || !iloc) return canvases;
@@ -192,7 +201,8 @@ std::vector<HeifCanvas> HeifDerivedCanvases(const uint8_t* data, size_t size) {
   const unsigned listVersion = unsigned(list.Take(1));
   list.Take(3);
   list.Take(listVersion == 0 ? 2 : 4);
-  if (!list.ok() || !Boxes(data, list.at(), iinf->end, entries)) return canvases;
+  if (!list.ok()) return canvases;
+  Boxes(data, list.at(), iinf->end, entries, true);
   const std::vector<ItemData> located = ItemLocations(data, size, *iloc, Find(inMeta, "idat"));
   for (const Box& entry : entries) {
     if (std::memcmp(entry.type, "infe", 4) != 0) continue;

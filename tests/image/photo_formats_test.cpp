@@ -111,6 +111,10 @@ TEST(HeifContainerTest, TheCanvasOfTiledAndLayeredPicturesIsReadFromTheirOwnData
   EXPECT_EQ(canvases[0].height, 20000u);
   EXPECT_EQ(canvases[1].width, 70000u);
   EXPECT_EQ(canvases[1].height, 3u);
+  // A last box that claims more than the file has hides nothing (the library reads on).
+  std::vector<uint8_t> overlong = file;
+  overlong[build(overlayAt).size() + 2] = 0x7F;
+  EXPECT_EQ(HeifDerivedCanvases(overlong.data(), overlong.size()).size(), 2u);
   // Cut anywhere, the walk finds at most what is whole and never reads past the end.
   for (size_t keep = 0; keep < file.size(); ++keep)
     EXPECT_LE(HeifDerivedCanvases(file.data(), keep).size(), 2u);
