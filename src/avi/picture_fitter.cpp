@@ -36,7 +36,15 @@ void PictureFitter::SetFrameSize(int width, int height) {
 
 HBITMAP PictureFitter::Load(const std::string& path, std::string* why) {
   CBmp picture;
-  if (!picture.Load(path)) {
+  // Once the frame size is known, a large photograph need only be decoded at the size it
+  // is scaled to.
+  auto needed = [this](int& width, int& height) {
+    const FitPlacement place = PlaceForFit(width, height, width_, height_, format_.fit);
+    width = place.width;
+    height = place.height;
+  };
+  const bool reduce = scales() && width_ > 0;
+  if (!(reduce ? picture.Load(path, needed) : picture.Load(path))) {
     if (why) *why = picture.loadFailure().empty() ? "it could not be read" : picture.loadFailure();
     return nullptr;
   }

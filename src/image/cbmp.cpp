@@ -137,13 +137,18 @@ std::string TgaFailure(int status) {
 }  // namespace
 
 bool CBmp::Load(const std::string& path) {
+  return Load(path, {});
+}
+
+bool CBmp::Load(const std::string& path,
+                const std::function<void(int& width, int& height)>& needed) {
   loadFailure_.clear();
   Release();
   // A transparent colour belongs to the picture it came with.
   transparent_ = 0;
   transparentColour_ = 0;
   const std::string ext = UpperExtension(path);
-  if (LoadByExtension(path, ext)) {
+  if (LoadByExtension(path, ext, needed)) {
     loadFailure_.clear();
     return true;
   }
@@ -153,7 +158,8 @@ bool CBmp::Load(const std::string& path) {
   return false;
 }
 
-bool CBmp::LoadByExtension(const std::string& path, const std::string& ext) {
+bool CBmp::LoadByExtension(const std::string& path, const std::string& ext,
+                           const std::function<void(int& width, int& height)>& needed) {
   if (ext == "BMP" || ext == "DIB") {
     SetDibLastError(kDibErrorNone);
     HDIB dib = LoadDibFile(path);
@@ -220,7 +226,7 @@ bool CBmp::LoadByExtension(const std::string& path, const std::string& ext) {
     return false;
   }
   if (ext == "JPG" || ext == "JPEG") {
-    HDIB dib = ReadJpeg(path, &loadFailure_);
+    HDIB dib = ReadJpeg(path, &loadFailure_, needed);
     if (!dib) return false;
     HBITMAP bitmap = BitmapFromDib(*dib, nullptr);
     if (!bitmap) return false;

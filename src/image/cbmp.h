@@ -3,6 +3,7 @@
 // CBmp: the in-memory picture used everywhere, a screen-compatible bitmap with its palette
 // and an optional transparent colour, loaded and saved by the file name's extension.
 
+#include <functional>
 #include <string>
 
 #include "image/clipboard.h"
@@ -27,6 +28,11 @@ class CBmp {
   // pictures with alpha over the screen background, photographs upright). False when the
   // extension is unknown or the decoder failed; the picture is then empty.
   bool Load(const std::string& path);
+  // The same for a caller that will scale the picture: `needed` receives the upright size
+  // and changes it to the size the caller scales to. Readers that can decode a smaller
+  // picture for less work (JPEG) then deliver one of the same shape that is at least that
+  // large; the others deliver the picture as it is.
+  bool Load(const std::string& path, const std::function<void(int& width, int& height)>& needed);
   // Writes the picture by extension (BMP, PCX, JPG, JPEG, TIF, TIFF, PNG); anything else
   // writes nothing. The picture is not changed.
   bool Save(const std::string& path) const;
@@ -62,7 +68,8 @@ class CBmp {
   COLORREF transparentColour() const { return transparentColour_; }
 
  private:
-  bool LoadByExtension(const std::string& path, const std::string& ext);
+  bool LoadByExtension(const std::string& path, const std::string& ext,
+                       const std::function<void(int& width, int& height)>& needed);
   bool SaveJpeg(const std::string& path) const;
 
   HBITMAP bitmap_;

@@ -86,7 +86,8 @@ void CmykToBgr(const uint8_t* cmyk, uint8_t* bgr, int width, bool inverted) {
   }
 }
 
-bool Decode(Decoder& d, std::FILE* f, std::string* failure) {
+bool Decode(Decoder& d, std::FILE* f, std::string* failure,
+            const std::function<void(int& width, int& height)>& needed) {
   d.info.err = jpeg_std_error(&d.error.pub);
   d.error.pub.error_exit = FatalError;
   d.error.pub.emit_message = Warning;
@@ -117,6 +118,17 @@ bool Decode(Decoder& d, std::FILE* f, std::string* failure) {
     return false;
   }
   d.info.mem->max_memory_to_use = 512L << 20;
+  if (needed) {
+    // The wanted size is of the upright picture; orientations 5 to 8 swap its sides.
+    const bool swapped = orientation >= 5 && orientation <= 8;
+    int wantWidth = static_cast<int>(swapped ? h : w),
+        wantHeight = static_cast<int>(swapped ? w : h);
+    needed(wantWidth, wantHeight);
+    if (swapped) std::swap(wantWidth, wantHeight);
+    d.info.scale_num = 1;
+    d.info.scale_denom = static_cast<unsigned>(
+        JpegReduction(static_cast<int>(w), static_cast<int>(h), wantWidth, wantHeight));
+  }
   // Colour comes out in the block's own blue-green-red order, straight into its rows;
   // CMYK and YCCK come out as CMYK and are mixed down to colour here.
   const bool cmyk = d.info.jpeg_color_space == JCS_CMYK || d.info.jpeg_color_space == JCS_YCCK;
@@ -168,7 +180,17 @@ bool Decode(Decoder& d, std::FILE* f, std::string* failure) {
 
 }  // namespace
 
-HDIB ReadJpegStream(std::FILE* f, const std::string& name, std::string* failure) {
+int JpegReduction(int width, int height, int neededWidth, int neededHeight) {
+  for (int reduction : {8, 4, 2})
+    if (width % reduction == 0 && height % reduction == 0 &&
+        width / reduction >= std::max(neededWidth, 1) &&
+        height / reduction >= std::max(neededHeight, 1))
+      return reduction;
+  return 1;
+}
+
+HDIB ReadJpegStream(std::FILE* f, const std::string& name, std::string* failure,
+                    const std::function<void(int& width, int& height)>& needed) {
   if (failure) failure->clear();
   if (!f) {
     const std::string text = StringPrintf("JPEG :\nCan't open %s\n", name.c_str());
@@ -177,15 +199,16 @@ HDIB ReadJpegStream(std::FILE* f, const std::string& name, std::string* failure)
     return nullptr;
   }
   Decoder d;
-  bool ok = Decode(d, f, failure);
+  bool ok = Decode(d, f, failure, needed);
   if (d.created) jpeg_destroy_decompress(&d.info);
   if (!ok) return nullptr;
   return std::move(d.dib);
 }
 
-HDIB ReadJpeg(const std::string& path, std::string* failure) {
+HDIB ReadJpeg(const std::string& path, std::string* failure,
+              const std::function<void(int& width, int& height)>& needed) {
   FileHandle f = OpenFile(path, "rb");
-  return ReadJpegStream(f.get(), path, failure);
+  return ReadJpegStream(f.get(), path, failure, needed);
 }
 
 namespace {

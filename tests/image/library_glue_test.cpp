@@ -52,6 +52,84 @@ TEST(JpegGlueTest, GreyPictureLoadsWithEqualChannels) {
   }
 }
 
+TEST(JpegGlueTest, ReductionsKeepTheShapeAndAtLeastTheWantedSize) {
+  EXPECT_EQ(JpegReduction(4032, 3024, 320, 240), 8);    // 504x378
+  EXPECT_EQ(JpegReduction(2560, 1600, 1152, 720), 2);   // 1280x800
+  EXPECT_EQ(JpegReduction(4000, 3000, 1440, 1080), 2);  // 2000x1500; a quarter is too small
+  EXPECT_EQ(JpegReduction(6000, 4000, 1620, 1080), 2);  // 3000x2000
+  EXPECT_EQ(JpegReduction(5640, 3172, 320, 180), 4);    // 3172 is not a multiple of 8
+  EXPECT_EQ(JpegReduction(4001, 3000, 100, 100), 1);    // no exact fraction keeps the shape
+  EXPECT_EQ(JpegReduction(1600, 1200, 1601, 100), 1);   // enlarged: nothing to save
+  EXPECT_EQ(JpegReduction(64, 48, 0, 0), 8);
+}
+
+// A JPEG that says, in an EXIF segment, that it was taken turned (6: the camera's right side
+// up).
+std::vector<uint8_t> WithOrientation(std::vector<uint8_t> jpeg, uint8_t orientation) {
+  const std::vector<uint8_t> tiff = {
+      'M',  'M',  0, 42, 0, 0, 0, 8,                                     // header, first directory
+      0,    1,                                                           // one entry
+      0x01, 0x12, 0, 3,  0, 0, 0, 1, 0, orientation, 0, 0, 0, 0, 0, 0};  // no next directory
+  std::vector<uint8_t> app1 = {0xFF, 0xE1, 0, uint8_t(2 + 6 + tiff.size()), 'E', 'x', 'i',
+                               'f',  0,    0};
+  app1.insert(app1.end(), tiff.begin(), tiff.end());
+  jpeg.insert(jpeg.begin() + 2, app1.begin(), app1.end());
+  return jpeg;
+}
+
+TEST(JpegGlueTest, APictureWantedSmallerIsDecodedSmallerTheRightWayUp) {
+  TempDir dir;
+  // 96 x 64 of smooth colour, so that a reduced decode is the picture made smaller.
+  std::vector<uint8_t> rgb(96 * 64 * 3);
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 96; ++x) {
+      uint8_t* p = &rgb[(y * 96 + x) * 3];
+      p[0] = uint8_t(x * 2), p[1] = uint8_t(y * 3), p[2] = 128;
+    }
+  ASSERT_TRUE(WriteJpeg(dir.File("plain.jpg"), rgb.data(), 96, 64, 1, 95));
+  std::vector<int> sizes;
+  auto want = [&](int w, int h) {
+    return [&sizes, w, h](int& width, int& height) {
+      sizes.insert(sizes.end(), {width, height});
+      width = w, height = h;
+    };
+  };
+  HDIB quarter = ReadJpeg(dir.File("plain.jpg"), nullptr, want(24, 16));
+  ASSERT_TRUE(quarter);
+  EXPECT_EQ(quarter->header().biWidth, 24);
+  EXPECT_EQ(quarter->header().biHeight, 16);
+  HDIB half = ReadJpeg(dir.File("plain.jpg"), nullptr, want(25, 16));
+  ASSERT_TRUE(half);
+  EXPECT_EQ(half->header().biWidth, 48);
+  EXPECT_EQ(sizes, (std::vector<int>{96, 64, 96, 64}));
+  // The reduced picture shows what the whole one shows, made smaller.
+  HDIB whole = ReadJpeg(dir.File("plain.jpg"));
+  ASSERT_TRUE(whole);
+  const std::vector<uint8_t> wholeRgb = testing::RgbOfDib(*whole),
+                             quarterRgb = testing::RgbOfDib(*quarter);
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 24; ++x)
+      for (int c = 0; c < 3; ++c) {
+        int sum = 0;
+        for (int dy = 0; dy < 4; ++dy)
+          for (int dx = 0; dx < 4; ++dx) sum += wholeRgb[((4 * y + dy) * 96 + 4 * x + dx) * 3 + c];
+        ASSERT_NEAR(quarterRgb[(y * 24 + x) * 3 + c], sum / 16, 6) << x << "," << y;
+      }
+  // Turned by its EXIF tag, the wanted size is of the upright picture (64 x 96).
+  std::vector<uint8_t> bytes;
+  {
+    FileHandle f = OpenFile(dir.File("plain.jpg"), "rb");
+    ASSERT_TRUE(f && ReadRest(f.get(), bytes, 1 << 20));
+  }
+  testing::WriteBytes(dir.File("turned.jpg"), WithOrientation(bytes, 6));
+  sizes.clear();
+  HDIB turned = ReadJpeg(dir.File("turned.jpg"), nullptr, want(16, 24));
+  ASSERT_TRUE(turned);
+  EXPECT_EQ(sizes, (std::vector<int>{64, 96}));
+  EXPECT_EQ(turned->header().biWidth, 16);
+  EXPECT_EQ(turned->header().biHeight, 24);
+}
+
 TEST(JpegGlueTest, FailuresShowTheirMessages) {
   TempDir dir;
   RecordingPrompts prompts;
