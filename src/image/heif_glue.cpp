@@ -94,6 +94,14 @@ class Fields {
     for (unsigned i = 0; i < bytes; ++i) value = value << 8 | data_[at_++];
     return value;
   }
+  void Skip(size_t bytes) {
+    if (end_ - at_ < bytes) {
+      ok_ = false;
+      at_ = end_;
+    } else {
+      at_ += bytes;
+    }
+  }
   bool ok() const { return ok_; }
   size_t at() const { return at_; }
 
@@ -150,6 +158,74 @@ std::vector<ItemData> ItemLocations(const uint8_t* data, size_t size, const Box&
     items.push_back({id, begin, end});
   }
   return items;
+}
+
+// Exp-Golomb and fixed-width fields of an HEVC parameter set, emulation prevention removed.
+class HevcBits {
+ public:
+  HevcBits(const uint8_t* nal, size_t size) {
+    int zeros = 0;
+    for (size_t i = 0; i < size; ++i) {
+      if (zeros >= 2 && nal[i] == 3) {
+        zeros = 0;
+        continue;
+      }
+      zeros = nal[i] == 0 ? zeros + 1 : 0;
+      bytes_.push_back(nal[i]);
+    }
+  }
+  uint32_t Bits(int n) {
+    uint32_t value = 0;
+    for (int i = 0; i < n; ++i) {
+      if (at_ >= 8 * bytes_.size()) {
+        ok_ = false;
+        return 0;
+      }
+      value = value << 1 | ((bytes_[at_ / 8] >> (7 - at_ % 8)) & 1);
+      ++at_;
+    }
+    return value;
+  }
+  uint32_t Golomb() {
+    int zeros = 0;
+    while (ok_ && Bits(1) == 0)
+      if (++zeros > 31) ok_ = false;
+    if (!ok_) return 0;
+    return (uint32_t{1} << zeros) - 1 + Bits(zeros);
+  }
+  void Skip(size_t n) {
+    at_ += n;
+    if (at_ > 8 * bytes_.size()) ok_ = false;
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  size_t at_ = 0;
+  bool ok_ = true;
+};
+
+// The coded picture size a sequence parameter set gives; false when it cannot be read.
+bool SequenceSize(const uint8_t* nal, size_t size, HeifCanvas& coded) {
+  HevcBits bits(nal, size);
+  bits.Skip(16);  // the NAL unit header
+  bits.Skip(4);   // video parameter set
+  const int subLayers = static_cast<int>(bits.Bits(3));
+  bits.Skip(1);
+  // Profile, tier and level of the whole stream, then of each sub-layer.
+  bits.Skip(96);
+  bool profile[8] = {}, level[8] = {};
+  for (int i = 0; i < subLayers; ++i) {
+    profile[i] = bits.Bits(1) != 0;
+    level[i] = bits.Bits(1) != 0;
+  }
+  if (subLayers > 0) bits.Skip(2 * (8 - subLayers));
+  for (int i = 0; i < subLayers; ++i) bits.Skip((profile[i] ? 88 : 0) + (level[i] ? 8 : 0));
+  bits.Golomb();                         // its own id
+  if (bits.Golomb() == 3) bits.Skip(1);  // 4:4:4 with separate planes
+  coded.width = bits.Golomb();
+  coded.height = bits.Golomb();
+  return bits.ok();
 }
 
 int OrientationOf(heif_image_handle* handle) {
@@ -231,6 +307,41 @@ std::vector<HeifCanvas> HeifDerivedCanvases(const uint8_t* data, size_t size) {
   return canvases;
 }
 
+std::vector<HeifCanvas> HeifCodedSizes(const uint8_t* data, size_t size) {
+  std::vector<HeifCanvas> sizes;
+  std::vector<Box> top, inMeta, inProperties, properties;
+  if (!data) return sizes;
+  Boxes(data, 0, size, top, true);
+  const Box* meta = Find(top, "meta");
+  if (!meta || meta->end - meta->body < 4) return sizes;
+  Boxes(data, meta->body + 4, meta->end, inMeta, true);
+  const Box* iprp = Find(inMeta, "iprp");
+  if (!iprp) return sizes;
+  Boxes(data, iprp->body, iprp->end, inProperties, true);
+  const Box* ipco = Find(inProperties, "ipco");
+  if (!ipco) return sizes;
+  Boxes(data, ipco->body, ipco->end, properties, true);
+  for (const Box& box : properties) {
+    if (std::memcmp(box.type, "hvcC", 4) != 0) continue;
+    // 22 bytes of configuration, then arrays of parameter sets by NAL unit type.
+    Fields f(data, box.body + 22, box.end);
+    const unsigned arrays = unsigned(f.Take(1));
+    for (unsigned a = 0; a < arrays && f.ok(); ++a) {
+      const unsigned type = unsigned(f.Take(1)) & 0x3F;
+      const unsigned units = unsigned(f.Take(2));
+      for (unsigned u = 0; u < units && f.ok(); ++u) {
+        const size_t length = size_t(f.Take(2));
+        const size_t at = f.at();
+        if (!f.ok() || length > box.end - at) break;
+        HeifCanvas coded;
+        if (type == 33 && SequenceSize(data + at, length, coded)) sizes.push_back(coded);
+        f.Skip(length);
+      }
+    }
+  }
+  return sizes;
+}
+
 HDIB ReadHeifMemory(const uint8_t* data, size_t size, std::string& message) {
   message = kNotHeif;
   if (!data || size < 12 ||
@@ -256,7 +367,10 @@ HDIB ReadHeifMemory(const uint8_t* data, size_t size, std::string& message) {
   int64_t canvasWidth = width, canvasHeight = height;
   bool withinBudget = PictureWithinBudget(width, height) &&
                       (codedWidth <= 0 || PictureWithinBudget(codedWidth, codedHeight));
-  for (const HeifCanvas& canvas : HeifDerivedCanvases(data, size)) {
+  // So is each picture the decoder makes, at the size its parameter sets give.
+  std::vector<HeifCanvas> made = HeifDerivedCanvases(data, size);
+  for (const HeifCanvas& coded : HeifCodedSizes(data, size)) made.push_back(coded);
+  for (const HeifCanvas& canvas : made) {
     if (withinBudget && !PictureWithinBudget(canvas.width, canvas.height)) {
       withinBudget = false;
       canvasWidth = canvas.width;

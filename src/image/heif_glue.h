@@ -29,5 +29,8 @@ struct HeifCanvas {
   uint32_t height = 0;
 };
 std::vector<HeifCanvas> HeifDerivedCanvases(const uint8_t* data, size_t size);
+// The coded picture sizes that the HEVC sequence parameter sets of the file's 'hvcC'
+// properties give: the decoder makes pictures that large whatever the 'ispe' says.
+std::vector<HeifCanvas> HeifCodedSizes(const uint8_t* data, size_t size);
 
 }  // namespace quendrolix

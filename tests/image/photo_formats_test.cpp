@@ -121,6 +121,80 @@ TEST(HeifContainerTest, TheCanvasOfTiledAndLayeredPicturesIsReadFromTheirOwnData
   EXPECT_TRUE(HeifDerivedCanvases(nullptr, 0).empty());
 }
 
+// An HEVC sequence parameter set as far as the picture size, with one sub-layer (so that its
+// profile and level are passed over) and the start-code emulation prevention an encoder adds.
+std::vector<uint8_t> SequenceParameters(uint32_t width, uint32_t height) {
+  std::vector<bool> bits;
+  auto put = [&](uint64_t value, int n) {
+    for (int i = n - 1; i >= 0; --i) bits.push_back((value >> i) & 1);
+  };
+  auto golomb = [&](uint32_t value) {
+    const uint64_t v = uint64_t{value} + 1;
+    int n = 0;
+    while ((v >> n) > 1) ++n;
+    put(0, n);
+    put(v, n + 1);
+  };
+  put(0, 4);             // video parameter set
+  put(1, 3);             // one sub-layer beyond the first
+  put(1, 1);             // temporal nesting
+  put(0, 96);            // general profile, tier and level: all zero bits
+  put(1, 1), put(1, 1);  // the sub-layer has a profile and a level
+  put(0, 2 * 7);         // alignment up to eight sub-layers
+  put(0, 88), put(0, 8);
+  golomb(0);  // its id
+  golomb(1);  // 4:2:0
+  golomb(width);
+  golomb(height);
+  put(1, 1);  // trailing bits
+  while (bits.size() % 8) bits.push_back(false);
+  std::vector<uint8_t> rbsp;
+  for (size_t i = 0; i < bits.size(); i += 8) {
+    uint8_t byte = 0;
+    for (int b = 0; b < 8; ++b) byte = uint8_t(byte << 1 | bits[i + b]);
+    rbsp.push_back(byte);
+  }
+  std::vector<uint8_t> nal = {0x42, 0x01};  // NAL unit type 33
+  int zeros = 0;
+  for (uint8_t byte : rbsp) {
+    if (zeros >= 2 && byte <= 3) {
+      nal.push_back(3);
+      zeros = 0;
+    }
+    nal.push_back(byte);
+    zeros = byte == 0 ? zeros + 1 : 0;
+  }
+  return nal;
+}
+
+std::vector<uint8_t> HvcC(const std::vector<uint8_t>& sps) {
+  std::vector<uint8_t> body(22, 0);
+  body[0] = 1;
+  body.push_back(2);                                        // two arrays
+  body.insert(body.end(), {0x20, 0, 1, 0, 2, 0x40, 0x01});  // a (cut) video parameter set
+  body.insert(body.end(), {0x21, 0, 1, uint8_t(sps.size() >> 8), uint8_t(sps.size())});
+  body.insert(body.end(), sps.begin(), sps.end());
+  return Box("hvcC", body);
+}
+
+TEST(HeifContainerTest, TheCodedPictureSizeIsReadFromTheParameterSets) {
+  const auto small = HeifSkeleton({HvcC(SequenceParameters(648, 408))});
+  std::vector<HeifCanvas> sizes = HeifCodedSizes(small.data(), small.size());
+  ASSERT_EQ(sizes.size(), 1u);
+  EXPECT_EQ(sizes[0].width, 648u);
+  EXPECT_EQ(sizes[0].height, 408u);
+  // 65536 x 256 codes runs of zero bytes that need emulation prevention.
+  const auto huge = HeifSkeleton(
+      {Box("ispe", std::vector<uint8_t>(8, 1), true), HvcC(SequenceParameters(65536, 256))});
+  sizes = HeifCodedSizes(huge.data(), huge.size());
+  ASSERT_EQ(sizes.size(), 1u);
+  EXPECT_EQ(sizes[0].width, 65536u);
+  EXPECT_EQ(sizes[0].height, 256u);
+  // Cut anywhere, nothing is read past the end.
+  for (size_t keep = 0; keep < huge.size(); ++keep)
+    EXPECT_LE(HeifCodedSizes(huge.data(), keep).size(), 1u);
+}
+
 TEST(PhotoGlueTest, GarbageAndTheWrongFormatAreRefusedWithAReason) {
   std::string message;
   const std::vector<uint8_t> riff = {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'E', 'B', 'P', 0, 0};
