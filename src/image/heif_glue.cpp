@@ -2,6 +2,8 @@
 
 #include <libheif/heif.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -342,17 +344,47 @@ std::vector<HeifCanvas> HeifCodedSizes(const uint8_t* data, size_t size) {
   return sizes;
 }
 
-HDIB ReadHeifMemory(const uint8_t* data, size_t size, std::string& message) {
+namespace {
+
+// The size in a message of the library's such as "Image size 15104x18944 exceeds the
+// maximum image size 256x256": the first one named.
+bool SizeInMessage(const char* text, int64_t& width, int64_t& height) {
+  const char* at = text ? std::strstr(text, "size ") : nullptr;
+  if (!at) return false;
+  char* end = nullptr;
+  width = std::strtoll(at + 5, &end, 10);
+  if (end == at + 5 || *end != 'x') return false;
+  const char* second = end + 1;
+  height = std::strtoll(second, &end, 10);
+  return end != second && width > 0 && height > 0;
+}
+
+std::string TooLarge(int64_t width, int64_t height) {
+  return StringPrintf("The picture (%lldx%lld) is larger than the %d megapixels allowed",
+                      static_cast<long long>(width), static_cast<long long>(height),
+                      PictureMegapixels());
+}
+
+// One decoding with the library's own limit on the sides of every picture it makes. A
+// picture it refuses for that leaves its size in `refusedWidth` x `refusedHeight`.
+HDIB DecodeWithin(const uint8_t* data, size_t size, int side, std::string& message,
+                  int64_t& refusedWidth, int64_t& refusedHeight) {
+  refusedWidth = refusedHeight = 0;
   message = kNotHeif;
-  if (!data || size < 12 ||
-      heif_check_filetype(data, static_cast<int>(std::min<size_t>(size, 64))) == heif_filetype_no)
-    return nullptr;
+  auto refused = [&](const heif_error& error) {
+    if (error.subcode == heif_suberror_Security_limit_exceeded &&
+        !SizeInMessage(error.message, refusedWidth, refusedHeight))
+      refusedWidth = refusedHeight = int64_t{kMaxImageDimension} + 1;
+  };
   std::unique_ptr<heif_context, ContextDeleter> context(heif_context_alloc());
   if (!context) return nullptr;
-  heif_context_set_maximum_image_size_limit(context.get(), static_cast<int>(kMaxImageDimension));
-  if (heif_context_read_from_memory_without_copy(context.get(), data, size, nullptr).code !=
-      heif_error_Ok)
+  heif_context_set_maximum_image_size_limit(context.get(), side);
+  const heif_error read =
+      heif_context_read_from_memory_without_copy(context.get(), data, size, nullptr);
+  if (read.code != heif_error_Ok) {
+    refused(read);
     return nullptr;
+  }
   heif_image_handle* rawHandle = nullptr;
   if (heif_context_get_primary_image_handle(context.get(), &rawHandle).code != heif_error_Ok)
     return nullptr;
@@ -378,9 +410,7 @@ HDIB ReadHeifMemory(const uint8_t* data, size_t size, std::string& message) {
     }
   }
   if (!withinBudget) {
-    message = StringPrintf("The picture (%lldx%lld) is larger than the %d megapixels allowed",
-                           static_cast<long long>(canvasWidth),
-                           static_cast<long long>(canvasHeight), PictureMegapixels());
+    message = TooLarge(canvasWidth, canvasHeight);
     return nullptr;
   }
   if (!CodedBytesCanHold(size, uint64_t(width) * height, kHeifPixelsPerByte)) {
@@ -397,6 +427,7 @@ HDIB ReadHeifMemory(const uint8_t* data, size_t size, std::string& message) {
       alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
   std::unique_ptr<heif_image, ImageDeleter> image(rawImage);
   if (decoded.code != heif_error_Ok || !image) {
+    refused(decoded);
     message = StringPrintf("The HEIF file is damaged (%s)",
                            decoded.message ? decoded.message : "cannot be decoded");
     return nullptr;
@@ -435,6 +466,30 @@ HDIB ReadHeifMemory(const uint8_t* data, size_t size, std::string& message) {
     }
   }
   return dib;
+}
+
+}  // namespace
+
+HDIB ReadHeifMemory(const uint8_t* data, size_t size, std::string& message) {
+  message = kNotHeif;
+  if (!data || size < 12 ||
+      heif_check_filetype(data, static_cast<int>(std::min<size_t>(size, 64))) == heif_filetype_no)
+    return nullptr;
+  // The library limits the sides of what it makes, the budget the area. The first try
+  // allows a square of the budget; a picture refused for a longer side is allowed when its
+  // area is within the budget, by trying again with that side: nothing is ever made larger.
+  int side = static_cast<int>(std::sqrt(static_cast<double>(PicturePixelBudget())));
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    int64_t width = 0, height = 0;
+    HDIB dib = DecodeWithin(data, size, side, message, width, height);
+    if (dib || width == 0) return dib;
+    if (!PictureWithinBudget(width, height) || std::max(width, height) <= side) {
+      message = TooLarge(width, height);
+      return nullptr;
+    }
+    side = static_cast<int>(std::max(width, height));
+  }
+  return nullptr;
 }
 
 HDIB ReadHeif(const std::string& path, std::string& message) {

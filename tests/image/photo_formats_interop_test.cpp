@@ -232,6 +232,35 @@ TEST(PhotoFormats, WebpAndHeicCopiesOfATurnedPhotoShowUpright) {
   EXPECT_TRUE(again.Load(upper));
 }
 
+TEST(PhotoFormats, AHeicPanoramaLongerThanASquareOfTheBudgetLoads) {
+  REQUIRE_PHOTOS();
+  const std::string heifEnc = testing::FindTool("heif-enc");
+  if (heifEnc.empty()) GTEST_SKIP() << "heif-enc (libheif-examples) is not installed";
+  TempDir dir;
+  // 12000 x 600 is 7.2 megapixels, but longer than the side of a square of the budget
+  // (10000), the library's first limit.
+  const std::string jpeg = dir.File("pano.jpg");
+  ASSERT_TRUE(RunImageMagick(ShellQuote(kPhoto) + " -resize 12000x600! " + ShellQuote(jpeg)));
+  const std::string heic = dir.File("pano.heic");
+  ASSERT_EQ(testing::RunCommand(heifEnc + " -q 60 " + ShellQuote(jpeg) + " -o " + ShellQuote(heic) +
+                                " >/dev/null 2>&1")
+                .status,
+            0);
+  CBmp panorama;
+  ASSERT_TRUE(panorama.Load(heic)) << panorama.loadFailure();
+  int w = 0, h = 0;
+  ASSERT_TRUE(panorama.GetSize(w, h));
+  EXPECT_EQ(w, 12000);
+  EXPECT_EQ(h, 600);
+  // Under a 5-megapixel budget it is refused with its size, before it is decoded.
+  SetPictureMegapixels(5);
+  CBmp refused;
+  EXPECT_FALSE(refused.Load(heic));
+  EXPECT_EQ(refused.loadFailure(),
+            "The picture (12000x600) is larger than the 5 megapixels allowed");
+  SetPictureMegapixels(kDefaultPictureMegapixels);
+}
+
 TEST(PhotoFormats, PngWithAlphaShowsTheScreenBackgroundThrough) {
   REQUIRE_PHOTOS();
   TempDir dir;
