@@ -262,16 +262,25 @@ bool HeifHasTransformations(const uint8_t* data, size_t size) {
   return Find(properties, "irot") || Find(properties, "imir");
 }
 
-std::vector<HeifCanvas> HeifDerivedCanvases(const uint8_t* data, size_t size) {
-  std::vector<HeifCanvas> canvases;
-  std::vector<Box> top, inMeta, entries;
-  // The walk takes all it can: a box that runs past the end must not hide a canvas that
-  // the library would still make.
-  if (!data) return canvases;
+namespace {
+
+// The boxes in 'meta'. The walk takes all it can: a box that runs past the end must not
+// hide a picture that the library would still make.
+std::vector<Box> MetaBoxes(const uint8_t* data, size_t size) {
+  std::vector<Box> top, inMeta;
+  if (!data) return inMeta;
   Boxes(data, 0, size, top, true);
   const Box* meta = Find(top, "meta");
-  if (!meta || meta->end - meta->body < 4) return canvases;
-  Boxes(data, meta->body + 4, meta->end, inMeta, true);
+  if (meta && meta->end - meta->body >= 4) Boxes(data, meta->body + 4, meta->end, inMeta, true);
+  return inMeta;
+}
+
+}  // namespace
+
+std::vector<HeifCanvas> HeifDerivedCanvases(const uint8_t* data, size_t size) {
+  std::vector<HeifCanvas> canvases;
+  std::vector<Box> entries;
+  const std::vector<Box> inMeta = MetaBoxes(data, size);
   const Box* iinf = Find(inMeta, "iinf");
   const Box* iloc = Find(inMeta, "iloc");
   if (!iinf || !iloc) return canvases;
@@ -311,12 +320,8 @@ std::vector<HeifCanvas> HeifDerivedCanvases(const uint8_t* data, size_t size) {
 
 std::vector<HeifCanvas> HeifCodedSizes(const uint8_t* data, size_t size) {
   std::vector<HeifCanvas> sizes;
-  std::vector<Box> top, inMeta, inProperties, properties;
-  if (!data) return sizes;
-  Boxes(data, 0, size, top, true);
-  const Box* meta = Find(top, "meta");
-  if (!meta || meta->end - meta->body < 4) return sizes;
-  Boxes(data, meta->body + 4, meta->end, inMeta, true);
+  std::vector<Box> inProperties, properties;
+  const std::vector<Box> inMeta = MetaBoxes(data, size);
   const Box* iprp = Find(inMeta, "iprp");
   if (!iprp) return sizes;
   Boxes(data, iprp->body, iprp->end, inProperties, true);
