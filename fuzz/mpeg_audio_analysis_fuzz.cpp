@@ -23,22 +23,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(list.size() == info.frames * kAudioAccessUnitBytes);
   FUZZ_CHECK(info.frames == info.framesWithPadding + info.framesWithoutPadding);
   FUZZ_CHECK(info.streamLength <= bytes.size());
-  uint64_t total = 0;
-  for (size_t i = 0; i < list.size(); i += kAudioAccessUnitBytes) {
-    uint32_t length;
-    std::memcpy(&length, list.data() + i, 4);
-    FUZZ_CHECK(length == info.frameLength || length == info.paddedFrameLength);
-    total += length;
-  }
-  FUZZ_CHECK(total == info.streamLength);
-  // Every recorded frame starts with a sync word in the input.
+  // Every recorded frame starts with a sync word in the input and is as long as its own
+  // header says (the bit rate, layer and frequency may change from frame to frame).
   uint64_t at = 0;
   for (size_t i = 0; i < list.size(); i += kAudioAccessUnitBytes) {
-    FUZZ_CHECK(bytes[at] == 0xFF && (bytes[at + 1] & 0xF0) == 0xF0);
+    FUZZ_CHECK(at + 4 <= bytes.size());
+    const uint8_t* header = bytes.data() + at;
+    FUZZ_CHECK(header[0] == 0xFF && (header[1] & 0xF0) == 0xF0);
     uint32_t length;
     std::memcpy(&length, list.data() + i, 4);
+    FUZZ_CHECK(length == AudioFrameLength((header[1] >> 1) & 3, header[2] >> 4,
+                                          (header[2] >> 2) & 3, (header[2] >> 1) & 1));
     at += length;
   }
+  FUZZ_CHECK(at == info.streamLength);
 
   const PrivateTempFolder& scratch = Scratch();
   if (!scratch.ok()) return 0;
