@@ -126,7 +126,7 @@ TEST(HeifContainerTest, TheCanvasOfTiledAndLayeredPicturesIsReadFromTheirOwnData
 std::vector<uint8_t> SequenceParameters(uint32_t width, uint32_t height) {
   std::vector<bool> bits;
   auto put = [&](uint64_t value, int n) {
-    for (int i = n - 1; i >= 0; --i) bits.push_back((value >> i) & 1);
+    for (int i = n - 1; i >= 0; --i) bits.push_back(i < 64 && ((value >> i) & 1));
   };
   auto golomb = [&](uint32_t value) {
     const uint64_t v = uint64_t{value} + 1;
