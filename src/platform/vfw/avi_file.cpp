@@ -106,7 +106,7 @@ class AviReadStream : public AviStream {
       return Length();
     // The header counts in its own sample size, which may be bytes rather than blocks.
     const uint64_t declared = uint64_t{s.header.dwLength} * s.header.dwSampleSize / s.sampleSize;
-    return ClampLong(std::min(std::max<uint64_t>(declared, s.Length()), PositionsAfterStart()));
+    return ClampLong(std::min(CutShortLength(declared, s.Length()), PositionsAfterStart()));
   }
   uint64_t PositionsAfterStart() { return uint64_t{INT32_MAX} - static_cast<uint64_t>(Start()); }
   HRESULT ReadFormat(std::vector<uint8_t>& format) override {

@@ -104,7 +104,7 @@ uint64_t WavFile::lengthInBlocks() const {
 
 uint64_t WavFile::declaredLengthInBlocks() const {
   if (declaredDataBytes_ == 0 || declaredDataBytes_ >= 0x7FFFF000u) return lengthInBlocks();
-  return std::max(declaredDataBytes_, dataBytes_) / format_.nBlockAlign;
+  return CutShortLength(declaredDataBytes_, dataBytes_) / format_.nBlockAlign;
 }
 
 int64_t WavFile::Read(uint64_t start, uint64_t count, void* buffer, size_t bufferBytes) {

@@ -33,7 +33,8 @@ class WavFile {
   // Whole sample frames (blocks) in the data chunk.
   uint64_t lengthInBlocks() const;
   // Whole sample frames the data chunk's header claims; what is there when the header
-  // holds one of the placeholders that streaming writers leave (0, or near 4 GB).
+  // holds one of the placeholders that streaming writers leave (0, or near 4 GB); never
+  // more than twice what is there (CutShortLength).
   uint64_t declaredLengthInBlocks() const;
 
   // Reads up to `count` blocks starting at block `start` into `buffer` (at most

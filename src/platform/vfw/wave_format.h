@@ -25,6 +25,15 @@ std::vector<uint8_t> PlainPcmFormat(const std::vector<uint8_t>& format);
 // A PCM format record for the given layout.
 WAVEFORMATEX PcmFormat(uint32_t samplesPerSec, uint16_t channels, uint16_t bitsPerSample);
 
+// The length of sound whose header declares more than the file holds (a file cut short):
+// the missing part is played as silence, but never more silence than there is sound, so
+// that a damaged header claiming hours cannot turn a few bytes into hours of work.
+constexpr uint64_t CutShortLength(uint64_t declared, uint64_t present) {
+  return declared <= present
+             ? present
+             : present + (declared - present < present ? declared - present : present);
+}
+
 // An 8-bit PCM sample (unsigned, 128 is silence) at 16 bits.
 constexpr int16_t WidenPcm8(uint8_t sample) {
   return static_cast<int16_t>((sample - 128) * 256);

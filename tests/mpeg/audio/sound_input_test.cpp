@@ -376,6 +376,15 @@ TEST(ShortSoundTest, AWavShorterThanItsHeaderSaysIsPaddedWithSilenceAndCounted) 
   EXPECT_EQ(streamed.zeroFilled, 0u);
   EXPECT_EQ(streamed.frames, 20u);  // 22050 samples at 44.1 kHz: 19 full frames and one padded
   EXPECT_FALSE(Said(streamed, "Warning: 0 audio samples set to 0 length"));
+
+  // A header claiming a hundred times what is there is damaged, not cut: no more silence
+  // is added than there is sound (it once made hours of silence from a 1 KB file).
+  const uint32_t claimed = 100 * 44100;
+  for (int i = 0; i < 4; ++i) bytes[data - 4 + i] = uint8_t(claimed >> (8 * i));
+  testing::WriteBytes(dir.File("claims.wav"), bytes);
+  const Converted claims = Convert(dir.File("claims.wav"), dir.File("claims.mp2"));
+  EXPECT_EQ(claims.zeroFilled, 11025u);
+  EXPECT_EQ(claims.frames, 39u);
 }
 
 TEST(ShortSoundTest, AnAviSoundCutShortIsPaddedWithSilenceAndCounted) {
