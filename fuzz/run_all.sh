@@ -24,8 +24,10 @@ for exe in "$build"/bin/*_fuzz; do
         "$build/$name"-leak-*; do
       [ -f "$artifact" ] || continue
       case "$artifact" in *.min) continue ;; esac
-      "$exe" -minimize_crash=1 -runs=20000 -exact_artifact_path="$artifact.min" "$artifact" \
-        >/dev/null 2>&1 || true
+      # At most two minutes: each try of a timeout or out-of-memory input is slow.
+      "$exe" -minimize_crash=1 -runs=20000 -max_total_time=120 -timeout=20 \
+        -rss_limit_mb=1536 -malloc_limit_mb=768 -exact_artifact_path="$artifact.min" \
+        "$artifact" >/dev/null 2>&1 || true
       echo "   input: $artifact (minimised: $artifact.min)"
     done
     status=1
